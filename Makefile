@@ -1,0 +1,53 @@
+# Quick start: `make run` and `make test`. Both install what is missing first.
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+GENERATOR   := -G Ninja
+JOBS        ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build build-asan run test bench fuzz screenshot clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKRELT_SANITIZE=ON
+
+build-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	scripts/run-samples.sh $(BUILD)
+	scripts/open-dialog.sh $(BUILD)
+
+test: build build-asan
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/install-deps.sh jlha-utils
+	$(BUILD)/bench/krelt_bench
+	scripts/bench-vs-jlha.sh $(BUILD)
+
+fuzz: deps
+	scripts/install-deps.sh clang libclang-rt-14-dev
+	cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DKRELT_FUZZ=ON -DKRELT_FUZZ_SKIP_CRC=ON \
+	  -DKRELT_BUILD_APP=OFF -DKRELT_BUILD_BENCH=OFF -DKRELT_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh $(FUZZ_BUILD)
+
+screenshot: build
+	scripts/screenshot.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

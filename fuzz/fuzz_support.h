@@ -1,0 +1,48 @@
+#pragma once
+
+// Helpers shared by the fuzz targets: invariant checks that stop the run
+// (libFuzzer reports abort() as a crash and keeps the input).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "image/raster_image.h"
+
+namespace krelt::fuzz {
+
+inline void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "fuzz invariant failed: %s\n", what);
+    std::abort();
+  }
+}
+
+// Pixel bytes a picture of the given format and size must hold.
+inline std::size_t ExpectedPixelBytes(PixelFormat format, std::int32_t width,
+                                      std::int32_t height) {
+  const std::size_t bytesPerPixel =
+      format == kPixelFormat16Colour ? 1 : static_cast<std::size_t>(format);
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+         bytesPerPixel;
+}
+
+// A picture a reader reports as loaded: sides within the limits, a known
+// format and exactly the pixel bytes its size calls for.
+inline void RequireLoadedPicture(const RasterImage& image,
+                                 std::size_t pixelByteCount) {
+  Require(image.width > 0 && image.width <= kMaxImageDimension,
+          "width within 1 .. kMaxImageDimension");
+  Require(image.height > 0 && image.height <= kMaxImageDimension,
+          "height within 1 .. kMaxImageDimension");
+  Require(image.pixelFormat >= kPixelFormat16Colour &&
+              image.pixelFormat <= kPixelFormatRgb,
+          "known pixel format");
+  Require(pixelByteCount ==
+              ExpectedPixelBytes(image.pixelFormat, image.width, image.height),
+          "pixel bytes match width x height x bytes per pixel");
+  Require(pixelByteCount <= kMaxPixelBytes, "pixel bytes within kMaxPixelBytes");
+}
+
+}  // namespace krelt::fuzz

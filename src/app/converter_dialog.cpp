@@ -1,0 +1,372 @@
+#include "app/converter_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QStyle>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "app/source_selection.h"
+
+// Q_INIT_RESOURCE must be used outside any namespace. The icons are compiled
+// into a static library, so nothing would pull their registration in.
+static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace krelt {
+namespace {
+
+const QString kTitle = QStringLiteral("Krelt 2.0.0.1");
+// Qt's own file dialog matches these patterns in any letter case. "*" rather
+// than "*.*" for all files: "*.*" would hide names without a dot.
+const QStringList kNameFilters = {
+    QStringLiteral("PCX File   (*.PCX)"), QStringLiteral("XSP File   (*.XSP)"),
+    QStringLiteral("BMP File   (*.BMP)"), QStringLiteral("All Files   (*)")};
+const QString kDefaultInitialName = QStringLiteral("*.PCX");
+const QString kRejectedFileMessage =
+    QStringLiteral("Please select a correct image file!");
+const QString kHelpCaption = QStringLiteral("Krelt help");
+const QString kHelpText = QStringLiteral(
+    "Krelt turns a picture (BMP, PCX or an XSP sprite file) into a GD source "
+    "file: C source holding each picture or frame compressed with the "
+    "COMPRESS_Tfp method and a TYPE_GrData record for it.\n\n"
+    "1. Choose the picture with \"Find..\" or drop it on this window. The "
+    "field below the path shows the GD file that will be written next to "
+    "it.\n"
+    "2. Tick \"1555\" for 16-bit pixels. For a sprite file, give a start and "
+    "an end frame; empty fields mean all frames.\n"
+    "3. Press \"Conversion\". The list shows every record written, and "
+    "\"Open..\" opens the GD file.\n\n"
+    "Escape or the close box ends Krelt.");
+
+constexpr int kTypeColumnWidth = 180;
+constexpr int kContentColumnWidth = 260;
+constexpr int kVisibleReportRows = 12;
+constexpr int kAlphaLevels = 16;
+
+QIcon LoadIcon(const QString& name) {
+  QIcon icon;
+  for (const int size : {16, 32}) {
+    icon.addFile(QStringLiteral(":/icons/%1_%2.png").arg(name).arg(size));
+  }
+  return icon;
+}
+
+// Paths go to the core in the file system's own encoding.
+std::string LocalPath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+QString DisplayPath(const std::filesystem::path& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+QLineEdit* CreateFrameEdit(QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  edit->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("^[0-9]*$")), edit));
+  return edit;
+}
+
+QPushButton* CreateButton(const QString& text, QWidget* parent) {
+  auto* button = new QPushButton(text, parent);
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+bool IsEnterKey(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+}  // namespace
+
+ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
+    : QDialog(parent),
+      hooks_(std::move(hooks)),
+      converter_(std::make_unique<Converter>()) {
+  RegisterIconResources();
+  recordIcon_ = LoadIcon(QStringLiteral("record"));
+  fieldIcon_ = LoadIcon(QStringLiteral("field"));
+
+  setWindowTitle(kTitle);
+  setWindowIcon(LoadIcon(QStringLiteral("app")));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setAcceptDrops(true);
+
+  CreateControls();
+  SetTabOrder();
+  ConnectHandlers();
+  SwallowEnterKeys();
+  findButton_->setFocus();
+}
+
+ConverterDialog::~ConverterDialog() = default;
+
+void ConverterDialog::CreateControls() {
+  conversionButton_ = CreateButton(QStringLiteral("Conversion"), this);
+  conversionButton_->setObjectName(QStringLiteral("conversionButton"));
+  conversionButton_->setMinimumHeight(conversionButton_->sizeHint().height() *
+                                      3 / 2);
+
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setTextVisible(false);
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+
+  CreateReportList();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(CreateSelectionGroup());
+  layout->addWidget(conversionButton_);
+  layout->addWidget(progressBar_);
+  layout->addWidget(reportList_, 1);
+}
+
+QGroupBox* ConverterDialog::CreateSelectionGroup() {
+  auto* group = new QGroupBox(this);
+
+  pathEdit_ = new QLineEdit(group);
+  pathEdit_->setObjectName(QStringLiteral("pathEdit"));
+  findButton_ = CreateButton(QStringLiteral("Find.."), group);
+  findButton_->setObjectName(QStringLiteral("findButton"));
+
+  outputNameEdit_ = new QLineEdit(group);
+  outputNameEdit_->setObjectName(QStringLiteral("outputNameEdit"));
+  outputNameEdit_->setEnabled(false);
+  outputNameEdit_->setFocusPolicy(Qt::NoFocus);
+  openButton_ = CreateButton(QStringLiteral("Open.."), group);
+  openButton_->setObjectName(QStringLiteral("openButton"));
+  openButton_->setEnabled(false);
+
+  alphaCombo_ = new QComboBox(group);
+  alphaCombo_->setObjectName(QStringLiteral("alphaCombo"));
+  for (int level = 0; level < kAlphaLevels; ++level) {
+    alphaCombo_->addItem(QString::number(level));
+  }
+  alphaCombo_->setCurrentIndex(-1);
+
+  startFrameEdit_ = CreateFrameEdit(group);
+  startFrameEdit_->setObjectName(QStringLiteral("startFrameEdit"));
+  endFrameEdit_ = CreateFrameEdit(group);
+  endFrameEdit_->setObjectName(QStringLiteral("endFrameEdit"));
+
+  use1555Box_ = new QCheckBox(QStringLiteral("1555"), group);
+  use1555Box_->setObjectName(QStringLiteral("use1555Box"));
+
+  // Dropped files go to the dialog, never into a text field.
+  for (QLineEdit* edit :
+       {pathEdit_, outputNameEdit_, startFrameEdit_, endFrameEdit_}) {
+    edit->setAcceptDrops(false);
+  }
+
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(pathEdit_, 0, 0, 1, 3);
+  grid->addWidget(findButton_, 0, 3);
+  grid->addWidget(outputNameEdit_, 1, 0, 1, 3);
+  grid->addWidget(openButton_, 1, 3);
+  grid->addWidget(new QLabel(QStringLiteral("alpha"), group), 2, 0);
+  grid->addWidget(new QLabel(QStringLiteral("start frame"), group), 2, 1);
+  grid->addWidget(new QLabel(QStringLiteral("end frame"), group), 2, 2);
+  grid->addWidget(alphaCombo_, 3, 0);
+  grid->addWidget(startFrameEdit_, 3, 1);
+  grid->addWidget(endFrameEdit_, 3, 2);
+  grid->addWidget(use1555Box_, 3, 3);
+  grid->setRowMinimumHeight(2, grid->spacing());
+  for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
+  return group;
+}
+
+void ConverterDialog::CreateReportList() {
+  reportList_ = new QTableWidget(0, 2, this);
+  reportList_->setObjectName(QStringLiteral("reportList"));
+  reportList_->setHorizontalHeaderLabels(
+      {QStringLiteral("type"), QStringLiteral("content")});
+  reportList_->setColumnWidth(0, kTypeColumnWidth);
+  reportList_->setColumnWidth(1, kContentColumnWidth);
+  reportList_->setShowGrid(true);
+  reportList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  reportList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  reportList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  reportList_->setWordWrap(false);
+  reportList_->setIconSize(QSize(16, 16));
+  reportList_->verticalHeader()->hide();
+  QHeaderView* header = reportList_->horizontalHeader();
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setHighlightSections(false);
+  header->setStretchLastSection(false);
+
+  const int rowHeight = std::max(fontMetrics().height(), 16) + 4;
+  reportList_->verticalHeader()->setDefaultSectionSize(rowHeight);
+  const int frame = 2 * reportList_->frameWidth();
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  reportList_->setMinimumSize(
+      kTypeColumnWidth + kContentColumnWidth + frame + scrollBar,
+      header->sizeHint().height() + kVisibleReportRows * rowHeight + frame);
+}
+
+// The order the controls were laid out in the original window, kept so
+// keyboard users find them where they expect.
+void ConverterDialog::SetTabOrder() {
+  QWidget* const order[] = {findButton_, pathEdit_,       conversionButton_,
+                            alphaCombo_, startFrameEdit_, endFrameEdit_,
+                            openButton_, reportList_,     use1555Box_};
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(order[i - 1], order[i]);
+  }
+}
+
+void ConverterDialog::ConnectHandlers() {
+  connect(findButton_, &QPushButton::clicked, this, &ConverterDialog::OnFind);
+  connect(openButton_, &QPushButton::clicked, this, &ConverterDialog::OnOpen);
+  connect(conversionButton_, &QPushButton::clicked, this,
+          &ConverterDialog::OnConversion);
+  connect(use1555Box_, &QCheckBox::clicked, this,
+          &ConverterDialog::OnToggle1555);
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, &ConverterDialog::ShowHelp);
+}
+
+// Enter never presses a button or closes the window, whichever control has
+// the focus. Pop-ups (the alpha list) are other windows and keep Enter.
+void ConverterDialog::SwallowEnterKeys() {
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) {
+    child->installEventFilter(this);
+  }
+}
+
+bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (IsEnterKey(event)) {
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    if (widget != nullptr && widget->window() == this) return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+// The first dropped file is taken, the others ignored. The names are derived
+// again either way, which also disables "Open..".
+void ConverterDialog::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  const QString path = urls.isEmpty() ? QString() : urls.front().toLocalFile();
+  event->acceptProposedAction();
+  if (HasAcceptedExtension(LocalPath(path))) {
+    AcceptSelection(path);
+  } else {
+    hooks_.showMessage(this, kRejectedFileMessage, kApplicationName);
+  }
+  DeriveNames();
+}
+
+// A cancelled file dialog changes nothing: the initial name is not taken as
+// a selection, so the names keep following the file that will be converted.
+void ConverterDialog::OnFind() {
+  QString initialName = hooks_.readProfilePath();
+  if (initialName.isEmpty()) initialName = kDefaultInitialName;
+  const std::optional<QString> chosen =
+      hooks_.chooseFile(this, initialName, kNameFilters);
+  if (!chosen) return;
+  AcceptSelection(*chosen);
+  DeriveNames();
+}
+
+void ConverterDialog::AcceptSelection(const QString& path) {
+  sourcePath_ = path;
+  pathEdit_->setText(sourcePath_);
+  use1555Box_->setChecked(use1555_);
+}
+
+void ConverterDialog::DeriveNames() {
+  outputNames_ = DeriveOutputNames(LocalPath(sourcePath_));
+  outputNameEdit_->setText(DisplayPath(outputNames_.outputPath));
+  openButton_->setEnabled(false);
+}
+
+// Opens the file the last conversion wrote, which for a sprite converted from
+// a later start frame is not the name shown in the output-name field.
+void ConverterDialog::OnOpen() {
+  if (!lastWrittenPath_.isEmpty()) hooks_.openFile(lastWrittenPath_);
+}
+
+// Every click passes here, so the flag and the box's mark move together.
+void ConverterDialog::OnToggle1555() { use1555_ = !use1555_; }
+
+void ConverterDialog::OnConversion() {
+  ConversionRequest request;
+  request.sourcePath = LocalPath(sourcePath_);
+  request.alphaSelection = alphaCombo_->currentIndex();
+  request.startFrameText = startFrameEdit_->text().toStdString();
+  request.endFrameText = endFrameEdit_->text().toStdString();
+  request.flag1555 = use1555_;
+  request.outputDirectory = outputNames_.outputDirectory;
+  request.outputBaseName = outputNames_.outputBaseName;
+  const ConversionResult result = converter_->RunConversion(request, *this);
+  if (!result.writtenPath.empty()) {
+    lastWrittenPath_ = DisplayPath(result.writtenPath);
+  }
+}
+
+void ConverterDialog::ShowHelp() {
+  hooks_.showMessage(this, kHelpText, kHelpCaption);
+}
+
+void ConverterDialog::ClearReport() { reportList_->setRowCount(0); }
+
+// A range of 0 to 0 would turn the bar into a busy indicator.
+void ConverterDialog::SetProgressRange(std::int32_t maximum) {
+  progressBar_->setRange(0, std::max(maximum, 1));
+}
+
+void ConverterDialog::SetProgressPosition(std::int32_t position) {
+  progressBar_->setValue(position);
+}
+
+void ConverterDialog::EnableOpen() { openButton_->setEnabled(true); }
+
+void ConverterDialog::ShowMessage(const std::string& text,
+                                  const std::string& caption) {
+  hooks_.showMessage(
+      this, QString::fromStdString(text),
+      caption.empty() ? kApplicationName : QString::fromStdString(caption));
+}
+
+void ConverterDialog::ShowReport(const std::vector<ReportRow>& rows) {
+  ClearReport();
+  reportList_->setRowCount(static_cast<int>(rows.size()));
+  for (int row = 0; row < reportList_->rowCount(); ++row) {
+    const ReportRow& source = rows[static_cast<std::size_t>(row)];
+    auto* type = new QTableWidgetItem(QString::fromStdString(source.type));
+    if (source.icon == ReportIcon::kRecord) type->setIcon(recordIcon_);
+    if (source.icon == ReportIcon::kField) type->setIcon(fieldIcon_);
+    reportList_->setItem(row, 0, type);
+    reportList_->setItem(
+        row, 1, new QTableWidgetItem(QString::fromStdString(source.content)));
+  }
+}
+
+}  // namespace krelt

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <memory>
+
+#include "app/dialog_hooks.h"
+#include "convert/conversion.h"
+#include "convert/output_names.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace krelt {
+
+// Caption of messages that bring none of their own.
+inline const QString kApplicationName = QStringLiteral("Krelt");
+
+// The one window of Krelt: choose a picture, set the options, convert it and
+// see what the GD file declares. Every conversion goes through Converter;
+// the dialog only gathers the request and shows the results.
+class ConverterDialog final : public QDialog, private ConversionHost {
+  Q_OBJECT
+
+ public:
+  explicit ConverterDialog(DialogHooks hooks = DesktopDialogHooks(),
+                           QWidget* parent = nullptr);
+  ~ConverterDialog() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateControls();
+  QGroupBox* CreateSelectionGroup();
+  void CreateReportList();
+  void SetTabOrder();
+  void ConnectHandlers();
+  void SwallowEnterKeys();
+
+  void OnFind();
+  void OnOpen();
+  void OnToggle1555();
+  void OnConversion();
+  void ShowHelp();
+  void AcceptSelection(const QString& path);
+  void DeriveNames();
+
+  void ClearReport() override;
+  void SetProgressRange(std::int32_t maximum) override;
+  void SetProgressPosition(std::int32_t position) override;
+  void EnableOpen() override;
+  void ShowMessage(const std::string& text,
+                   const std::string& caption) override;
+  void ShowReport(const std::vector<ReportRow>& rows) override;
+
+  DialogHooks hooks_;
+  std::unique_ptr<Converter> converter_;
+  QIcon recordIcon_;
+  QIcon fieldIcon_;
+
+  QString sourcePath_;       // last accepted selection: what is converted
+  bool use1555_ = false;     // moves with the "1555" box
+  OutputNames outputNames_;  // derived from sourcePath_
+  QString lastWrittenPath_;  // the GD file the last conversion wrote
+
+  QPushButton* findButton_ = nullptr;
+  QLineEdit* pathEdit_ = nullptr;
+  QPushButton* conversionButton_ = nullptr;
+  QComboBox* alphaCombo_ = nullptr;
+  QLineEdit* startFrameEdit_ = nullptr;
+  QLineEdit* endFrameEdit_ = nullptr;
+  QLineEdit* outputNameEdit_ = nullptr;
+  QPushButton* openButton_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QTableWidget* reportList_ = nullptr;
+  QCheckBox* use1555Box_ = nullptr;
+};
+
+}  // namespace krelt

@@ -1,0 +1,59 @@
+// Renders the Krelt dialog after converting a picture and saves it as PNG:
+//   krelt_screenshot PICTURE OUTPUT.png
+// The picture is chosen through "Find.." and converted through "Conversion"
+// exactly as a user would; the GD file is written next to PICTURE.
+
+#include <QApplication>
+#include <QPixmap>
+#include <QPushButton>
+#include <cstdio>
+
+#include "app/converter_dialog.h"
+
+namespace {
+
+krelt::DialogHooks ScriptedHooks(const QString& picture) {
+  krelt::DialogHooks hooks = krelt::DesktopDialogHooks();
+  hooks.chooseFile = [picture](QWidget*, const QString&, const QStringList&) {
+    return std::optional<QString>(picture);
+  };
+  hooks.readProfilePath = [] { return QString(); };
+  hooks.openFile = [](const QString&) {};
+  hooks.showMessage = [](QWidget*, const QString& text, const QString&) {
+    std::fprintf(stderr, "krelt_screenshot: %s\n", qPrintable(text));
+  };
+  return hooks;
+}
+
+bool Click(const krelt::ConverterDialog& dialog, const char* buttonName) {
+  auto* button =
+      dialog.findChild<QPushButton*>(QString::fromLatin1(buttonName));
+  if (button == nullptr) return false;
+  button->click();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(krelt::kApplicationName);
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() != 3) {
+    std::fputs("Usage: krelt_screenshot PICTURE OUTPUT.png\n", stderr);
+    return 2;
+  }
+  krelt::ConverterDialog dialog(ScriptedHooks(arguments[1]));
+  dialog.show();
+  if (!Click(dialog, "findButton") || !Click(dialog, "conversionButton")) {
+    std::fputs("krelt_screenshot: dialog buttons not found\n", stderr);
+    return 1;
+  }
+  QApplication::processEvents();
+  if (!dialog.grab().save(arguments[2], "PNG")) {
+    std::fprintf(stderr, "krelt_screenshot: can't write %s\n",
+                 qPrintable(arguments[2]));
+    return 1;
+  }
+  return 0;
+}

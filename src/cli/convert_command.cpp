@@ -1,0 +1,129 @@
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
+#include "convert/conversion.h"
+#include "convert/output_names.h"
+
+namespace krelt::cli {
+namespace {
+
+constexpr std::string_view kConvertHelp =
+    "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
+    "                         [--lf] [--quiet] PICTURE\n"
+    "\n"
+    "Converts a BMP or PCX picture or an XSP sprite file into a GD source file,\n"
+    "exactly as the dialog's Conversion button does. The file is named after\n"
+    "PICTURE with the extension .GD (sprite ranges not starting at frame 0 add\n"
+    "the start frame to the name) and goes into PICTURE's folder.\n"
+    "\n"
+    "Options:\n"
+    "  --1555            16-bit pixels for 24-bit and 256-colour pictures\n"
+    "  --start N         first frame of a sprite file (default 0)\n"
+    "  --end N           last frame of a sprite file (default: the last)\n"
+    "  --output-dir DIR  write the GD file into DIR instead\n"
+    "  --lf              end lines with LF instead of CR LF\n"
+    "  --quiet           print only the written file's path\n"
+    "\n"
+    "Prints the written file's path, then the report: one row a line, the\n"
+    "type, a tab and the content. Exit status: 0 written, 1 failed (nothing\n"
+    "written), 2 usage error.\n";
+
+struct ConvertOptions {
+  ConversionRequest request;
+  std::optional<std::string> outputDirectory;
+  std::optional<std::string> picture;
+  bool quiet = false;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "krelt-cli convert: %s\nTry 'krelt-cli convert --help'.\n",
+               message.c_str());
+  return kExitUsage;
+}
+
+// Fills options from the arguments; returns an error text for bad usage.
+std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
+                                        ConvertOptions& options) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    const auto value = [&](std::string& target) -> std::optional<std::string> {
+      if (i + 1 == args.size()) return "option " + std::string(arg) + " needs a value";
+      target = std::string(args[++i]);
+      return std::nullopt;
+    };
+    std::optional<std::string> error;
+    if (arg == "--1555") {
+      options.request.flag1555 = true;
+    } else if (arg == "--lf") {
+      options.request.lineEnding = LineEnding::kLf;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--start") {
+      error = value(options.request.startFrameText);
+    } else if (arg == "--end") {
+      error = value(options.request.endFrameText);
+    } else if (arg == "--output-dir") {
+      error = value(options.outputDirectory.emplace());
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "unknown option " + std::string(arg);
+    } else if (options.picture) {
+      error = "only one PICTURE can be converted at a time";
+    } else {
+      options.picture = std::string(arg);
+    }
+    if (error) return error;
+  }
+  if (!options.picture) return "no PICTURE given";
+  return std::nullopt;
+}
+
+// The command line's side of a conversion: failures go to stderr; the
+// report comes back in the result.
+class CliHost : public ConversionHost {
+ public:
+  void ClearReport() override {}
+  void SetProgressRange(std::int32_t) override {}
+  void SetProgressPosition(std::int32_t) override {}
+  void EnableOpen() override {}
+  void ShowMessage(const std::string& text, const std::string&) override {
+    std::fprintf(stderr, "krelt-cli convert: %s\n", text.c_str());
+  }
+  void ShowReport(const std::vector<ReportRow>&) override {}
+};
+
+int RunConvert(const std::vector<std::string_view>& args) {
+  ConvertOptions options;
+  if (const auto error = ParseOptions(args, options)) return UsageError(*error);
+
+  const OutputNames names = DeriveOutputNames(*options.picture);
+  ConversionRequest& request = options.request;
+  request.sourcePath = *options.picture;
+  request.outputDirectory = options.outputDirectory
+                                ? std::filesystem::path(*options.outputDirectory)
+                                : names.outputDirectory;
+  request.outputBaseName = names.outputBaseName;
+
+  Converter converter;
+  CliHost host;
+  const ConversionResult result = converter.RunConversion(request, host);
+  if (!result.status.ok()) return kExitFailure;
+  std::printf("%s\n", result.writtenPath.string().c_str());
+  if (!options.quiet) {
+    for (const ReportRow& row : result.report) {
+      std::printf("%s\t%s\n", row.type.c_str(), row.content.c_str());
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+extern const Command kConvertCommand = {
+    "convert", "convert a picture or sprite file into a GD source file",
+    kConvertHelp, RunConvert};
+
+}  // namespace krelt::cli

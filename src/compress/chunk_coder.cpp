@@ -1,0 +1,18 @@
+#include "compress/chunk_coder.h"
+
+namespace krelt {
+
+std::optional<std::uint32_t> ChunkCoder::EncodeChunk(std::uint8_t* codedOut,
+                                                     const std::uint8_t* chunkIn,
+                                                     std::uint32_t chunkLength) {
+  blocks_.StartBlocks(codedOut, chunkLength);
+  dictionary_.Start(chunkIn, chunkLength);
+  LzssToken token;
+  while (dictionary_.NextToken(token)) {
+    if (!blocks_.AddToken(token.symbol, token.distanceCode)) return std::nullopt;
+  }
+  if (!blocks_.FinishBlocks()) return std::nullopt;
+  return blocks_.OutputCount();
+}
+
+}  // namespace krelt

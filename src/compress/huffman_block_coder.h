@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "compress/bit_writer.h"
+#include "compress/huffman_tree.h"
+
+namespace krelt {
+
+// Collects literal and match tokens and writes them as blocks in the lh5
+// layout: token count, code tables, coded tokens. A block is written each time
+// the token buffer fills and once more when the chunk ends.
+class HuffmanBlockCoder {
+ public:
+  // Symbols 0-255 are literal bytes; 256-509 are match lengths 3-256.
+  static constexpr int kSymbolCount = 510;
+  static constexpr unsigned kFirstMatchSymbol = 256;
+  // Distance classes: the bit width of distance - 1 (0..8191).
+  static constexpr int kDistanceClassCount = 14;
+  // Code-length symbols: 0 one zero length, 1 a run of 3-18 zeros, 2 a run
+  // of 20 or more zeros, 3-18 the lengths 1-16.
+  static constexpr int kLengthSymbolCount = 19;
+  static constexpr std::size_t kTokenBufferSize = 16384;
+  // A new group of eight tokens (at most 25 bytes) starts only below this.
+  static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - 3 * 8;
+
+  // Opens a chunk whose coded bytes go to output, at most limit of them.
+  void StartBlocks(std::uint8_t* output, std::uint32_t limit);
+
+  // Appends a literal (symbol < 256, distanceCode 0) or a match (symbol =
+  // length + 253, distanceCode = distance - 1). Returns false when a full
+  // buffer had to be written and the output ran out of room.
+  bool AddToken(unsigned symbol, unsigned distanceCode) {
+    flagMask_ >>= 1;
+    if (flagMask_ == 0 && !StartGroup()) return false;
+    tokens_[tokenPosition_++] = static_cast<std::uint8_t>(symbol);
+    ++symbolFrequencies_[symbol];
+    if (symbol >= kFirstMatchSymbol) {
+      tokens_[flagPosition_] |= static_cast<std::uint8_t>(flagMask_);
+      tokens_[tokenPosition_++] = static_cast<std::uint8_t>(distanceCode >> 8);
+      tokens_[tokenPosition_++] = static_cast<std::uint8_t>(distanceCode);
+      ++distanceFrequencies_[std::bit_width(distanceCode)];
+    }
+    return true;
+  }
+
+  // Writes the last block and pads the last byte. Returns false when the
+  // output ran out of room.
+  bool FinishBlocks();
+
+  // Coded bytes written for the current chunk.
+  std::uint32_t OutputCount() const { return bits_.count(); }
+
+ private:
+  bool StartGroup();
+  bool WriteBlock();
+  void CountLengthSymbols();
+  bool WriteLengthSymbolTable();
+  bool WriteSmallTable(int count, int countBits, int skipAfter);
+  bool WriteSymbolLengths();
+  bool WriteDistanceTable();
+  bool WriteTokens(unsigned tokenCount);
+  bool PutLengthSymbol(int symbol) {
+    return bits_.PutBits(smallLengths_[symbol], smallCodes_[symbol]);
+  }
+  bool EncodeSymbol(unsigned symbol) {
+    return bits_.PutBits(symbolLengths_[symbol], symbolCodes_[symbol]);
+  }
+  bool EncodeDistance(unsigned distanceCode);
+  template <typename Emit>
+  bool ForEachLengthSymbol(Emit emit) const;
+
+  BitWriter bits_;
+  HuffmanTree tree_;
+  std::array<std::uint8_t, kTokenBufferSize> tokens_{};
+  std::size_t tokenPosition_ = 0;
+  std::size_t flagPosition_ = 0;
+  unsigned flagMask_ = 0;  // bit of the flag byte the next token takes
+
+  std::array<std::uint16_t, 2 * kSymbolCount - 1> symbolFrequencies_{};
+  std::array<std::uint8_t, kSymbolCount> symbolLengths_{};
+  std::array<std::uint16_t, kSymbolCount> symbolCodes_{};
+  std::array<std::uint16_t, 2 * kDistanceClassCount - 1> distanceFrequencies_{};
+  std::array<std::uint16_t, 2 * kLengthSymbolCount - 1> lengthSymbolFrequencies_{};
+  // Shared by the code-length alphabet and the distance classes: holds
+  // whichever of the two tables was built last.
+  std::array<std::uint8_t, kLengthSymbolCount> smallLengths_{};
+  std::array<std::uint16_t, kLengthSymbolCount> smallCodes_{};
+};
+
+}  // namespace krelt

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace krelt {
+
+// Builds length-limited canonical Huffman codes. The work arrays are sized
+// for the largest alphabet, the 510 literal and length symbols.
+class HuffmanTree {
+ public:
+  static constexpr int kMaxSymbols = 510;
+  static constexpr int kMaxCodeLength = 16;
+
+  // Gives each of the symbolCount symbols a code length (0 for an unused
+  // symbol, at most 16) and a code. frequencies needs room for
+  // 2 * symbolCount - 1 entries: the entries past symbolCount receive the
+  // weights of the internal nodes. Returns the root node; a root below
+  // symbolCount means fewer than two symbols occur: that symbol (0 when none
+  // does) then has code length 0.
+  int Build(int symbolCount, std::uint16_t* frequencies, std::uint8_t* lengths,
+            std::uint16_t* codes);
+
+ private:
+  void SiftDown(int index);
+  void CountDepths(int node, int depth);
+  void LimitLengths(int root, const std::uint16_t* leafOrder,
+                    std::uint8_t* lengths);
+  void AssignCodes(const std::uint8_t* lengths, std::uint16_t* codes) const;
+
+  int symbolCount_ = 0;
+  const std::uint16_t* frequencies_ = nullptr;
+  int heapSize_ = 0;
+  std::array<std::uint16_t, kMaxSymbols + 1> heap_{};  // used from index 1
+  std::array<std::uint16_t, 2 * kMaxSymbols - 1> left_{};
+  std::array<std::uint16_t, 2 * kMaxSymbols - 1> right_{};
+  std::array<std::uint16_t, kMaxCodeLength + 1> lengthCounts_{};
+};
+
+}  // namespace krelt

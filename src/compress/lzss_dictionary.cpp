@@ -1,0 +1,263 @@
+#include "compress/lzss_dictionary.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace krelt {
+namespace {
+
+// Window bytes read ahead of the position at the start of a chunk: the
+// window and the longest match.
+constexpr std::uint32_t kInitialRead =
+    LzssDictionary::kWindowSize + LzssDictionary::kMaxMatch;
+// Match symbols are the match length plus this.
+constexpr int kMatchSymbolOffset = 256 - LzssDictionary::kMinMatch;
+constexpr unsigned kPositionMask = 0x7FFF;
+
+}  // namespace
+
+void LzssDictionary::Start(const std::uint8_t* chunk, std::uint32_t length) {
+  input_ = chunk;
+  chunkLength_ = length;
+  readOffset_ = 0;
+  InitDictionary();
+  text_.fill(0);
+  remaining_ = static_cast<int>(ReadInput(&text_[kWindowSize], kInitialRead));
+  matchLength_ = 0;
+  position_ = kWindowSize;
+  InsertNode();
+  ClipMatchLength();
+}
+
+bool LzssDictionary::NextToken(LzssToken& token) {
+  if (remaining_ <= 0) return false;
+  const int lastLength = matchLength_;
+  const int lastPosition = matchPosition_;
+  AdvancePosition();
+  ClipMatchLength();
+  // Keep the match found one position back unless this one is longer.
+  if (matchLength_ > lastLength || lastLength < kMinMatch) {
+    token = {text_[position_ - 1], 0};
+    return true;
+  }
+  // The mask brings a source counted in the other window numbering back.
+  token = {static_cast<unsigned>(lastLength + kMatchSymbolOffset),
+           static_cast<unsigned>((position_ - lastPosition - 2) & (kWindowSize - 1))};
+  for (int step = 1; step < lastLength; ++step) AdvancePosition();
+  ClipMatchLength();
+  return true;
+}
+
+std::uint32_t LzssDictionary::ReadInput(std::uint8_t* destination,
+                                        std::uint32_t count) {
+  const std::uint32_t copied = std::min(count, chunkLength_ - readOffset_);
+  if (copied != 0) std::memcpy(destination, input_ + readOffset_, copied);
+  readOffset_ += copied;
+  return copied;
+}
+
+void LzssDictionary::InitDictionary() {
+  for (int root = kRootBase; root < kRootBase + 256; ++root) {
+    level_[root] = 1;
+    nodePosition_[root] = 0;
+  }
+  std::fill(parent_.begin() + kWindowSize, parent_.end(), 0);
+  freeListHead_ = 1;
+  for (int node = 1; node < kWindowSize - 1; ++node) {
+    next_[node] = static_cast<std::uint16_t>(node + 1);
+  }
+  next_[kWindowSize - 1] = 0;
+  std::fill(next_.begin() + kHashBase, next_.end(), 0);
+}
+
+// Returns the child of node whose edge starts with byte, 0 when there is
+// none. Entry 0 of parent_ is a sentinel that ends the chain walk.
+int LzssDictionary::FindChild(int node, int byte) {
+  int child = next_[HashHead(node, byte)];
+  parent_[0] = static_cast<std::uint16_t>(node);
+  while (parent_[child] != node) child = next_[child];
+  return child;
+}
+
+// Puts child at the front of the chain of node's children for byte.
+void LzssDictionary::AddChild(int node, int byte, int child) {
+  const int head = HashHead(node, byte);
+  const int first = next_[head];
+  next_[head] = static_cast<std::uint16_t>(child);
+  next_[child] = static_cast<std::uint16_t>(first);
+  previous_[first] = static_cast<std::uint16_t>(child);
+  previous_[child] = static_cast<std::uint16_t>(head);
+  parent_[child] = static_cast<std::uint16_t>(node);
+  ++childCount_[node];
+}
+
+// The string at the current position leaves the edge into old after
+// matchLength_ bytes: a new internal node takes old's place, with old and
+// the new leaf as its children.
+void LzssDictionary::SplitNode(int old) {
+  const int node = freeListHead_;
+  freeListHead_ = next_[node];
+  childCount_[node] = 0;
+  const int before = previous_[old];
+  previous_[node] = static_cast<std::uint16_t>(before);
+  next_[before] = static_cast<std::uint16_t>(node);
+  const int after = next_[old];
+  next_[node] = static_cast<std::uint16_t>(after);
+  previous_[after] = static_cast<std::uint16_t>(node);
+  parent_[node] = parent_[old];
+  level_[node] = static_cast<std::uint8_t>(matchLength_);
+  nodePosition_[node] = static_cast<std::uint16_t>(position_);
+  AddChild(node, text_[matchPosition_ + matchLength_], old);
+  AddChild(node, text_[position_ + matchLength_], position_);
+}
+
+// A full-length match ends at oldLeaf: the current position takes its place,
+// and oldLeaf's next_ points at its replacement.
+void LzssDictionary::ReplaceLeaf(int oldLeaf, int parentNode) {
+  const int before = previous_[oldLeaf];
+  previous_[position_] = static_cast<std::uint16_t>(before);
+  next_[before] = static_cast<std::uint16_t>(position_);
+  const int after = next_[oldLeaf];
+  next_[position_] = static_cast<std::uint16_t>(after);
+  previous_[after] = static_cast<std::uint16_t>(position_);
+  parent_[position_] = static_cast<std::uint16_t>(parentNode);
+  parent_[oldLeaf] = 0;
+  next_[oldLeaf] = static_cast<std::uint16_t>(position_);
+}
+
+int LzssDictionary::LowerIfPrevious(int storedPosition) const {
+  return storedPosition >= position_ ? storedPosition - kWindowSize : storedPosition;
+}
+
+// Enters the string at the current position and leaves the longest match in
+// matchLength_ and matchPosition_.
+void LzssDictionary::InsertNode() {
+  int node;
+  int child;
+  if (matchLength_ >= 4) {
+    // This position matches at least matchLength_ - 1 bytes of the string
+    // after the previous match's source: start from that leaf's ancestors.
+    --matchLength_;
+    child = (matchPosition_ + 1) | kWindowSize;
+    while ((node = parent_[child]) == 0) child = next_[child];
+    while (level_[node] >= matchLength_) {
+      child = node;
+      node = parent_[node];
+    }
+    // The upper nodes are not passed: refresh the marked ones and mark the
+    // first unmarked internal node.
+    int up = node;
+    while ((nodePosition_[up] & kDeferredMark) != 0) {
+      nodePosition_[up] = static_cast<std::uint16_t>(position_);
+      up = parent_[up];
+    }
+    if (up < kWindowSize) {
+      nodePosition_[up] = static_cast<std::uint16_t>(position_ | kDeferredMark);
+    }
+  } else {
+    node = kRootBase + text_[position_];
+    const int byte = text_[position_ + 1];
+    child = FindChild(node, byte);
+    if (child == 0) {
+      AddChild(node, byte, position_);
+      matchLength_ = 1;
+      return;
+    }
+    matchLength_ = 2;
+  }
+  for (;;) {
+    int edgeEnd;
+    if (child >= kWindowSize) {
+      edgeEnd = kMaxMatch;
+      matchPosition_ = child;
+    } else {
+      edgeEnd = level_[child];
+      matchPosition_ = nodePosition_[child] & kPositionMask;
+    }
+    matchPosition_ = LowerIfPrevious(matchPosition_);
+    const std::uint8_t* ahead = &text_[position_];
+    const std::uint8_t* source = &text_[matchPosition_];
+    while (matchLength_ < edgeEnd) {
+      if (ahead[matchLength_] != source[matchLength_]) {
+        SplitNode(child);
+        return;
+      }
+      ++matchLength_;
+    }
+    if (matchLength_ >= kMaxMatch) break;
+    nodePosition_[child] = static_cast<std::uint16_t>(position_);
+    node = child;
+    const int byte = ahead[matchLength_];
+    child = FindChild(node, byte);
+    if (child == 0) {
+      AddChild(node, byte, position_);
+      return;
+    }
+    ++matchLength_;
+  }
+  ReplaceLeaf(child, node);
+}
+
+// Removes the leaf of the current position, entered 8192 positions earlier.
+// An internal node left with one child is removed too, its most recent
+// position carried into its marked ancestors.
+void LzssDictionary::DeleteNode() {
+  if (parent_[position_] == 0) return;
+  int before = previous_[position_];
+  int after = next_[position_];
+  next_[before] = static_cast<std::uint16_t>(after);
+  previous_[after] = static_cast<std::uint16_t>(before);
+  const int node = parent_[position_];
+  parent_[position_] = 0;
+  if (node >= kWindowSize || --childCount_[node] > 1) return;
+
+  const int nodeStart = LowerIfPrevious(nodePosition_[node] & kPositionMask);
+  int latest = nodeStart;
+  int up = parent_[node];
+  unsigned stored;
+  while (((stored = nodePosition_[up]) & kDeferredMark) != 0) {
+    latest = std::max(latest, LowerIfPrevious(stored & kPositionMask));
+    nodePosition_[up] = static_cast<std::uint16_t>(latest | kWindowSize);
+    up = parent_[up];
+  }
+  if (up < kWindowSize) {
+    latest = std::max(latest, LowerIfPrevious(static_cast<int>(stored)));
+    nodePosition_[up] =
+        static_cast<std::uint16_t>(latest | kWindowSize | kDeferredMark);
+  }
+
+  const int onlyChild = FindChild(node, text_[nodeStart + level_[node]]);
+  before = previous_[onlyChild];
+  after = next_[onlyChild];
+  next_[before] = static_cast<std::uint16_t>(after);
+  previous_[after] = static_cast<std::uint16_t>(before);
+  before = previous_[node];
+  next_[before] = static_cast<std::uint16_t>(onlyChild);
+  previous_[onlyChild] = static_cast<std::uint16_t>(before);
+  after = next_[node];
+  previous_[after] = static_cast<std::uint16_t>(onlyChild);
+  next_[onlyChild] = static_cast<std::uint16_t>(after);
+  parent_[onlyChild] = parent_[node];
+  parent_[node] = 0;
+  next_[node] = static_cast<std::uint16_t>(freeListHead_);
+  freeListHead_ = node;
+}
+
+// Moves to the next position, sliding the window when it reaches its end.
+void LzssDictionary::AdvancePosition() {
+  --remaining_;
+  if (++position_ == 2 * kWindowSize) {
+    std::memmove(&text_[0], &text_[kWindowSize], kWindowSize + kMaxMatch);
+    remaining_ += static_cast<int>(ReadInput(&text_[kInitialRead], kWindowSize));
+    position_ = kWindowSize;
+  }
+  DeleteNode();
+  InsertNode();
+}
+
+// No match reaches past the chunk's end.
+void LzssDictionary::ClipMatchLength() {
+  matchLength_ = std::min(matchLength_, remaining_);
+}
+
+}  // namespace krelt

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace krelt {
+
+// One step of the match finder: a literal byte (symbol < 256, distanceCode
+// 0) or a match (symbol = length + 253, distanceCode = distance - 1).
+struct LzssToken {
+  unsigned symbol = 0;
+  unsigned distanceCode = 0;
+
+  bool operator==(const LzssToken&) const = default;
+};
+
+// LZSS match finder over an 8 KiB sliding window. Every string of the last
+// 8192 positions is kept in a Patricia trie whose children are found through
+// a hash of (node, next byte); each internal node remembers the most recent
+// position whose string passed through it, so a match points to the most
+// recent occurrence of the longest matching string (at most 256 bytes).
+class LzssDictionary {
+ public:
+  static constexpr int kWindowSize = 8192;
+  static constexpr int kMaxMatch = 256;
+  static constexpr int kMinMatch = 3;
+
+  // Starts a chunk of 1 to 32762 bytes, which must stay valid while its
+  // tokens are taken. The window starts out zero-filled, so the tokens
+  // depend on the chunk's bytes alone.
+  void Start(const std::uint8_t* chunk, std::uint32_t length);
+
+  // Gives the next token of the chunk; false once every byte is covered.
+  // Each match takes one step of lazy evaluation: it is dropped for a
+  // literal when the next position matches longer.
+  bool NextToken(LzssToken& token);
+
+ private:
+  // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings
+  // starting with byte c; 8192..16383 leaves, numbered by the window
+  // position their string starts at; 16384 + q + 16c hash heads in next_.
+  static constexpr int kRootBase = kWindowSize;
+  static constexpr int kNodeArraySize = kWindowSize + 256;
+  static constexpr int kLinkArraySize = 2 * kWindowSize;
+  static constexpr int kHashBase = 2 * kWindowSize;
+  static constexpr int kNextArraySize = kHashBase + kNodeArraySize - 1 + 16 * 255 + 1;
+  static constexpr int kTextSize = 2 * kWindowSize + kMaxMatch;
+  // Set on a node position not yet carried into the node's ancestors.
+  static constexpr unsigned kDeferredMark = 0x8000;
+
+  static constexpr int HashHead(int node, int byte) {
+    return kHashBase + node + 16 * byte;
+  }
+
+  std::uint32_t ReadInput(std::uint8_t* destination, std::uint32_t count);
+  void InitDictionary();
+  int FindChild(int node, int byte);
+  void AddChild(int node, int byte, int child);
+  void SplitNode(int old);
+  void ReplaceLeaf(int oldLeaf, int parentNode);
+  void InsertNode();
+  void DeleteNode();
+  void AdvancePosition();
+  void ClipMatchLength();
+  int LowerIfPrevious(int storedPosition) const;
+
+  const std::uint8_t* input_ = nullptr;
+  std::uint32_t chunkLength_ = 0;
+  std::uint32_t readOffset_ = 0;
+  int position_ = 0;       // 8192..16383
+  int matchPosition_ = 0;  // lowered by 8192 when in the previous window
+  int matchLength_ = 0;
+  int remaining_ = 0;      // chunk bytes from position_ to the chunk's end
+  int freeListHead_ = 0;
+
+  // 8192..16383 the current window, then 256 bytes of lookahead; 0..8191
+  // hold the previous window after a slide.
+  std::array<std::uint8_t, kTextSize> text_{};
+  std::array<std::uint8_t, kNodeArraySize> childCount_{};
+  std::array<std::uint8_t, kNodeArraySize> level_{};
+  std::array<std::uint16_t, kNodeArraySize> nodePosition_{};
+  std::array<std::uint16_t, kLinkArraySize> parent_{};
+  std::array<std::uint16_t, kLinkArraySize> previous_{};
+  std::array<std::uint16_t, kNextArraySize> next_{};
+};
+
+}  // namespace krelt

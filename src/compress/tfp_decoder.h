@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "common/status.h"
+
+namespace krelt {
+
+// Decodes a whole COMPRESS_Tfp stream. Every field, length and CRC-16 is
+// checked; a malformed stream gives an error naming the chunk and the fault.
+class TfpDecoder {
+ public:
+  // On success output holds the decoded bytes; on failure it is empty.
+  static Status Decode(std::span<const std::uint8_t> stream,
+                       std::vector<std::uint8_t>& output);
+};
+
+}  // namespace krelt

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "compress/tfp_encoder.h"
+#include "convert/report.h"
+#include "image/bmp_image.h"
+#include "image/pcx_image.h"
+#include "image/xsp_sprite.h"
+
+namespace krelt {
+
+enum class LineEnding { kCrlf, kLf };
+
+// Everything one conversion needs from its front end.
+struct ConversionRequest {
+  std::string sourcePath;
+  std::int32_t alphaSelection = -1;  // -1: nothing selected
+  std::string startFrameText;
+  std::string endFrameText;
+  bool flag1555 = false;
+  std::filesystem::path outputDirectory;
+  std::string outputBaseName;
+  LineEnding lineEnding = LineEnding::kCrlf;
+};
+
+// What the last conversion wrote; read by the report.
+struct ConversionState {
+  std::string identifierName;
+  std::vector<std::int32_t> frameSize;
+  std::vector<std::int32_t> frameWidth;
+  std::vector<std::int32_t> frameHeight;
+  std::int32_t startFrame = 0;
+  std::int32_t endFrame = 512;
+  std::int32_t alphaLevel = 0;
+};
+
+// The front end's side of a conversion: the dialog implements it, and so
+// does the command-line tool.
+class ConversionHost {
+ public:
+  virtual ~ConversionHost() = default;
+  virtual void ClearReport() = 0;
+  virtual void SetProgressRange(std::int32_t maximum) = 0;
+  virtual void SetProgressPosition(std::int32_t position) = 0;
+  virtual void EnableOpen() = 0;
+  virtual void ShowMessage(const std::string& text,
+                           const std::string& caption) = 0;
+  virtual void ShowReport(const std::vector<ReportRow>& rows) = 0;
+};
+
+struct ConversionResult {
+  Status status;                        // failure: nothing was written
+  std::filesystem::path writtenPath;    // the GD file, when written
+  std::vector<ReportRow> report;
+};
+
+// Runs conversions, reusing its readers and encoder from one to the next.
+class Converter {
+ public:
+  ConversionResult RunConversion(const ConversionRequest& request,
+                                 ConversionHost& host);
+  const ConversionState& state() const { return state_; }
+
+ private:
+  PcxImage pcx_;
+  XspSprite sprite_;
+  BmpImage bmp_;
+  TfpEncoder encoder_;
+  ConversionState state_;
+};
+
+}  // namespace krelt

@@ -1,0 +1,141 @@
+#include "convert/file_io.h"
+
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace krelt {
+namespace {
+
+// UTF-8 so that no path fails to convert on any platform.
+std::string Quoted(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  std::string quoted(1, '\'');
+  quoted.append(name.begin(), name.end());
+  quoted += '\'';
+  return quoted;
+}
+
+// A name in target's folder that no file has yet: target's name with a
+// random suffix, so concurrent writers to one folder don't collide. Empty
+// when every try is taken.
+std::filesystem::path FreeTemporaryPath(const std::filesystem::path& target) {
+  static std::atomic<std::uint32_t> counter{0};
+  std::random_device seed;
+  std::mt19937_64 random(seed() ^ (std::uint64_t{counter++} << 32));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = target;
+    candidate += ".tmp" + std::to_string(random() % 1000000000);
+    std::error_code ignored;  // a failed look-up shows again when opening
+    if (!std::filesystem::exists(candidate, ignored)) return candidate;
+  }
+  return {};
+}
+
+// Removes the temporary file when the write does not complete.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+Status TooLarge(const std::filesystem::path& path) {
+  return Status::Error("can't read " + Quoted(path) +
+                       ": the file is larger than 1 GiB");
+}
+
+}  // namespace
+
+Status ReadFileBytes(const std::filesystem::path& path,
+                     std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return Status::Error("can't open " + Quoted(path) + ": no such file");
+  }
+  if (std::filesystem::is_directory(status)) {
+    return Status::Error("can't read " + Quoted(path) + ": it is a folder");
+  }
+  if (std::filesystem::is_regular_file(status)) {
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > kMaxReadFileSize) return TooLarge(path);
+    if (!error) bytes.reserve(static_cast<std::size_t>(size));
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::Error("can't open " + Quoted(path));
+
+  // Read in pieces rather than trusting the size: the file may change, and
+  // non-regular files have none.
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::vector<std::uint8_t> piece(kPiece);
+  while (in) {
+    in.read(reinterpret_cast<char*>(piece.data()),
+            static_cast<std::streamsize>(piece.size()));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (bytes.size() + got > kMaxReadFileSize) {
+      bytes.clear();
+      return TooLarge(path);
+    }
+    bytes.insert(bytes.end(), piece.begin(), piece.begin() + got);
+  }
+  if (in.bad() || !in.eof()) {
+    bytes.clear();
+    return Status::Error("read error in " + Quoted(path));
+  }
+  return {};
+}
+
+Status WriteFileAtomically(const std::filesystem::path& target,
+                           std::span<const std::uint8_t> bytes) {
+  TemporaryFile temporary(FreeTemporaryPath(target));
+  if (temporary.path().empty()) {
+    return Status::Error("can't find a free temporary name next to " +
+                         Quoted(target));
+  }
+  {
+    std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
+    if (!out) {
+      return Status::Error("can't write " + Quoted(target) +
+                           ": can't create a file in its folder");
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    out.close();
+    if (out.fail()) return Status::Error("write error on " + Quoted(target));
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary.path(), target, error);
+  if (error) {
+    return Status::Error("can't replace " + Quoted(target) + ": " +
+                         error.message());
+  }
+  temporary.Keep();
+  return {};
+}
+
+Status WriteFileAtomically(const std::filesystem::path& target,
+                           std::string_view text) {
+  return WriteFileAtomically(
+      target, std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
+                        text.size()));
+}
+
+}  // namespace krelt

@@ -1,0 +1,365 @@
+#include "convert/gd_verify.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "compress/tfp_decoder.h"
+#include "compress/tfp_format.h"
+#include "convert/file_io.h"
+#include "convert/frame_range.h"
+
+namespace krelt {
+namespace {
+
+constexpr std::int32_t kRecordVersion = 1;
+constexpr std::int32_t kRecordReserved = 0;
+constexpr const char* kCompressMethod = "COMPRESS_Tfp";
+
+std::string FileName(const std::string& path) {
+  const std::u8string name = std::filesystem::path(path).filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
+Status RecordFault(const GdRecord& record, const std::string& what) {
+  return Status::Error("record " + record.name + " (line " +
+                       std::to_string(record.line) + "): " + what);
+}
+
+// Bytes per pixel of a record's data format; 0 for an unknown format.
+std::int64_t BytesPerPixel(const std::string& dataFormat) {
+  if (dataFormat.empty()) return 3;
+  if (dataFormat == "OSD_256") return 1;
+  if (dataFormat == "OSD_1555") return 2;
+  return 0;
+}
+
+// The fields every record Krelt writes holds, and a size matching its sides.
+Status CheckRecordFields(const GdRecord& record) {
+  if (record.version != kRecordVersion) {
+    return RecordFault(record, "version " + std::to_string(record.version) +
+                                   ", expected 1");
+  }
+  if (record.reserved != kRecordReserved) {
+    return RecordFault(record, "reserved word " +
+                                   std::to_string(record.reserved) +
+                                   ", expected 0");
+  }
+  if (record.compressMethod != kCompressMethod) {
+    return RecordFault(record, "compression method " + record.compressMethod +
+                                   ", expected COMPRESS_Tfp");
+  }
+  const std::int64_t bytesPerPixel = BytesPerPixel(record.dataFormat);
+  if (bytesPerPixel == 0) {
+    return RecordFault(record, "unknown data format " + record.dataFormat);
+  }
+  if (record.width <= 0 || record.height <= 0 ||
+      record.width > kMaxImageDimension || record.height > kMaxImageDimension) {
+    return RecordFault(record, "invalid size " + std::to_string(record.width) +
+                                   " x " + std::to_string(record.height));
+  }
+  const std::int64_t expected =
+      std::int64_t{record.width} * record.height * bytesPerPixel;
+  if (record.size != expected) {
+    return RecordFault(record, "size " + std::to_string(record.size) +
+                                   " does not match " +
+                                   std::to_string(record.width) + " x " +
+                                   std::to_string(record.height) + " x " +
+                                   std::to_string(bytesPerPixel) + " = " +
+                                   std::to_string(expected));
+  }
+  return Status();
+}
+
+// Every chunk but the last holds kTfpMaxChunkLength bytes, so the chunk
+// count in the stream header follows from the record's size. Checking it
+// first bounds what decoding a hostile array can produce.
+Status CheckChunkCount(const GdRecord& record, const GdArray& array) {
+  if (array.bytes.size() < kTfpStreamHeaderSize) return Status();  // decoder names it
+  const std::size_t announced =
+      static_cast<std::size_t>(array.bytes[8] << 8 | array.bytes[9]);
+  const std::size_t needed =
+      (static_cast<std::size_t>(record.size) + kTfpMaxChunkLength - 1) /
+      kTfpMaxChunkLength;
+  if (announced != needed) {
+    return RecordFault(record, "array " + array.name + " holds " +
+                                   std::to_string(announced) +
+                                   " chunks where a size of " +
+                                   std::to_string(record.size) + " needs " +
+                                   std::to_string(needed));
+  }
+  return Status();
+}
+
+// Decodes the array a record names; its length must be the record's size.
+Status DecodeRecordArray(const GdSource& source, const GdRecord& record,
+                         VerifiedRecord& verified,
+                         std::vector<std::uint8_t>& pixels) {
+  const GdArray* array = source.FindArray(record.dataName);
+  if (array == nullptr) {
+    return RecordFault(record, "its data array " + record.dataName +
+                                   " is not declared");
+  }
+  if (Status status = CheckChunkCount(record, *array); !status.ok()) {
+    return status;
+  }
+  if (Status status = TfpDecoder::Decode(array->bytes, pixels); !status.ok()) {
+    return RecordFault(record, "array " + array->name + " (line " +
+                                   std::to_string(array->line) +
+                                   ") does not decode: " + status.message());
+  }
+  if (pixels.size() != static_cast<std::size_t>(record.size)) {
+    return RecordFault(record, "size " + std::to_string(record.size) +
+                                   " but array " + array->name + " decodes to " +
+                                   std::to_string(pixels.size()) + " bytes");
+  }
+  verified.compressedBytes = array->bytes.size();
+  verified.rawBytes = pixels.size();
+  return Status();
+}
+
+Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
+  const std::string where =
+      "pointer table " + table.name + " (line " + std::to_string(table.line) + ")";
+  for (const std::string& entry : table.entries) {
+    if (source.FindRecord(entry) == nullptr) {
+      return Status::Error(where + ": names " + entry +
+                           ", which is not a declared record");
+    }
+  }
+  const bool inOrder =
+      table.entries.size() == source.records.size() &&
+      std::equal(table.entries.begin(), table.entries.end(),
+                 source.records.begin(),
+                 [](const std::string& entry, const GdRecord& record) {
+                   return entry == record.name;
+                 });
+  if (!inOrder) {
+    return Status::Error(where + ": does not list the " +
+                         std::to_string(source.records.size()) +
+                         " records in file order");
+  }
+  return Status();
+}
+
+// 16-bit pixels for the firmware: bit 15 set on every non-zero pixel, each
+// value stored high byte first.
+void FinishHighColourPixels(std::vector<std::uint8_t>& pixels) {
+  for (std::size_t i = 0; i + 1 < pixels.size(); i += 2) {
+    std::uint16_t value =
+        static_cast<std::uint16_t>(pixels[i] | (pixels[i + 1] << 8));
+    if (value != 0) value |= 0x8000;
+    pixels[i] = static_cast<std::uint8_t>(value >> 8);
+    pixels[i + 1] = static_cast<std::uint8_t>(value & 0xFF);
+  }
+}
+
+bool IsBmpPath(const std::string& path) {
+  constexpr std::string_view kBmp = ".bmp";
+  if (path.size() < kBmp.size()) return false;
+  return std::equal(kBmp.begin(), kBmp.end(), path.end() - kBmp.size(),
+                    [](char expected, char c) {
+                      return expected == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+                    });
+}
+
+// The picture a reader holds, as the PCX and sprite road compresses it:
+// 16-colour indices as 8-bit indices, 16-bit pixels finished.
+ConvertedPicture FromPcxOrSpriteRoad(const RasterImage& image, std::int32_t frame) {
+  ConvertedPicture picture{frame, image.width, image.height, image.pixelFormat,
+                           image.pixels};
+  if (picture.format == kPixelFormat16Colour) picture.format = kPixelFormatIndexed;
+  if (picture.format == kPixelFormat16Bit) FinishHighColourPixels(picture.pixels);
+  return picture;
+}
+
+// "1 record", "4 records".
+std::string CountOf(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string SizeText(std::int32_t width, std::int32_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// One verified record against the picture the conversion compresses.
+Status CompareRecord(const VerifiedRecord& record,
+                     std::span<const std::uint8_t> pixels,
+                     const ConvertedPicture& picture,
+                     const std::string& pictureName, bool namesFrame) {
+  const std::string what =
+      "record " + record.name + " and " + pictureName +
+      (namesFrame ? " frame " + std::to_string(picture.frame) : std::string());
+  if (record.width != picture.width || record.height != picture.height) {
+    return Status::Error(what + " differ in size: " +
+                         SizeText(record.width, record.height) + " and " +
+                         SizeText(picture.width, picture.height));
+  }
+  if (pixels.size() != picture.pixels.size()) {
+    return Status::Error(what + " differ in pixel format: " +
+                         std::to_string(pixels.size()) + " and " +
+                         std::to_string(picture.pixels.size()) + " bytes");
+  }
+  const auto difference =
+      std::mismatch(pixels.begin(), pixels.end(), picture.pixels.begin());
+  if (difference.first != pixels.end()) {
+    return Status::Error(what + " differ from pixel byte " +
+                         std::to_string(difference.first - pixels.begin()) +
+                         " on");
+  }
+  return Status();
+}
+
+}  // namespace
+
+Status VerifyGdSource(const GdSource& source,
+                      const VerifiedRecordVisitor& visit) {
+  if (source.records.empty()) {
+    return Status::Error("the file declares no TYPE_GrData record");
+  }
+  std::vector<std::uint8_t> pixels;
+  for (const GdRecord& record : source.records) {
+    VerifiedRecord verified{record.name, record.width, record.height,
+                            record.dataFormat, 0, 0};
+    if (Status status = CheckRecordFields(record); !status.ok()) return status;
+    if (Status status = DecodeRecordArray(source, record, verified, pixels);
+        !status.ok()) {
+      return status;
+    }
+    if (visit) {
+      if (Status status = visit(verified, pixels); !status.ok()) return status;
+    }
+  }
+  if (source.records.size() > 1 && source.pointerTables.empty()) {
+    return Status::Error("the file declares " +
+                         std::to_string(source.records.size()) +
+                         " records but no pointer table");
+  }
+  for (const GdPointerTable& table : source.pointerTables) {
+    if (Status status = CheckPointerTable(source, table); !status.ok()) {
+      return status;
+    }
+  }
+  return Status();
+}
+
+std::string DescribeRecord(const VerifiedRecord& record) {
+  const double percent =
+      record.rawBytes == 0 ? 0.0
+                           : 100.0 * static_cast<double>(record.compressedBytes) /
+                                 static_cast<double>(record.rawBytes);
+  char ratio[32];
+  std::snprintf(ratio, sizeof ratio, "%.1f%%", percent);
+  return record.name + ": " + SizeText(record.width, record.height) + ", " +
+         (record.dataFormat.empty() ? std::string("24-bit RGB")
+                                    : record.dataFormat) +
+         ", " + std::to_string(record.compressedBytes) +
+         " bytes compressed, " + std::to_string(record.rawBytes) +
+         " bytes raw (" + ratio + ")";
+}
+
+Status ConversionPictures::Open(const ConversionRequest& request) {
+  Status status = OpenFile(request);
+  if (status.ok()) return status;
+  count_ = 0;
+  return Status::Error(FileName(request.sourcePath) + ": " + status.message());
+}
+
+// The BMP road converts only 24-bit pictures to 16 bits (the flag has the
+// reader widen 8-bit ones first); the PCX road converts 24-bit and 256-
+// colour pictures. A sprite file of one frame is a single picture; the
+// frame fields apply to files of several frames only.
+Status ConversionPictures::OpenFile(const ConversionRequest& request) {
+  std::vector<std::uint8_t> file;
+  if (Status status = ReadFileBytes(request.sourcePath, file); !status.ok()) {
+    return status;
+  }
+  startFrame_ = 0;
+  count_ = 1;
+  if (IsBmpPath(request.sourcePath)) {
+    road_ = Road::kBmp;
+    Status status = bmp_.LoadFromBytes(file, request.flag1555);
+    if (status.ok() && request.flag1555) bmp_.ConvertTo16Bit();
+    return status;
+  }
+  if (!XspSprite::HasMagic(file)) {
+    road_ = Road::kPcx;
+    Status status = pcx_.OpenFromBytes(file);
+    if (status.ok() && request.flag1555) {
+      pcx_.ConvertRgbTo16Bit();
+      pcx_.ConvertIndexedTo16Bit();
+    }
+    return status;
+  }
+  road_ = Road::kSprite;
+  if (Status status = sprite_.OpenFromBytes(std::move(file), request.flag1555);
+      !status.ok() || sprite_.frameCount == 1) {
+    return status;
+  }
+  std::int32_t endFrame = 0;
+  if (Status status = ResolveFrameRange(request.startFrameText,
+                                        request.endFrameText, sprite_.frameCount,
+                                        startFrame_, endFrame);
+      !status.ok()) {
+    return status;
+  }
+  count_ = static_cast<std::size_t>(endFrame - startFrame_) + 1;
+  return Status();
+}
+
+Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
+  if (index >= count_) {
+    return Status::Error("no picture " + std::to_string(index));
+  }
+  switch (road_) {
+    case Road::kBmp:
+      picture = {0, bmp_.width, bmp_.height, bmp_.pixelFormat, bmp_.decodedPixels};
+      return Status();
+    case Road::kPcx:
+      picture = FromPcxOrSpriteRoad(pcx_, 0);
+      return Status();
+    case Road::kSprite:
+      break;
+  }
+  if (sprite_.frameCount == 1) {
+    picture = FromPcxOrSpriteRoad(sprite_, 0);
+    return Status();
+  }
+  const std::int32_t frame = startFrame_ + static_cast<std::int32_t>(index);
+  if (Status status = sprite_.LoadFrame(frame); !status.ok()) {
+    return Status::Error("frame " + std::to_string(frame) + ": " + status.message());
+  }
+  picture = FromPcxOrSpriteRoad(sprite_, frame);
+  return Status();
+}
+
+Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
+                             const std::string& pictureName,
+                             const VerifiedRecordVisitor& visit) {
+  if (source.records.size() != pictures.count()) {
+    return Status::Error("the file has " + CountOf(source.records.size(), "record") +
+                         ", the conversion of " + pictureName + " gives " +
+                         CountOf(pictures.count(), "picture"));
+  }
+  std::size_t index = 0;
+  ConvertedPicture picture;
+  return VerifyGdSource(
+      source, [&](const VerifiedRecord& record, std::span<const std::uint8_t> pixels) {
+        if (Status status = pictures.Load(index++, picture); !status.ok()) {
+          return Status::Error(pictureName + ": " + status.message());
+        }
+        if (Status status = CompareRecord(record, pixels, picture, pictureName,
+                                          pictures.count() > 1);
+            !status.ok()) {
+          return status;
+        }
+        return visit ? visit(record, pixels) : Status();
+      });
+}
+
+}  // namespace krelt

@@ -1,0 +1,199 @@
+// Conversions started from the dialog: what the report list, the progress
+// bar, "Open.." and the messages show.
+
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QTest>
+
+#include "dialog_test_support.h"
+
+namespace krelt::test {
+namespace {
+
+const QStringList kRecordTypes = {
+    "TYPE_GrData", "version", "reserved", "data format", "compressed method",
+    "data",        "size",    "width",    "height"};
+
+QImage IconImage(const QIcon& icon) {
+  return icon.pixmap(QSize(16, 16))
+      .toImage()
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage ResourceImage(const char* name) {
+  return QImage(QString::fromLatin1(name))
+      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+using ConversionTest = DialogTest;
+
+TEST_F(ConversionTest, BmpPictureFillsTheReportAndEnablesOpen) {
+  const QString picture = CopySample("logo.bmp");
+  Drop({picture});
+  Click("conversionButton");
+
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_TRUE(QFile::exists(scratch.filePath("logo.GD")));
+  EXPECT_EQ(ReportColumn(0), kRecordTypes);
+  EXPECT_EQ(ReportColumn(1),
+            QStringList({"logoGd", "1", "0", "", "COMPRESS_Tfp", "logoCpm",
+                         "9216", "64", "48"}));
+  EXPECT_TRUE(OpenEnabled());
+  const auto* progress = Find<QProgressBar>("progressBar");
+  EXPECT_GT(progress->maximum(), 1);
+  EXPECT_EQ(progress->value(), progress->maximum());
+}
+
+TEST_F(ConversionTest, RecordRowsShowTheRedBallFieldRowsTheGreenOne) {
+  Drop({CopySample("badge.pcx")});
+  Click("conversionButton");
+  const auto* list = Find<QTableWidget>("reportList");
+  ASSERT_EQ(list->rowCount(), 9);
+  EXPECT_EQ(list->item(3, 1)->text(), "OSD_256");
+  const QImage record = ResourceImage(":/icons/record_16.png");
+  const QImage field = ResourceImage(":/icons/field_16.png");
+  ASSERT_FALSE(record.isNull());
+  ASSERT_NE(record, field);
+  EXPECT_EQ(IconImage(list->item(0, 0)->icon()), record);
+  for (int row = 1; row < list->rowCount(); ++row) {
+    EXPECT_EQ(IconImage(list->item(row, 0)->icon()), field) << row;
+    EXPECT_TRUE(list->item(row, 1)->icon().isNull()) << row;
+  }
+}
+
+// Frames 2 and 3 of the four-frame sample: ten rows per record, then the
+// pointer table; empty rows and pointer rows carry no icon.
+TEST_F(ConversionTest, SpriteRangeListsEveryRecordAndThePointerTable) {
+  Drop({CopySample("spin.xsp")});
+  Find<QLineEdit>("startFrameEdit")->setText("2");
+  Click("conversionButton");
+  ASSERT_TRUE(recorded.messages.empty());
+
+  const QStringList types = ReportColumn(0);
+  const QStringList contents = ReportColumn(1);
+  ASSERT_EQ(types.size(), 24);
+  EXPECT_EQ(types.mid(0, 9), kRecordTypes);
+  EXPECT_EQ(types.mid(10, 9), kRecordTypes);
+  EXPECT_EQ(contents[0], "spin2Gd");
+  EXPECT_EQ(contents[10], "spin3Gd");
+  EXPECT_EQ(types.mid(20), QStringList({"TYPE_GrData", "", "", ""}));
+  EXPECT_EQ(contents.mid(20),
+            QStringList({"spinGd", "spin2Gd", "spin3Gd", ""}));
+
+  const auto* list = Find<QTableWidget>("reportList");
+  for (const int row : {9, 19, 21, 22, 23}) {
+    EXPECT_TRUE(list->item(row, 0)->icon().isNull()) << row;
+  }
+  EXPECT_FALSE(list->item(20, 0)->icon().isNull());
+}
+
+TEST_F(ConversionTest, OpenHandsOverTheFileTheConversionWrote) {
+  struct Case {
+    const char* sample;
+    const char* startFrame;
+    const char* outputName;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"logo.bmp", "", "logo.GD", "logo.GD"},
+      {"spin.xsp", "", "spin.GD", "spin.GD"},
+      {"spin.xsp", "2", "spin.GD", "spin2.GD"},
+  };
+  for (const Case& test : cases) {
+    const QString sample = QString::fromLatin1(test.sample);
+    const QString picture = QFile::exists(scratch.filePath(sample))
+                                ? scratch.filePath(sample)
+                                : CopySample(sample);
+    Drop({picture});
+    Find<QLineEdit>("startFrameEdit")->setText(test.startFrame);
+    Click("conversionButton");
+    EXPECT_EQ(OutputNameText(), scratch.filePath(test.outputName));
+    recorded.openedFiles.clear();
+    Click("openButton");
+    ASSERT_EQ(recorded.openedFiles.size(), 1u) << test.sample;
+    EXPECT_EQ(recorded.openedFiles[0], scratch.filePath(test.written));
+    EXPECT_TRUE(QFile::exists(recorded.openedFiles[0]));
+  }
+}
+
+TEST_F(ConversionTest, EveryNewSelectionDisablesOpen) {
+  const QString picture = CopySample("logo.bmp");
+  Drop({picture});
+  Click("conversionButton");
+  ASSERT_TRUE(OpenEnabled());
+  Drop({"/pics/notes.txt"});
+  EXPECT_FALSE(OpenEnabled());
+
+  Click("conversionButton");
+  ASSERT_TRUE(OpenEnabled());
+  ChooseWithFind(picture);
+  EXPECT_FALSE(OpenEnabled());
+
+  Click("conversionButton");
+  ASSERT_TRUE(OpenEnabled());
+  Drop({picture});
+  EXPECT_FALSE(OpenEnabled());
+}
+
+TEST_F(ConversionTest, TextTypedIntoThePathFieldIsNotConverted) {
+  Drop({CopySample("logo.bmp")});
+  Find<QLineEdit>("pathEdit")->setText(scratch.filePath("other.pcx"));
+  Click("conversionButton");
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_TRUE(QFile::exists(scratch.filePath("logo.GD")));
+  EXPECT_FALSE(QFile::exists(scratch.filePath("other.GD")));
+}
+
+TEST_F(ConversionTest, UnreadablePictureShowsTheReasonAndWritesNothing) {
+  const QString picture = scratch.filePath("broken.pcx");
+  QFile file(picture);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("not a picture");
+  file.close();
+  Drop({picture});
+  Click("conversionButton");
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_FALSE(recorded.messages[0].text.isEmpty());
+  EXPECT_EQ(recorded.messages[0].caption, "Krelt");
+  EXPECT_FALSE(QFile::exists(scratch.filePath("broken.GD")));
+  EXPECT_EQ(Find<QTableWidget>("reportList")->rowCount(), 0);
+  EXPECT_FALSE(OpenEnabled());
+}
+
+// The box and the flag a conversion uses move together: a 24-bit picture
+// has 16-bit pixels (OSD_1555) only after an odd number of clicks.
+TEST_F(ConversionTest, Clicks1555ToggleBoxAndFlagTogether) {
+  const QString picture = CopySample("logo.bmp");
+  dialog->show();
+  auto* box = Find<QCheckBox>("use1555Box");
+  struct Case {
+    int clicks;
+    const char* dataFormat;
+    const char* size;
+  };
+  const Case cases[] = {{0, "", "9216"},
+                        {1, "OSD_1555", "6144"},
+                        {2, "", "9216"},
+                        {3, "OSD_1555", "6144"}};
+  int clicked = 0;
+  for (const Case& test : cases) {
+    for (; clicked < test.clicks; ++clicked) {
+      QTest::mouseClick(box, Qt::LeftButton);
+    }
+    EXPECT_EQ(box->isChecked(), test.clicks % 2 == 1);
+    Drop({picture});
+    EXPECT_EQ(box->isChecked(), test.clicks % 2 == 1);
+    Click("conversionButton");
+    const QStringList contents = ReportColumn(1);
+    ASSERT_EQ(contents.size(), 9);
+    EXPECT_EQ(contents[3], test.dataFormat) << test.clicks;
+    EXPECT_EQ(contents[6], test.size) << test.clicks;
+  }
+}
+
+}  // namespace
+}  // namespace krelt::test

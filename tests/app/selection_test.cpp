@@ -1,0 +1,215 @@
+// Choosing the source: the extension test, drops, "Find..", the profile and
+// the output name shown.
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTest>
+
+#include "app/dialog_hooks.h"
+#include "app/source_selection.h"
+#include "dialog_test_support.h"
+
+namespace krelt::test {
+namespace {
+
+TEST(HasAcceptedExtensionTest, LooksAtThreeBytesAfterTheFirstDotOfTheName) {
+  struct Case {
+    const char* path;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"/pics/LOGO.Pcx", true},
+      {"/pics/a.pcx", true},
+      {"/pics/a.XSP", true},
+      {"/pics/a.bMp", true},
+      {"/pics/a.pcxz", true},
+      {"/pics/pic.bmp.old", true},
+      {"C:\\pics\\logo.pcx", true},
+      {"logo.pcx", true},
+      {"/pics/a.pc", false},
+      {"/pics/a.", false},
+      {"/pics/notes.txt", false},
+      {"/pics/a.old.bmp", false},
+      {"/pics/readme", false},
+      {"/v1.0/readme", false},
+      {"v1.0\\readme", false},
+      {"/pics/.pcx", true},
+      {"", false},
+      {"/pics/a.pcy", false},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(HasAcceptedExtension(test.path), test.accepted) << test.path;
+  }
+}
+
+using DropTest = DialogTest;
+
+TEST_F(DropTest, AcceptedFileIsSelected) {
+  Drop({"/pics/LOGO.Pcx"});
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_EQ(PathText(), "/pics/LOGO.Pcx");
+  EXPECT_EQ(OutputNameText(), "/pics/LOGO.GD");
+  EXPECT_FALSE(OpenEnabled());
+}
+
+TEST_F(DropTest, OnlyTheFirstOfSeveralFilesIsTaken) {
+  Drop({"/pics/first.bmp", "/pics/second.pcx", "/pics/third.xsp"});
+  EXPECT_EQ(PathText(), "/pics/first.bmp");
+  EXPECT_EQ(OutputNameText(), "/pics/first.GD");
+
+  Drop({"/pics/notes.txt", "/pics/fine.pcx"});
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(PathText(), "/pics/first.bmp");
+}
+
+TEST_F(DropTest, RejectedFileBeforeAnySelectionShowsTheMessage) {
+  Drop({"/pics/notes.txt"});
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(recorded.messages[0].text, "Please select a correct image file!");
+  EXPECT_EQ(recorded.messages[0].caption, "Krelt");
+  EXPECT_EQ(PathText(), "");
+  EXPECT_EQ(OutputNameText(), ".GD");
+  EXPECT_FALSE(OpenEnabled());
+}
+
+// A cancelled file dialog must not leave its initial name behind as the
+// selection: a rejected drop afterwards still names the chosen picture.
+TEST_F(DropTest, RejectedFileKeepsThePreviousSelection) {
+  Drop({"/pics/logo.pcx"});
+  Drop({"/v1.0/readme"});
+  EXPECT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(PathText(), "/pics/logo.pcx");
+  EXPECT_EQ(OutputNameText(), "/pics/logo.GD");
+
+  recorded.chooserAnswer.reset();
+  Click("findButton");
+  Drop({"/pics/notes.txt"});
+  EXPECT_EQ(recorded.messages.size(), 2u);
+  EXPECT_EQ(PathText(), "/pics/logo.pcx");
+  EXPECT_EQ(OutputNameText(), "/pics/logo.GD");
+}
+
+using FindTest = DialogTest;
+
+TEST_F(FindTest, EmptyProfileStartsWithStarDotPcxAndTheFourFilters) {
+  recorded.chooserAnswer.reset();
+  Click("findButton");
+  ASSERT_EQ(recorded.chooserInitialNames.size(), 1u);
+  EXPECT_EQ(recorded.chooserInitialNames[0], "*.PCX");
+  EXPECT_EQ(recorded.chooserFilters,
+            QStringList({"PCX File   (*.PCX)", "XSP File   (*.XSP)",
+                         "BMP File   (*.BMP)", "All Files   (*)"}));
+}
+
+TEST_F(FindTest, ProfileValueIsTheInitialName) {
+  recorded.profilePath = "/home/art/logo.pcx";
+  recorded.chooserAnswer.reset();
+  Click("findButton");
+  ASSERT_EQ(recorded.chooserInitialNames.size(), 1u);
+  EXPECT_EQ(recorded.chooserInitialNames[0], "/home/art/logo.pcx");
+}
+
+TEST_F(FindTest, CancelChangesNothingVisible) {
+  Drop({CopySample("logo.bmp")});
+  Click("conversionButton");
+  ASSERT_TRUE(OpenEnabled());
+  const QString outputName = OutputNameText();
+  Find<QLineEdit>("pathEdit")->setText("typed by hand");
+  recorded.chooserAnswer.reset();
+  Click("findButton");
+  EXPECT_EQ(PathText(), "typed by hand");
+  EXPECT_EQ(OutputNameText(), outputName);
+  EXPECT_TRUE(OpenEnabled());
+  EXPECT_TRUE(recorded.messages.empty());
+}
+
+// Find takes any file, without the drop's extension test; the output name
+// cuts the extension at the last dot of the file name, and the path is
+// trimmed for the names but shown as chosen.
+TEST_F(FindTest, OutputNameFieldShowsTheDerivedName) {
+  struct Case {
+    const char* chosen;
+    const char* outputName;
+  };
+  const Case cases[] = {
+      {"/pics/logo.pcx", "/pics/logo.GD"},
+      {"/art/my.pic.bmp", "/art/my.pic.GD"},
+      {"/a.b/file", "/a.b/file.GD"},
+      {"/pics/logo", "/pics/logo.GD"},
+      {"  /pics/logo.pcx \t", "/pics/logo.GD"},
+      {"/pics/Mixed Case.XSP", "/pics/Mixed Case.GD"},
+  };
+  for (const Case& test : cases) {
+    ChooseWithFind(test.chosen);
+    EXPECT_EQ(PathText(), test.chosen);
+    EXPECT_EQ(OutputNameText(), test.outputName) << test.chosen;
+  }
+}
+
+TEST(ReadProfilePathTest, ReadsPathOfGroupKrelt) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  struct Case {
+    const char* ini;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"[KRELT]\nPATH=/home/art/logo.pcx\n", "/home/art/logo.pcx"},
+      {"[KRELT]\nPATH=\"/home/art/a,b.pcx\"\n", "/home/art/a,b.pcx"},
+      {"[KRELT]\nPATH=/home/art/a,b.pcx\n", "/home/art/a,b.pcx"},
+      {"[KRELT]\nOTHER=x\n", ""},
+      {"[OTHER]\nPATH=/home/art/logo.pcx\n", ""},
+      {"", ""},
+  };
+  int fileNumber = 0;
+  for (const Case& test : cases) {
+    const QString iniPath =
+        folder.filePath(QStringLiteral("krelt%1.ini").arg(++fileNumber));
+    QFile file(iniPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(test.ini);
+    file.close();
+    const QSettings profile(iniPath, QSettings::IniFormat);
+    EXPECT_EQ(ReadProfilePath(profile), test.path) << test.ini;
+  }
+}
+
+// Qt's dialog folds the blanks before the parenthesis into one.
+TEST(SourceFileDialogTest, OpensWithFirstFilterAndInitialName) {
+  const auto fileDialog = CreateSourceFileDialog(
+      nullptr, "*.PCX", {"PCX File   (*.PCX)", "All Files   (*)"});
+  EXPECT_EQ(fileDialog->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_EQ(fileDialog->acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(fileDialog->nameFilters(),
+            QStringList({"PCX File (*.PCX)", "All Files (*)"}));
+  EXPECT_EQ(fileDialog->selectedNameFilter(), "PCX File (*.PCX)");
+}
+
+// Qt's own dialog lists pictures whatever the letter case of their names.
+TEST(SourceFileDialogTest, PatternsMatchAnyLetterCase) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  for (const char* name : {"a.pcx", "B.PCX", "c.Pcx", "d.txt", "e.bmp"}) {
+    QFile file(folder.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  const auto fileDialog = CreateSourceFileDialog(
+      nullptr, folder.filePath("*.PCX"), {"PCX File   (*.PCX)"});
+  const auto* model = fileDialog->findChild<QFileSystemModel*>();
+  ASSERT_NE(model, nullptr);
+  const QModelIndex root = model->index(folder.path());
+  QStringList listed;
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return model->rowCount(root) >= 3; }, 5000));
+  for (int row = 0; row < model->rowCount(root); ++row) {
+    listed.append(model->index(row, 0, root).data().toString());
+  }
+  listed.sort();
+  EXPECT_EQ(listed, QStringList({"B.PCX", "a.pcx", "c.Pcx"}));
+}
+
+}  // namespace
+}  // namespace krelt::test

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/cli_runner.h"
+
+namespace krelt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadText;
+using test::RunCli;
+
+class CliCompressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("krelt_cli_compress_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_ / "files");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Files live in their own folder so stray temporary files show up.
+  fs::path File(const std::string& name) const { return dir_ / "files" / name; }
+
+  static void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  std::vector<std::string> FileNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_ / "files")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::CliRun Run(const std::vector<std::string>& args) const {
+    return RunCli(args, dir_);
+  }
+
+  fs::path dir_;
+};
+
+// One message line, prefixed with the program name.
+void ExpectOneErrorLine(const test::CliRun& run) {
+  EXPECT_EQ(run.err.rfind("krelt-cli: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(run.err.back(), '\n');
+}
+
+std::string SampleBytes() {
+  std::string bytes;
+  std::mt19937 random(7);
+  for (int i = 0; i < 40000; ++i) bytes += static_cast<char>(random() % 4);
+  bytes += std::string(30000, 'z');
+  for (int i = 0; i < 5000; ++i) bytes += static_cast<char>(random());
+  return bytes;
+}
+
+TEST_F(CliCompressTest, CompressThenDecompressGivesOriginal) {
+  for (const std::string& original : {SampleBytes(), std::string("A"), std::string()}) {
+    Write(File("in.bin"), original);
+    const auto compress = Run({"compress", File("in.bin"), File("in.tfp")});
+    ASSERT_EQ(compress.exitCode, 0) << compress.err;
+    EXPECT_EQ(compress.err, "");
+    const std::string stream = ReadText(File("in.tfp"));
+    EXPECT_LT(stream.size(), std::max<std::size_t>(original.size(), 20));
+
+    const auto decompress = Run({"decompress", File("in.tfp"), File("out.bin")});
+    ASSERT_EQ(decompress.exitCode, 0) << decompress.err;
+    EXPECT_EQ(ReadText(File("out.bin")), original);
+    EXPECT_EQ(FileNames(), (std::vector<std::string>{"in.bin", "in.tfp", "out.bin"}));
+  }
+}
+
+TEST_F(CliCompressTest, DecompressWritesKnownStream) {
+  const std::string stream = {0x00, 0x08, 0x1B, char(0x90), char(0xFF), char(0xFF),
+                              0x00, 0x01, 0x00, 0x01, 0x00, 0x07, char(0xA0),
+                              char(0xE5), char(0xFF), char(0xFF), 0x00, 0x01, 0x41};
+  Write(File("a.tfp"), stream);
+  const auto run = Run({"decompress", File("a.tfp"), File("a.bin")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadText(File("a.bin")), "A");
+}
+
+TEST_F(CliCompressTest, BadStreamLeavesOutputAlone) {
+  Write(File("bad.tfp"), std::string("\x00\x08\x1B\x90\xFF\xFF\x00\x01\x00\x02", 10));
+  const auto missing = Run({"decompress", File("bad.tfp"), File("new.bin")});
+  EXPECT_EQ(missing.exitCode, 1);
+  ExpectOneErrorLine(missing);
+  EXPECT_NE(missing.err.find("bad.tfp"), std::string::npos) << missing.err;
+  EXPECT_EQ(FileNames(), std::vector<std::string>{"bad.tfp"});
+
+  Write(File("old.bin"), "keep me");
+  const auto existing = Run({"decompress", File("bad.tfp"), File("old.bin")});
+  EXPECT_EQ(existing.exitCode, 1);
+  ExpectOneErrorLine(existing);
+  EXPECT_EQ(ReadText(File("old.bin")), "keep me");
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"bad.tfp", "old.bin"}));
+}
+
+TEST_F(CliCompressTest, UnreadableInputOrUnwritableOutputFails) {
+  Write(File("in.bin"), "data");
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;  // the message names this file
+  };
+  const Case cases[] = {
+      {{"compress", File("absent.bin"), File("out")}, "absent.bin"},
+      {{"decompress", File("absent.tfp"), File("out")}, "absent.tfp"},
+      {{"compress", File("in.bin"), File("no/such/folder")}, "folder"},
+  };
+  for (const Case& c : cases) {
+    const auto run = Run(c.args);
+    EXPECT_EQ(run.exitCode, 1) << c.args[1];
+    ExpectOneErrorLine(run);
+    EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(FileNames(), std::vector<std::string>{"in.bin"});
+}
+
+TEST_F(CliCompressTest, UsageErrorsExitWithTwo) {
+  const std::vector<std::string> cases[] = {
+      {"compress"},
+      {"compress", "a"},
+      {"decompress", "a", "b", "c"},
+      {"compress", "--level", "a", "b"},
+      {"decompress", "-x", "a", "b"},
+  };
+  for (const auto& args : cases) {
+    const auto run = Run(args);
+    EXPECT_EQ(run.exitCode, 2) << args.size();
+    EXPECT_EQ(run.err.rfind("krelt-cli: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("Usage: krelt-cli " + args[0] + " IN OUT"),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_TRUE(FileNames().empty());
+}
+
+TEST_F(CliCompressTest, HelpExitsWithZero) {
+  for (const std::string command : {"compress", "decompress"}) {
+    const auto run = Run({command, "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("Usage: krelt-cli " + command + " IN OUT\n", 0), 0u)
+        << run.out;
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+}  // namespace
+}  // namespace krelt

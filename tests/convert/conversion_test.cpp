@@ -1,0 +1,561 @@
+#include "convert/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "convert/gd_test_support.h"
+#include "convert/output_names.h"
+#include "support/picture_writers.h"
+
+namespace krelt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DecodedArray;
+using test::FileText;
+using test::FinishedHighColour;
+using test::FolderEntries;
+using test::ParsedGdFile;
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Records every call the driver makes on its front end.
+class RecordingHost : public ConversionHost {
+ public:
+  void ClearReport() override { events.push_back("clear"); }
+  void SetProgressRange(std::int32_t maximum) override {
+    events.push_back("range");
+    ranges.push_back(maximum);
+  }
+  void SetProgressPosition(std::int32_t position) override {
+    if (events.empty() || events.back() != "position") events.push_back("position");
+    positions.push_back(position);
+  }
+  void EnableOpen() override { events.push_back("enable"); }
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    events.push_back("message");
+    messages.emplace_back(text, caption);
+  }
+  void ShowReport(const std::vector<ReportRow>& rows) override {
+    events.push_back("report");
+    reports.push_back(rows);
+  }
+
+  std::vector<std::string> events;
+  std::vector<std::int32_t> ranges;
+  std::vector<std::int32_t> positions;
+  std::vector<std::pair<std::string, std::string>> messages;
+  std::vector<std::vector<ReportRow>> reports;
+};
+
+Bytes Pattern(std::size_t length, unsigned seed) {
+  Bytes bytes(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 5 + seed * 31) & 0xFF);
+  }
+  return bytes;
+}
+
+Bytes RandomBytes(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(length);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+test::PcxSpec IndexedPcx(std::int32_t width, std::int32_t height) {
+  test::PcxSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.pixels = Pattern(static_cast<std::size_t>(width * height), 1);
+  spec.palette.resize(256);
+  for (std::size_t k = 0; k < 256; ++k) {
+    spec.palette[k] = {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(255 - k),
+                       static_cast<std::uint8_t>(k * 3)};
+  }
+  return spec;
+}
+
+test::PcxSpec RgbPcx(std::int32_t width, std::int32_t height, Bytes rgb) {
+  test::PcxSpec spec;
+  spec.planes = 3;
+  spec.width = width;
+  spec.height = height;
+  spec.pixels = std::move(rgb);
+  return spec;
+}
+
+// Frames of growing sizes; 8-bit indices, or 5-6-5 values for kind 2.
+test::XspSpec Sprite(std::size_t frames, std::int32_t pixelKind = 1) {
+  test::XspSpec spec;
+  spec.pixelKind = pixelKind;
+  spec.defaultPalette = Pattern(768, 3);
+  for (auto& component : spec.defaultPalette) component &= 63;
+  for (std::size_t n = 0; n < frames; ++n) {
+    test::XspFrameSpec frame;
+    frame.width = static_cast<std::int32_t>(2 + n % 7);
+    frame.height = static_cast<std::int32_t>(1 + n % 5);
+    frame.pixels = Pattern(static_cast<std::size_t>(frame.width * frame.height) *
+                               (pixelKind == 1 ? 1 : 2),
+                           static_cast<unsigned>(n));
+    spec.frames.push_back(std::move(frame));
+  }
+  return spec;
+}
+
+Bytes BmpBytes(std::int32_t width, std::int32_t height, std::uint16_t bits, Bytes pixels) {
+  test::BmpSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.bitsPerPixel = bits;
+  spec.pixels = std::move(pixels);
+  if (bits == 8) spec.colourTable.assign(256, test::Rgb{10, 20, 30});
+  return test::MakeBmp(spec);
+}
+
+struct Options {
+  bool flag1555 = false;
+  std::string start;
+  std::string end;
+  std::int32_t alpha = -1;
+};
+
+class ConversionTest : public ::testing::Test {
+ protected:
+  fs::path Write(const std::string& name, const Bytes& bytes) {
+    const fs::path path = dir_ / name;
+    test::WriteBytes(path, bytes);
+    return path;
+  }
+
+  ConversionResult Convert(const fs::path& picture, const Options& options = {}) {
+    ConversionRequest request;
+    request.sourcePath = picture.string();
+    const OutputNames names = DeriveOutputNames(request.sourcePath);
+    request.outputDirectory = names.outputDirectory;
+    request.outputBaseName = names.outputBaseName;
+    request.flag1555 = options.flag1555;
+    request.startFrameText = options.start;
+    request.endFrameText = options.end;
+    request.alphaSelection = options.alpha;
+    return converter_.RunConversion(request, host_);
+  }
+
+  // A conversion that wrote `expected` and told the front end.
+  void ExpectWritten(const ConversionResult& result, const fs::path& expected) {
+    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    EXPECT_EQ(result.writtenPath, expected);
+    EXPECT_TRUE(fs::exists(expected));
+    EXPECT_TRUE(host_.messages.empty());
+    ASSERT_FALSE(host_.reports.empty());
+    EXPECT_EQ(host_.reports.back(), result.report);
+    EXPECT_EQ(host_.events.back(), "enable");
+  }
+
+  // A refused conversion: one message with an empty caption, no report, no
+  // "Open..", nothing written.
+  void ExpectRefused(const ConversionResult& result, const std::string& message) {
+    EXPECT_FALSE(result.status.ok());
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_NE(host_.messages[0].first.find(message), std::string::npos)
+        << host_.messages[0].first;
+    EXPECT_EQ(host_.messages[0].second, "");
+    EXPECT_EQ(result.status.message(), host_.messages[0].first);
+    EXPECT_TRUE(host_.reports.empty());
+    for (const std::string& event : host_.events) EXPECT_NE(event, "enable");
+  }
+
+  test::TempDir dir_;
+  Converter converter_;
+  RecordingHost host_;
+};
+
+TEST_F(ConversionTest, EmptyPathAsksForAFile) {
+  const ConversionResult result = converter_.RunConversion(ConversionRequest{}, host_);
+  EXPECT_FALSE(result.status.ok());
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0], std::make_pair(std::string("Select File!!"),
+                                              std::string("Notice")));
+  EXPECT_EQ(host_.events, std::vector<std::string>{"message"});
+  EXPECT_TRUE(FolderEntries(dir_.path()).empty());
+}
+
+TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
+  const test::PcxSpec spec = IndexedPcx(40, 20);
+  const ConversionResult result = Convert(Write("Logo.pcx", test::MakePcx(spec)));
+  ExpectWritten(result, dir_ / "Logo.GD");
+
+  const std::string text = FileText(dir_ / "Logo.GD");
+  EXPECT_EQ(text.rfind("#include \"type.h\"\r\nbyte _logoCpm[] = \r\n{\r\n0x", 0), 0u);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ASSERT_EQ(text[i - 1], '\r') << "bare line feed at " << i;
+    }
+  }
+  const GdSource source = ParsedGdFile(dir_ / "Logo.GD");
+  ASSERT_EQ(source.arrays.size(), 1u);
+  ASSERT_EQ(source.records.size(), 1u);
+  EXPECT_TRUE(source.pointerTables.empty());
+  const GdRecord& record = source.records[0];
+  EXPECT_EQ(record.name, "_logoGd");
+  EXPECT_EQ(record.dataFormat, "OSD_256");
+  EXPECT_EQ(record.dataName, "_logoCpm");
+  EXPECT_EQ(record.size, 800);
+  EXPECT_EQ(record.width, 40);
+  EXPECT_EQ(record.height, 20);
+  EXPECT_EQ(DecodedArray(source, "_logoCpm"), spec.pixels);
+
+  ASSERT_EQ(result.report.size(), 9u);
+  EXPECT_EQ(result.report[6], (ReportRow{"size", "800", ReportIcon::kField}));
+  EXPECT_EQ(converter_.state().identifierName, "logo");
+  EXPECT_EQ(converter_.state().endFrame, 0);
+}
+
+TEST_F(ConversionTest, ProgressFollowsTheStreamInSteps) {
+  Convert(Write("big.pcx", test::MakePcx(RgbPcx(200, 100, RandomBytes(60000, 5)))));
+  const GdSource source = ParsedGdFile(dir_ / "big.GD");
+  ASSERT_EQ(source.arrays.size(), 1u);
+  const auto length = static_cast<std::int32_t>(source.arrays[0].bytes.size());
+  ASSERT_GE(host_.events.size(), 4u);
+  EXPECT_EQ(host_.events[0], "clear");
+  EXPECT_EQ(host_.events[1], "position");
+  EXPECT_EQ(host_.positions.front(), 0);
+  EXPECT_EQ(host_.ranges, std::vector<std::int32_t>{length});
+  EXPECT_LE(host_.positions.size(), 104u);
+  EXPECT_EQ(host_.positions.back(), length);
+  EXPECT_EQ(std::vector<std::string>(host_.events.end() - 2, host_.events.end()),
+            (std::vector<std::string>{"report", "enable"}));
+}
+
+TEST_F(ConversionTest, Flag1555TurnsPalettePcxIntoFinished16BitPixels) {
+  test::PcxSpec spec = IndexedPcx(3, 1);
+  spec.pixels = {0, 1, 2};
+  spec.palette[0] = {0, 0, 0};
+  spec.palette[1] = {255, 255, 255};
+  spec.palette[2] = {248, 0, 0};
+  Options options;
+  options.flag1555 = true;
+  ExpectWritten(Convert(Write("p.pcx", test::MakePcx(spec)), options), dir_ / "p.GD");
+  const GdSource source = ParsedGdFile(dir_ / "p.GD");
+  // 0x0000 stays zero; 0x7FFF and 0x7C00 get bit 15, high byte first.
+  EXPECT_EQ(DecodedArray(source, "_pCpm"), (Bytes{0x00, 0x00, 0xFF, 0xFF, 0xFC, 0x00}));
+  ASSERT_EQ(source.records.size(), 1u);
+  EXPECT_EQ(source.records[0].dataFormat, "OSD_1555");
+  EXPECT_EQ(source.records[0].size, 6);
+}
+
+TEST_F(ConversionTest, RgbPcxFinishing) {
+  // Blue 0x001F and red 0x7C00 as the reader gives them, then finished.
+  const Bytes rgb = {0, 0, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0};
+  Options options;
+  options.flag1555 = true;
+  ExpectWritten(Convert(Write("c.pcx", test::MakePcx(RgbPcx(4, 1, rgb))), options),
+                dir_ / "c.GD");
+  EXPECT_EQ(DecodedArray(ParsedGdFile(dir_ / "c.GD"), "_cCpm"),
+            (Bytes{0x80, 0x1F, 0xFC, 0x00, 0x00, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(ConversionTest, RgbPcxWithoutFlagKeepsThreeBytesAndHasNoDataFormat) {
+  test::PcxSpec spec = RgbPcx(3, 2, Pattern(18, 2));
+  spec.bytesPerLine = 4;  // the padding byte becomes a fourth column
+  const ConversionResult result = Convert(Write("wide.pcx", test::MakePcx(spec)));
+  ExpectWritten(result, dir_ / "wide.GD");
+  const GdSource source = ParsedGdFile(dir_ / "wide.GD");
+  ASSERT_EQ(source.records.size(), 1u);
+  EXPECT_EQ(source.records[0].dataFormat, "");
+  EXPECT_EQ(source.records[0].width, 4);
+  EXPECT_EQ(source.records[0].size, 24);
+  EXPECT_EQ(DecodedArray(source, "_wideCpm").size(), 24u);
+  ASSERT_EQ(result.report.size(), 9u);
+  EXPECT_EQ(result.report[3], (ReportRow{"data format", "", ReportIcon::kField}));
+}
+
+TEST_F(ConversionTest, SixteenColourPcxIsWrittenAsIndexedPicture) {
+  test::PcxSpec spec;
+  spec.bitsPerPixel = 1;
+  spec.planes = 4;
+  spec.width = 10;
+  spec.height = 3;
+  for (std::size_t i = 0; i < 30; ++i) spec.pixels.push_back(static_cast<std::uint8_t>(i % 16));
+  const fs::path picture = Write("sixteen.pcx", test::MakePcx(spec));
+  for (bool flag : {false, true}) {
+    Options options;
+    options.flag1555 = flag;
+    ASSERT_TRUE(Convert(picture, options).status.ok());
+    const GdSource source = ParsedGdFile(dir_ / "sixteen.GD");
+    ASSERT_EQ(source.records.size(), 1u);
+    EXPECT_EQ(source.records[0].dataFormat, "OSD_256") << flag;
+    EXPECT_EQ(source.records[0].size, 30);
+    EXPECT_EQ(DecodedArray(source, "_sixteenCpm"), spec.pixels) << flag;
+  }
+}
+
+TEST_F(ConversionTest, BmpRoadKeepsReaderPixelsWithoutFinishing) {
+  // Black and red: 0x8000 and 0xFC00 from the reader, little-endian.
+  const Bytes rgb = {0, 0, 0, 255, 0, 0};
+  Options options;
+  options.flag1555 = true;
+  const ConversionResult result =
+      Convert(Write("PIC.Bmp", BmpBytes(2, 1, 24, rgb)), options);
+  ExpectWritten(result, dir_ / "PIC.GD");
+  const GdSource source = ParsedGdFile(dir_ / "PIC.GD");
+  EXPECT_EQ(DecodedArray(source, "_picCpm"), (Bytes{0x00, 0x80, 0x00, 0xFC}));
+  ASSERT_EQ(source.records.size(), 1u);
+  EXPECT_EQ(source.records[0].dataFormat, "OSD_1555");
+  EXPECT_EQ(result.report.size(), 9u);
+  EXPECT_EQ(converter_.state().endFrame, 512);
+}
+
+TEST_F(ConversionTest, BmpWithoutFlag) {
+  const Bytes rgb = Pattern(3 * 5 * 2, 4);
+  ExpectWritten(Convert(Write("rgb.bmp", BmpBytes(5, 2, 24, rgb))), dir_ / "rgb.GD");
+  GdSource source = ParsedGdFile(dir_ / "rgb.GD");
+  EXPECT_EQ(DecodedArray(source, "_rgbCpm"), rgb);
+  EXPECT_EQ(source.records.at(0).dataFormat, "");
+
+  const Bytes indices = Pattern(5 * 2, 6);
+  ExpectWritten(Convert(Write("ind.bmp", BmpBytes(5, 2, 8, indices))), dir_ / "ind.GD");
+  source = ParsedGdFile(dir_ / "ind.GD");
+  EXPECT_EQ(DecodedArray(source, "_indCpm"), indices);
+  EXPECT_EQ(source.records.at(0).dataFormat, "OSD_256");
+}
+
+TEST_F(ConversionTest, SpriteRangeWritesNumberedFramesAndPointerTable) {
+  const test::XspSpec spec = Sprite(5);
+  const ConversionResult result =
+      Convert(Write("anim.xsp", test::MakeXsp(spec)), Options{false, "2", "3"});
+  ExpectWritten(result, dir_ / "anim2.GD");
+  const GdSource source = ParsedGdFile(dir_ / "anim2.GD");
+  ASSERT_EQ(source.arrays.size(), 2u);
+  ASSERT_EQ(source.records.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::string frame = std::to_string(2 + i);
+    const test::XspFrameSpec& expected = spec.frames[2 + i];
+    EXPECT_EQ(DecodedArray(source, "_anim" + frame + "Cpm"), expected.pixels);
+    const GdRecord& record = source.records[i];
+    EXPECT_EQ(record.name, "_anim" + frame + "Gd");
+    EXPECT_EQ(record.dataFormat, "OSD_256");
+    EXPECT_EQ(record.width, expected.width);
+    EXPECT_EQ(record.height, expected.height);
+    EXPECT_EQ(record.size, expected.width * expected.height);
+  }
+  ASSERT_EQ(source.pointerTables.size(), 1u);
+  EXPECT_EQ(source.pointerTables[0].name, "_animGds");
+  EXPECT_EQ(source.pointerTables[0].entries,
+            (std::vector<std::string>{"_anim2Gd", "_anim3Gd"}));
+  const std::string text = FileText(dir_ / "anim2.GD");
+  const std::string tail = "\r\nTYPE_GrData *_animGds[] =\r\n{\r\n\t&_anim2Gd,\r\n\t&_anim3Gd,\r\n};\r\n";
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_EQ(result.report.size(), 24u);
+}
+
+TEST_F(ConversionTest, SpriteWithEmptyFieldsWritesEveryFrame) {
+  ExpectWritten(Convert(Write("anim.xsp", test::MakeXsp(Sprite(5)))), dir_ / "anim.GD");
+  const GdSource source = ParsedGdFile(dir_ / "anim.GD");
+  EXPECT_EQ(source.arrays.size(), 5u);
+  ASSERT_EQ(source.pointerTables.size(), 1u);
+  EXPECT_EQ(source.pointerTables[0].entries.size(), 5u);
+  EXPECT_EQ(source.arrays[4].name, "_anim4Cpm");
+  EXPECT_EQ(converter_.state().endFrame, 4);
+}
+
+TEST_F(ConversionTest, ReportOfFramesTwoToFour) {
+  const ConversionResult result =
+      Convert(Write("anim.xsp", test::MakeXsp(Sprite(6))), Options{false, "2", "4"});
+  ASSERT_TRUE(result.status.ok()) << result.status.message();
+  ASSERT_EQ(result.report.size(), 35u);
+  EXPECT_EQ(result.report[10], (ReportRow{"TYPE_GrData", "anim3Gd", ReportIcon::kRecord}));
+  EXPECT_EQ(result.report[30], (ReportRow{"TYPE_GrData", "animGd", ReportIcon::kRecord}));
+  EXPECT_EQ(result.report[31], (ReportRow{"", "anim2Gd", ReportIcon::kNone}));
+  EXPECT_EQ(result.report[32], (ReportRow{"", "anim3Gd", ReportIcon::kNone}));
+  EXPECT_EQ(result.report[33], (ReportRow{"", "anim4Gd", ReportIcon::kNone}));
+  EXPECT_EQ(result.report[34], ReportRow{});
+  EXPECT_EQ(result.report[16], (ReportRow{"size", "20", ReportIcon::kField}));  // frame 3: 5 x 4
+}
+
+TEST_F(ConversionTest, TwoFrameSpriteReportsItsPerFrameRecords) {
+  const ConversionResult result = Convert(Write("two.xsp", test::MakeXsp(Sprite(2))));
+  ExpectWritten(result, dir_ / "two.GD");
+  EXPECT_EQ(ParsedGdFile(dir_ / "two.GD").records.size(), 2u);
+  ASSERT_EQ(result.report.size(), 24u);
+  EXPECT_EQ(result.report[0].content, "two0Gd");
+  EXPECT_EQ(result.report[10].content, "two1Gd");
+}
+
+TEST_F(ConversionTest, SinglePicturesIgnoreTheFrameFields) {
+  const Options options{false, "3", "-1"};
+  ExpectWritten(Convert(Write("one.xsp", test::MakeXsp(Sprite(1))), options),
+                dir_ / "one.GD");
+  const GdSource sprite = ParsedGdFile(dir_ / "one.GD");
+  ASSERT_EQ(sprite.records.size(), 1u);
+  EXPECT_EQ(sprite.records[0].name, "_oneGd");
+  EXPECT_TRUE(sprite.pointerTables.empty());
+
+  host_ = RecordingHost();
+  ExpectWritten(Convert(Write("pic.pcx", test::MakePcx(IndexedPcx(4, 4))), options),
+                dir_ / "pic.GD");
+  EXPECT_EQ(converter_.state().startFrame, 0);
+  EXPECT_EQ(converter_.state().endFrame, 0);
+}
+
+TEST_F(ConversionTest, SixteenBitSpriteFramesAreFinished) {
+  test::XspSpec spec = Sprite(1, 2);
+  // 5-6-5 blue, red, black and green, little-endian.
+  spec.frames[0].width = 4;
+  spec.frames[0].height = 1;
+  spec.frames[0].pixels = {0x1F, 0x00, 0x00, 0xF8, 0x00, 0x00, 0xE0, 0x07};
+  const fs::path picture = Write("hi.xsp", test::MakeXsp(spec));
+  ExpectWritten(Convert(picture), dir_ / "hi.GD");
+  const std::string first = FileText(dir_ / "hi.GD");
+  const GdSource source = ParsedGdFile(dir_ / "hi.GD");
+  EXPECT_EQ(DecodedArray(source, "_hiCpm"),
+            (Bytes{0x80, 0x1F, 0xFC, 0x00, 0x00, 0x00, 0x83, 0xE0}));
+  EXPECT_EQ(source.records.at(0).dataFormat, "OSD_1555");
+  // Finishing works on freshly loaded pixels each time.
+  ASSERT_TRUE(Convert(picture).status.ok());
+  EXPECT_EQ(FileText(dir_ / "hi.GD"), first);
+}
+
+TEST_F(ConversionTest, FrameRangeRefusals) {
+  const fs::path picture = Write("anim.xsp", test::MakeXsp(Sprite(5)));
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"-1", "", "anim.xsp: the start frame -1 is negative"},
+      {"4", "2", "anim.xsp: the frame range 4 to 2 is empty"},
+      {"7", "", "the frame range 7 to 4 is empty"},
+      {"", "-3", "the frame range 0 to -3 is empty"},
+  };
+  for (const auto& [start, end, message] : cases) {
+    host_ = RecordingHost();
+    ExpectRefused(Convert(picture, Options{false, start, end}), message);
+    EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"anim.xsp"});
+  }
+}
+
+TEST_F(ConversionTest, NoLimitOf1024Frames) {
+  const ConversionResult result = Convert(Write("many.xsp", test::MakeXsp(Sprite(1100))),
+                                          Options{false, "1090", "5000"});
+  ExpectWritten(result, dir_ / "many1090.GD");
+  const GdSource source = ParsedGdFile(dir_ / "many1090.GD");
+  ASSERT_EQ(source.arrays.size(), 10u);
+  EXPECT_EQ(source.arrays.back().name, "_many1099Cpm");
+  EXPECT_EQ(converter_.state().frameSize.size(), 1100u);
+  EXPECT_EQ(result.report.size(), 10u * 11 + 2);
+}
+
+TEST_F(ConversionTest, StreamsLargerThanTheOldBufferFit) {
+  // Incompressible 24-bit rows: more than 3072 stream bytes per row.
+  const Bytes rgb = RandomBytes(1100 * 3, 7);
+  ExpectWritten(Convert(Write("wide.bmp", BmpBytes(1100, 1, 24, rgb))), dir_ / "wide.GD");
+  const GdSource bmp = ParsedGdFile(dir_ / "wide.GD");
+  EXPECT_GT(bmp.arrays.at(0).bytes.size(), 3072u);
+  EXPECT_EQ(DecodedArray(bmp, "_wideCpm"), rgb);
+
+  // A later frame much larger than the range's first one.
+  test::XspSpec spec = Sprite(2);
+  spec.frames[1].width = 300;
+  spec.frames[1].height = 200;
+  spec.frames[1].pixels = RandomBytes(60000, 8);
+  ExpectWritten(Convert(Write("grow.xsp", test::MakeXsp(spec))), dir_ / "grow.GD");
+  EXPECT_EQ(DecodedArray(ParsedGdFile(dir_ / "grow.GD"), "_grow1Cpm"), spec.frames[1].pixels);
+}
+
+TEST_F(ConversionTest, FailuresLeaveTheOldFileUntouched) {
+  Bytes sprite = test::MakeXsp(Sprite(5));
+  sprite.pop_back();  // the last frame's pixels are cut short
+  Write("anim.GD", Bytes{'o', 'l', 'd'});
+  ExpectRefused(Convert(Write("anim.xsp", sprite)), "anim.xsp: frame 4: ");
+  EXPECT_EQ(FileText(dir_ / "anim.GD"), "old");
+  EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
+}
+
+TEST_F(ConversionTest, UnwritableTargetIsReported) {
+  const fs::path picture = Write("logo.pcx", test::MakePcx(IndexedPcx(4, 4)));
+  ConversionRequest request;
+  request.sourcePath = picture.string();
+  request.outputDirectory = dir_ / "missing";
+  request.outputBaseName = "logo";
+  ExpectRefused(converter_.RunConversion(request, host_), "logo.GD");
+  EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"logo.pcx"});
+}
+
+TEST_F(ConversionTest, UnreadablePicturesGiveClearMessages) {
+  Bytes shortPcx = test::MakePcx(IndexedPcx(20, 20));
+  shortPcx.resize(200);
+  Bytes sixteenBitBmp = BmpBytes(2, 2, 24, Pattern(12, 1));
+  test::PutLe16(sixteenBitBmp, test::kBmpInfoHeaderOffset + 14, 16);
+  Bytes shortBmp = BmpBytes(20, 20, 24, Pattern(1200, 1));
+  shortBmp.resize(100);
+  Bytes badSprite = test::MakeXsp(Sprite(2));
+  badSprite.resize(500);
+  const std::vector<std::pair<std::string, Bytes>> files = {
+      {"notes.txt", Bytes{'h', 'i'}},
+      {"cut.pcx", shortPcx},
+      {"bad.xsp", badSprite},
+      {"text.bmp", Bytes{'h', 'i'}},
+      {"deep.bmp", sixteenBitBmp},
+      {"short.bmp", shortBmp},
+      {"real.bmpx", BmpBytes(2, 2, 24, Pattern(12, 1))},
+  };
+  const std::vector<std::string> messages = {
+      "notes.txt: not a PCX picture or an XSP sprite file",
+      "cut.pcx: ",
+      "bad.xsp: ",
+      "This is not a bitmap file",
+      "This file is not a 24Bit or 256 format",
+      "short.bmp: ",
+      "real.bmpx: not a PCX picture or an XSP sprite file",
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    host_ = RecordingHost();
+    const fs::path path = Write(files[i].first, files[i].second);
+    ExpectRefused(Convert(path), messages[i]);
+    if (i == 3 || i == 4) {
+      EXPECT_EQ(host_.messages.at(0).first, messages[i]);  // exact classic text
+    }
+    fs::remove(path);
+    EXPECT_TRUE(FolderEntries(dir_.path()).empty()) << files[i].first;
+  }
+  host_ = RecordingHost();
+  ExpectRefused(Convert(dir_ / "missing.pcx"), "missing.pcx");
+}
+
+TEST_F(ConversionTest, IdentifiersAndNamesUseTheFileNamesOwnExtension) {
+  ExpectWritten(Convert(Write("my-logo 2.pcx", test::MakePcx(IndexedPcx(3, 3)))),
+                dir_ / "my-logo 2.GD");
+  EXPECT_EQ(ParsedGdFile(dir_ / "my-logo 2.GD").arrays.at(0).name, "_my_logo_2Cpm");
+
+  fs::create_directory(dir_ / "my.dir");
+  host_ = RecordingHost();
+  ExpectWritten(Convert(Write("my.dir/picture", test::MakePcx(IndexedPcx(3, 3)))),
+                dir_ / "my.dir" / "picture.GD");
+  const GdSource source = ParsedGdFile(dir_ / "my.dir" / "picture.GD");
+  EXPECT_EQ(source.arrays.at(0).name, "_pictureCpm");
+  EXPECT_EQ(source.records.at(0).name, "_pictureGd");
+}
+
+TEST_F(ConversionTest, AlphaLevelFromTheSelection) {
+  const fs::path picture = Write("a.pcx", test::MakePcx(IndexedPcx(2, 2)));
+  const std::vector<std::pair<std::int32_t, std::int32_t>> cases = {
+      {-1, 16}, {0, 15}, {3, 12}, {15, 0}, {40, 0},
+      {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
+  };
+  for (const auto& [selection, level] : cases) {
+    Options options;
+    options.alpha = selection;
+    ASSERT_TRUE(Convert(picture, options).status.ok());
+    EXPECT_EQ(converter_.state().alphaLevel, level) << selection;
+  }
+  Options options;
+  options.alpha = 3;
+  ASSERT_TRUE(Convert(Write("b.bmp", BmpBytes(1, 1, 24, Bytes{1, 2, 3})), options).status.ok());
+  EXPECT_EQ(converter_.state().alphaLevel, 0);
+}
+
+}  // namespace
+}  // namespace krelt

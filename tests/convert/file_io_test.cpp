@@ -1,0 +1,128 @@
+#include "convert/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace krelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("krelt_file_io_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::vector<fs::path> FilesInDir() const {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      files.push_back(entry.path().filename());
+    }
+    return files;
+  }
+
+  static std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(FileIoTest, WriteThenReadGivesSameBytes) {
+  std::vector<std::uint8_t> bytes(300000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  }
+  const fs::path target = dir_ / "data.bin";
+  ASSERT_TRUE(WriteFileAtomically(target, bytes).ok());
+
+  std::vector<std::uint8_t> read{1, 2, 3};
+  const Status status = ReadFileBytes(target, read);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(FilesInDir(), std::vector<fs::path>{"data.bin"});
+}
+
+TEST_F(FileIoTest, EmptyFileRoundTrips) {
+  const fs::path target = dir_ / "empty";
+  ASSERT_TRUE(WriteFileAtomically(target, std::string_view()).ok());
+  ASSERT_TRUE(fs::exists(target));
+  std::vector<std::uint8_t> read{9};
+  ASSERT_TRUE(ReadFileBytes(target, read).ok());
+  EXPECT_TRUE(read.empty());
+}
+
+TEST_F(FileIoTest, WriteReplacesExistingFile) {
+  const fs::path target = dir_ / "out.txt";
+  ASSERT_TRUE(WriteFileAtomically(target, std::string_view("old content, long")).ok());
+  ASSERT_TRUE(WriteFileAtomically(target, std::string_view("new")).ok());
+  EXPECT_EQ(Contents(target), "new");
+  EXPECT_EQ(FilesInDir(), std::vector<fs::path>{"out.txt"});
+}
+
+TEST_F(FileIoTest, WriteIntoMissingFolderFailsAndLeavesNothing) {
+  const Status status =
+      WriteFileAtomically(dir_ / "missing" / "out.txt", std::string_view("x"));
+  EXPECT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("out.txt"), std::string::npos)
+      << status.message();
+  EXPECT_TRUE(FilesInDir().empty());
+}
+
+TEST_F(FileIoTest, WriteOverFolderFailsAndRemovesTemporaryFile) {
+  const fs::path target = dir_ / "folder";
+  fs::create_directory(target);
+  fs::path inner = target / "keep";
+  std::ofstream(inner) << "kept";
+
+  EXPECT_FALSE(WriteFileAtomically(target, std::string_view("x")).ok());
+  EXPECT_TRUE(fs::is_directory(target));
+  EXPECT_EQ(Contents(inner), "kept");
+  EXPECT_EQ(FilesInDir(), std::vector<fs::path>{"folder"});
+}
+
+TEST_F(FileIoTest, ReadFailuresNameThePath) {
+  struct Case {
+    const char* name;
+    fs::path path;
+  };
+  fs::create_directory(dir_ / "sub");
+  const Case cases[] = {
+      {"missing file", dir_ / "nope.bin"},
+      {"folder", dir_ / "sub"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> read{1};
+    const Status status = ReadFileBytes(c.path, read);
+    EXPECT_FALSE(status.ok()) << c.name;
+    EXPECT_NE(status.message().find(c.path.filename().string()),
+              std::string::npos)
+        << c.name << ": " << status.message();
+    EXPECT_TRUE(read.empty()) << c.name;
+  }
+}
+
+TEST_F(FileIoTest, ReadRefusesFilesOverOneGibibyte) {
+  const fs::path big = dir_ / "big.bin";
+  std::ofstream(big).put('x');
+  fs::resize_file(big, kMaxReadFileSize + 1);  // sparse: costs no disk space
+  std::vector<std::uint8_t> read;
+  const Status status = ReadFileBytes(big, read);
+  EXPECT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("1 GiB"), std::string::npos)
+      << status.message();
+  EXPECT_TRUE(read.empty());
+}
+
+}  // namespace
+}  // namespace krelt

@@ -1,0 +1,163 @@
+#include "convert/gd_text.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace krelt {
+namespace {
+
+std::vector<std::uint8_t> Sequence(std::size_t length, std::uint8_t first,
+                                   std::uint8_t step) {
+  std::vector<std::uint8_t> bytes(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(first + i * step);
+  }
+  return bytes;
+}
+
+std::string WithCrlf(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+// The 40 x 20 8-bit picture Logo.pcx whose stream is 30 bytes long.
+GdDocument LogoDocument() {
+  GdDocument document;
+  document.identifierName = "logo";
+  document.dataFormatCode = 1;
+  document.pictures.push_back({0, Sequence(30, 0xA0, 0x0B), 800, 40, 20});
+  return document;
+}
+
+const char kLogoText[] =
+    "#include \"type.h\"\n"
+    "byte _logoCpm[] = \n{\n"
+    "0xa0,0xab,0xb6,0xc1,0xcc,0xd7,0xe2,0xed,0xf8,0x03,0x0e,0x19,0x24,0x2f,0x3a,0x45,\n"
+    "0x50,0x5b,0x66,0x71,0x7c,0x87,0x92,0x9d,0xa8,0xb3,0xbe,0xc9,0xd4,0xdf,"
+    "\n};\n\n"
+    "\nTYPE_GrData _logoGd =\n{\n"
+    "\t1,\t\t//version\n"
+    "\t0,\t\t//reserved\n"
+    "\tOSD_256,\t\t//data format\n"
+    "\tCOMPRESS_Tfp,\t\t//compressed method\n"
+    "\t_logoCpm,\t\t//data\n"
+    "\t800,\t\t//size\n"
+    "\t40,\t\t//width\n"
+    "\t20\t\t//height\n"
+    "};\n";
+
+TEST(GdTextTest, SinglePictureIsWrittenCharacterForCharacter) {
+  EXPECT_EQ(FormatGdText(LogoDocument(), LineEnding::kLf), kLogoText);
+}
+
+TEST(GdTextTest, CrlfTurnsEveryLineEndIntoCarriageReturnLineFeed) {
+  const std::string crlf = FormatGdText(LogoDocument(), LineEnding::kCrlf);
+  EXPECT_EQ(crlf, WithCrlf(kLogoText));
+  EXPECT_EQ(FormatGdText(LogoDocument(), LineEnding::kLf).find('\r'),
+            std::string::npos);
+}
+
+TEST(GdTextTest, DataFormatLineFollowsTheCode) {
+  const std::vector<std::pair<int, std::string>> cases = {
+      {1, "\tOSD_256,\t\t//data format\n"},
+      {2, "\tOSD_1555,\t\t//data format\n"},
+  };
+  for (const auto& [code, line] : cases) {
+    GdDocument document = LogoDocument();
+    document.dataFormatCode = code;
+    EXPECT_NE(FormatGdText(document, LineEnding::kLf).find(line), std::string::npos)
+        << code;
+  }
+  // 24-bit and other codes: the record has no data-format line at all.
+  for (int code : {0, 3}) {
+    GdDocument document = LogoDocument();
+    document.dataFormatCode = code;
+    const std::string text = FormatGdText(document, LineEnding::kLf);
+    EXPECT_NE(text.find("\t0,\t\t//reserved\n\tCOMPRESS_Tfp,"), std::string::npos);
+    EXPECT_EQ(text.find("data format"), std::string::npos);
+  }
+}
+
+TEST(GdTextTest, LineBreaksFallBeforeEverySixteenthItem) {
+  const std::vector<std::pair<std::size_t, std::string>> cases = {
+      {1, "{\n0x00,\n};"},
+      {16, "{\n" + std::string("0x00,") + "0x01,0x02,0x03,0x04,0x05,0x06,0x07,"
+                   "0x08,0x09,0x0a,0x0b,0x0c,0x0d,0x0e,0x0f,\n};"},
+      {17, "0x0e,0x0f,\n0x10,\n};"},
+      {33, "0x0f,\n0x10,0x11,0x12,0x13,0x14,0x15,0x16,0x17,0x18,0x19,0x1a,0x1b,"
+           "0x1c,0x1d,0x1e,0x1f,\n0x20,\n};"},
+  };
+  for (const auto& [length, excerpt] : cases) {
+    GdDocument document;
+    document.identifierName = "x";
+    document.pictures.push_back({0, Sequence(length, 0, 1), 0, 0, 0});
+    const std::string text = FormatGdText(document, LineEnding::kLf);
+    EXPECT_NE(text.find(excerpt), std::string::npos) << length << "\n" << text;
+  }
+}
+
+TEST(GdTextTest, EmptyStreamGivesAnEmptyArray) {
+  GdDocument document;
+  document.identifierName = "x";
+  document.pictures.push_back({});
+  EXPECT_NE(FormatGdText(document, LineEnding::kLf).find("byte _xCpm[] = \n{\n\n};\n\n"),
+            std::string::npos);
+}
+
+TEST(GdTextTest, FramesCarryTheirNumbersAndAPointerTable) {
+  GdDocument document;
+  document.identifierName = "anim";
+  document.perFrameRecords = true;
+  document.dataFormatCode = 2;
+  document.pictures.push_back({2, {0x11, 0x22}, 8, 2, 2});
+  document.pictures.push_back({3, {0x33}, 18, 3, 3});
+  const std::string text = FormatGdText(document, LineEnding::kCrlf);
+  EXPECT_NE(text.find(WithCrlf("byte _anim2Cpm[] = \n{\n0x11,0x22,\n};\n\n"
+                               "byte _anim3Cpm[] = \n{\n0x33,\n};\n\n"
+                               "\nTYPE_GrData _anim2Gd =\n{\n")),
+            std::string::npos);
+  EXPECT_NE(text.find(WithCrlf("\t_anim3Cpm,\t\t//data\n\t18,\t\t//size\n"
+                               "\t3,\t\t//width\n\t3\t\t//height\n};\n")),
+            std::string::npos);
+  const std::string table = WithCrlf(
+      "};\n\nTYPE_GrData *_animGds[] =\n{\n\t&_anim2Gd,\n\t&_anim3Gd,\n};\n");
+  ASSERT_GE(text.size(), table.size());
+  EXPECT_EQ(text.substr(text.size() - table.size()), table);
+}
+
+TEST(GdTextTest, ProgressFollowsEachStreamInAFewSteps) {
+  GdDocument document;
+  document.identifierName = "x";
+  document.pictures.push_back({0, Sequence(5000, 1, 3), 0, 0, 0});
+  document.pictures.push_back({0, Sequence(40, 1, 3), 0, 0, 0});
+  std::vector<std::pair<std::size_t, std::size_t>> calls;
+  FormatGdText(document, LineEnding::kLf,
+               [&calls](std::size_t done, std::size_t length) {
+                 calls.emplace_back(done, length);
+               });
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front(), std::make_pair(std::size_t{0}, std::size_t{5000}));
+  std::size_t firstStreamCalls = 0;
+  for (std::size_t i = 0; i < calls.size() && calls[i].second == 5000; ++i) {
+    ++firstStreamCalls;
+    if (i > 0) {
+      EXPECT_GT(calls[i].first, calls[i - 1].first);
+    }
+  }
+  EXPECT_LE(firstStreamCalls, 102u);
+  EXPECT_GE(firstStreamCalls, 20u);
+  EXPECT_EQ(calls[firstStreamCalls - 1], std::make_pair(std::size_t{5000}, std::size_t{5000}));
+  EXPECT_EQ(calls[firstStreamCalls], std::make_pair(std::size_t{0}, std::size_t{40}));
+  EXPECT_EQ(calls.back(), std::make_pair(std::size_t{40}, std::size_t{40}));
+}
+
+}  // namespace
+}  // namespace krelt
