@@ -105,17 +105,17 @@ Bytes Palette6Bit(int seed) {
 }
 
 krelt::test::BmpSpec Bmp(int width, int height, std::uint16_t bitsPerPixel) {
-  krelt::test::BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = bitsPerPixel;
+  krelt::test::BmpSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitsPerPixel = bitsPerPixel;
   if (bitsPerPixel == 8) {
-    spec.pixels = IndexPixels(width, height, 16);
-    spec.colourTable = ColourTable(16);
+    layout.pixels = IndexPixels(width, height, 16);
+    layout.colourTable = ColourTable(16);
   } else {
-    spec.pixels = RgbPixels(width, height);
+    layout.pixels = RgbPixels(width, height);
   }
-  return spec;
+  return layout;
 }
 
 std::vector<std::pair<std::string, Bytes>> BmpFiles() {
@@ -143,20 +143,20 @@ std::vector<std::pair<std::string, Bytes>> BmpFiles() {
 
 krelt::test::PcxSpec Pcx(std::uint8_t bitsPerPixel, std::uint8_t planes, int width,
                          int height) {
-  krelt::test::PcxSpec spec;
-  spec.bitsPerPixel = bitsPerPixel;
-  spec.planes = planes;
-  spec.width = width;
-  spec.height = height;
+  krelt::test::PcxSpec layout;
+  layout.bitsPerPixel = bitsPerPixel;
+  layout.planes = planes;
+  layout.width = width;
+  layout.height = height;
   if (bitsPerPixel == 1) {
-    spec.pixels = IndexPixels(width, height, 1 << planes);
+    layout.pixels = IndexPixels(width, height, 1 << planes);
   } else if (planes == 1) {
-    spec.pixels = IndexPixels(width, height, 200);
-    spec.palette = ColourTable(256);
+    layout.pixels = IndexPixels(width, height, 200);
+    layout.palette = ColourTable(256);
   } else {
-    spec.pixels = RgbPixels(width, height);
+    layout.pixels = RgbPixels(width, height);
   }
-  return spec;
+  return layout;
 }
 
 std::vector<std::pair<std::string, Bytes>> PcxFiles() {
@@ -187,11 +187,11 @@ krelt::test::XspFrameSpec XspFrame(int width, int height, int pixelKind) {
 
 krelt::test::XspSpec Xsp(int pixelKind,
                          std::vector<krelt::test::XspFrameSpec> frames) {
-  krelt::test::XspSpec spec;
-  spec.pixelKind = pixelKind;
-  spec.defaultPalette = Palette6Bit(3);
-  spec.frames = std::move(frames);
-  return spec;
+  krelt::test::XspSpec layout;
+  layout.pixelKind = pixelKind;
+  layout.defaultPalette = Palette6Bit(3);
+  layout.frames = std::move(frames);
+  return layout;
 }
 
 std::vector<std::pair<std::string, Bytes>> XspFiles() {

@@ -7,10 +7,9 @@
 
 #include "common/status.h"
 #include "compress/tfp_encoder.h"
+#include "convert/conversion_pictures.h"
+#include "convert/file_io.h"
 #include "convert/report.h"
-#include "image/bmp_image.h"
-#include "image/pcx_image.h"
-#include "image/xsp_sprite.h"
 
 namespace krelt {
 
@@ -59,17 +58,24 @@ struct ConversionResult {
   std::vector<ReportRow> report;
 };
 
+// Largest GD text a conversion writes: the largest file Krelt reads back.
+inline constexpr std::uintmax_t kMaxGdTextLength = kMaxReadFileSize;
+
 // Runs conversions, reusing its readers and encoder from one to the next.
 class Converter {
  public:
+  // A conversion whose GD text would exceed maxGdTextLength characters is
+  // refused before anything is formatted.
+  explicit Converter(std::uintmax_t maxGdTextLength = kMaxGdTextLength)
+      : maxGdTextLength_(maxGdTextLength) {}
+
   ConversionResult RunConversion(const ConversionRequest& request,
                                  ConversionHost& host);
   const ConversionState& state() const { return state_; }
 
  private:
-  PcxImage pcx_;
-  XspSprite sprite_;
-  BmpImage bmp_;
+  std::uintmax_t maxGdTextLength_;
+  ConversionPictures pictures_;
   TfpEncoder encoder_;
   ConversionState state_;
 };

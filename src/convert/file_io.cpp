@@ -1,5 +1,6 @@
 #include "convert/file_io.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -73,27 +74,32 @@ Status ReadFileBytes(const std::filesystem::path& path,
   if (std::filesystem::is_directory(status)) {
     return Status::Error("can't read " + Quoted(path) + ": it is a folder");
   }
+  std::uintmax_t announced = 0;
   if (std::filesystem::is_regular_file(status)) {
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (!error && size > kMaxReadFileSize) return TooLarge(path);
-    if (!error) bytes.reserve(static_cast<std::size_t>(size));
+    if (!error) announced = size;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) return Status::Error("can't open " + Quoted(path));
 
-  // Read in pieces rather than trusting the size: the file may change, and
-  // non-regular files have none.
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
-  std::vector<std::uint8_t> piece(kPiece);
+  // Read the size the file announces and one byte more, which shows the end;
+  // then on in pieces, as the file may have grown and non-regular files
+  // announce no size. At most one byte beyond the limit is read.
+  constexpr std::size_t kPiece = std::size_t{64} << 10;
+  std::size_t wanted = static_cast<std::size_t>(announced) + 1;
   while (in) {
-    in.read(reinterpret_cast<char*>(piece.data()),
-            static_cast<std::streamsize>(piece.size()));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (bytes.size() + got > kMaxReadFileSize) {
-      bytes.clear();
+    const std::size_t start = bytes.size();
+    bytes.resize(start + wanted);
+    in.read(reinterpret_cast<char*>(bytes.data() + start),
+            static_cast<std::streamsize>(wanted));
+    bytes.resize(start + static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kMaxReadFileSize) {
+      bytes = {};
       return TooLarge(path);
     }
-    bytes.insert(bytes.end(), piece.begin(), piece.begin() + got);
+    wanted = std::min(kPiece, static_cast<std::size_t>(kMaxReadFileSize + 1 -
+                                                       bytes.size()));
   }
   if (in.bad() || !in.eof()) {
     bytes.clear();

@@ -7,20 +7,23 @@
 namespace krelt {
 namespace {
 
-// Collects the text, writing every "\n" of a piece as the chosen line end.
+// Collects the text, writing every "\n" of a piece as the chosen line end;
+// or, when measuring, only counts its characters.
 class GdTextWriter {
  public:
-  explicit GdTextWriter(LineEnding lineEnding)
-      : newline_(lineEnding == LineEnding::kCrlf ? "\r\n" : "\n") {}
+  GdTextWriter(LineEnding lineEnding, bool measuring)
+      : newline_(lineEnding == LineEnding::kCrlf ? "\r\n" : "\n"),
+        measuring_(measuring) {}
 
   GdTextWriter& operator<<(std::string_view piece) {
     for (std::size_t start = 0;;) {
       const std::size_t end = piece.find('\n', start);
       if (end == std::string_view::npos) {
-        text_.append(piece.substr(start));
+        Append(piece.substr(start));
         return *this;
       }
-      text_.append(piece.substr(start, end - start)).append(newline_);
+      Append(piece.substr(start, end - start));
+      Append(newline_);
       start = end + 1;
     }
   }
@@ -32,8 +35,13 @@ class GdTextWriter {
   // non-zero multiple of 16.
   void WriteStream(const std::vector<std::uint8_t>& stream,
                    const StreamProgress& progress) {
-    static constexpr char kHexDigits[] = "0123456789abcdef";
     const std::size_t length = stream.size();
+    if (measuring_) {
+      const std::size_t lineEnds = length == 0 ? 0 : (length - 1) / 16;
+      length_ += length * kItemLength + lineEnds * newline_.size();
+      return;
+    }
+    static constexpr char kHexDigits[] = "0123456789abcdef";
     const std::size_t step = length / 100 + 1;
     std::size_t nextReport = step;
     if (progress) progress(0, length);
@@ -45,8 +53,8 @@ class GdTextWriter {
           nextReport = k + step;
         }
       }
-      const char item[] = {'0', 'x', kHexDigits[stream[k] >> 4],
-                           kHexDigits[stream[k] & 0xF], ','};
+      const char item[kItemLength] = {'0', 'x', kHexDigits[stream[k] >> 4],
+                                      kHexDigits[stream[k] & 0xF], ','};
       text_.append(item, sizeof item);
     }
     if (progress) progress(length, length);
@@ -54,10 +62,23 @@ class GdTextWriter {
 
   void Reserve(std::size_t bytes) { text_.reserve(bytes); }
   std::string Take() { return std::move(text_); }
+  std::size_t length() const { return length_; }
 
  private:
+  static constexpr std::size_t kItemLength = 5;
+
+  void Append(std::string_view piece) {
+    if (measuring_) {
+      length_ += piece.size();
+    } else {
+      text_.append(piece);
+    }
+  }
+
   std::string_view newline_;
+  bool measuring_;
   std::string text_;
+  std::size_t length_ = 0;
 };
 
 // The identifier name with the picture's frame number when the names carry
@@ -83,22 +104,8 @@ void WriteRecord(GdTextWriter& out, const std::string& name,
   out << "};\n";
 }
 
-// Room for the items (five characters and a line end per 16) and the
-// fixed text around them.
-std::size_t EstimatedLength(const GdDocument& document) {
-  std::size_t length = 64;
-  for (const GdPicture& picture : document.pictures) {
-    length += picture.stream.size() * 5 + picture.stream.size() / 8 + 512;
-  }
-  return length;
-}
-
-}  // namespace
-
-std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
-                         const StreamProgress& progress) {
-  GdTextWriter out(lineEnding);
-  out.Reserve(EstimatedLength(document));
+void WriteDocument(GdTextWriter& out, const GdDocument& document,
+                   const StreamProgress& progress) {
   out << "#include \"type.h\"\n";
   for (const GdPicture& picture : document.pictures) {
     out << "byte _" << PictureName(document, picture) << "Cpm[] = \n{\n";
@@ -116,7 +123,22 @@ std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
     }
     out << "};\n";
   }
+}
+
+}  // namespace
+
+std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
+                         const StreamProgress& progress) {
+  GdTextWriter out(lineEnding, false);
+  out.Reserve(GdTextLength(document, lineEnding));
+  WriteDocument(out, document, progress);
   return out.Take();
+}
+
+std::size_t GdTextLength(const GdDocument& document, LineEnding lineEnding) {
+  GdTextWriter out(lineEnding, true);
+  WriteDocument(out, document, nullptr);
+  return out.length();
 }
 
 }  // namespace krelt

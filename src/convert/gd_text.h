@@ -40,4 +40,7 @@ using StreamProgress =
 std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
                          const StreamProgress& progress = nullptr);
 
+// The length FormatGdText's text has, counted without building it.
+std::size_t GdTextLength(const GdDocument& document, LineEnding lineEnding);
+
 }  // namespace krelt

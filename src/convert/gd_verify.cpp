@@ -2,17 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <span>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "compress/tfp_decoder.h"
 #include "compress/tfp_format.h"
-#include "convert/file_io.h"
-#include "convert/frame_range.h"
 
 namespace krelt {
 namespace {
@@ -20,11 +15,6 @@ namespace {
 constexpr std::int32_t kRecordVersion = 1;
 constexpr std::int32_t kRecordReserved = 0;
 constexpr const char* kCompressMethod = "COMPRESS_Tfp";
-
-std::string FileName(const std::string& path) {
-  const std::u8string name = std::filesystem::path(path).filename().u8string();
-  return std::string(name.begin(), name.end());
-}
 
 Status RecordFault(const GdRecord& record, const std::string& what) {
   return Status::Error("record " + record.name + " (line " +
@@ -147,37 +137,6 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
   return Status();
 }
 
-// 16-bit pixels for the firmware: bit 15 set on every non-zero pixel, each
-// value stored high byte first.
-void FinishHighColourPixels(std::vector<std::uint8_t>& pixels) {
-  for (std::size_t i = 0; i + 1 < pixels.size(); i += 2) {
-    std::uint16_t value =
-        static_cast<std::uint16_t>(pixels[i] | (pixels[i + 1] << 8));
-    if (value != 0) value |= 0x8000;
-    pixels[i] = static_cast<std::uint8_t>(value >> 8);
-    pixels[i + 1] = static_cast<std::uint8_t>(value & 0xFF);
-  }
-}
-
-bool IsBmpPath(const std::string& path) {
-  constexpr std::string_view kBmp = ".bmp";
-  if (path.size() < kBmp.size()) return false;
-  return std::equal(kBmp.begin(), kBmp.end(), path.end() - kBmp.size(),
-                    [](char expected, char c) {
-                      return expected == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-                    });
-}
-
-// The picture a reader holds, as the PCX and sprite road compresses it:
-// 16-colour indices as 8-bit indices, 16-bit pixels finished.
-ConvertedPicture FromPcxOrSpriteRoad(const RasterImage& image, std::int32_t frame) {
-  ConvertedPicture picture{frame, image.width, image.height, image.pixelFormat,
-                           image.pixels};
-  if (picture.format == kPixelFormat16Colour) picture.format = kPixelFormatIndexed;
-  if (picture.format == kPixelFormat16Bit) FinishHighColourPixels(picture.pixels);
-  return picture;
-}
-
 // "1 record", "4 records".
 std::string CountOf(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
@@ -263,81 +222,6 @@ std::string DescribeRecord(const VerifiedRecord& record) {
          " bytes raw (" + ratio + ")";
 }
 
-Status ConversionPictures::Open(const ConversionRequest& request) {
-  Status status = OpenFile(request);
-  if (status.ok()) return status;
-  count_ = 0;
-  return Status::Error(FileName(request.sourcePath) + ": " + status.message());
-}
-
-// The BMP road converts only 24-bit pictures to 16 bits (the flag has the
-// reader widen 8-bit ones first); the PCX road converts 24-bit and 256-
-// colour pictures. A sprite file of one frame is a single picture; the
-// frame fields apply to files of several frames only.
-Status ConversionPictures::OpenFile(const ConversionRequest& request) {
-  std::vector<std::uint8_t> file;
-  if (Status status = ReadFileBytes(request.sourcePath, file); !status.ok()) {
-    return status;
-  }
-  startFrame_ = 0;
-  count_ = 1;
-  if (IsBmpPath(request.sourcePath)) {
-    road_ = Road::kBmp;
-    Status status = bmp_.LoadFromBytes(file, request.flag1555);
-    if (status.ok() && request.flag1555) bmp_.ConvertTo16Bit();
-    return status;
-  }
-  if (!XspSprite::HasMagic(file)) {
-    road_ = Road::kPcx;
-    Status status = pcx_.OpenFromBytes(file);
-    if (status.ok() && request.flag1555) {
-      pcx_.ConvertRgbTo16Bit();
-      pcx_.ConvertIndexedTo16Bit();
-    }
-    return status;
-  }
-  road_ = Road::kSprite;
-  if (Status status = sprite_.OpenFromBytes(std::move(file), request.flag1555);
-      !status.ok() || sprite_.frameCount == 1) {
-    return status;
-  }
-  std::int32_t endFrame = 0;
-  if (Status status = ResolveFrameRange(request.startFrameText,
-                                        request.endFrameText, sprite_.frameCount,
-                                        startFrame_, endFrame);
-      !status.ok()) {
-    return status;
-  }
-  count_ = static_cast<std::size_t>(endFrame - startFrame_) + 1;
-  return Status();
-}
-
-Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
-  if (index >= count_) {
-    return Status::Error("no picture " + std::to_string(index));
-  }
-  switch (road_) {
-    case Road::kBmp:
-      picture = {0, bmp_.width, bmp_.height, bmp_.pixelFormat, bmp_.decodedPixels};
-      return Status();
-    case Road::kPcx:
-      picture = FromPcxOrSpriteRoad(pcx_, 0);
-      return Status();
-    case Road::kSprite:
-      break;
-  }
-  if (sprite_.frameCount == 1) {
-    picture = FromPcxOrSpriteRoad(sprite_, 0);
-    return Status();
-  }
-  const std::int32_t frame = startFrame_ + static_cast<std::int32_t>(index);
-  if (Status status = sprite_.LoadFrame(frame); !status.ok()) {
-    return Status::Error("frame " + std::to_string(frame) + ": " + status.message());
-  }
-  picture = FromPcxOrSpriteRoad(sprite_, frame);
-  return Status();
-}
-
 Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
                              const std::string& pictureName,
                              const VerifiedRecordVisitor& visit) {
@@ -351,7 +235,7 @@ Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& picture
   return VerifyGdSource(
       source, [&](const VerifiedRecord& record, std::span<const std::uint8_t> pixels) {
         if (Status status = pictures.Load(index++, picture); !status.ok()) {
-          return Status::Error(pictureName + ": " + status.message());
+          return status;  // names the picture file
         }
         if (Status status = CompareRecord(record, pixels, picture, pictureName,
                                           pictures.count() > 1);

@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "common/status.h"
-#include "convert/conversion.h"
+#include "convert/conversion_pictures.h"
 #include "convert/gd_reader.h"
-#include "image/bmp_image.h"
-#include "image/pcx_image.h"
-#include "image/raster_image.h"
-#include "image/xsp_sprite.h"
 
 namespace krelt {
 
@@ -44,43 +40,6 @@ Status VerifyGdSource(const GdSource& source,
 
 // "_logoGd: 40 x 20, OSD_256, 30 bytes compressed, 800 bytes raw (3.8%)".
 std::string DescribeRecord(const VerifiedRecord& record);
-
-// One picture or frame exactly as a conversion hands it to the encoder.
-struct ConvertedPicture {
-  std::int32_t frame = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  PixelFormat format = kPixelFormatIndexed;
-  std::vector<std::uint8_t> pixels;
-};
-
-// The pictures a conversion with a request's settings compresses (road,
-// "1555" flag, frame fields), loaded one at a time.
-class ConversionPictures {
- public:
-  // Reads and checks request.sourcePath; errors name the file.
-  Status Open(const ConversionRequest& request);
-
-  // How many pictures the conversion writes.
-  std::size_t count() const { return count_; }
-
-  // Picture `index` (0 .. count() - 1, in file order) as the conversion
-  // compresses it: 16-colour indices as 8-bit indices, 16-bit pixels of
-  // the PCX and sprite road with bit 15 on non-zero pixels, high byte first.
-  Status Load(std::size_t index, ConvertedPicture& picture);
-
- private:
-  enum class Road { kBmp, kPcx, kSprite };
-
-  Status OpenFile(const ConversionRequest& request);
-
-  Road road_ = Road::kPcx;
-  std::size_t count_ = 0;
-  std::int32_t startFrame_ = 0;
-  BmpImage bmp_;
-  PcxImage pcx_;
-  XspSprite sprite_;
-};
 
 // Checks a GD source file as VerifyGdSource does and that its records are,
 // one for one and byte for byte, the pictures of `pictures`.

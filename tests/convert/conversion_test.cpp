@@ -70,33 +70,33 @@ Bytes RandomBytes(std::size_t length, unsigned seed) {
 }
 
 test::PcxSpec IndexedPcx(std::int32_t width, std::int32_t height) {
-  test::PcxSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = Pattern(static_cast<std::size_t>(width * height), 1);
-  spec.palette.resize(256);
+  test::PcxSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixels = Pattern(static_cast<std::size_t>(width * height), 1);
+  layout.palette.resize(256);
   for (std::size_t k = 0; k < 256; ++k) {
-    spec.palette[k] = {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(255 - k),
+    layout.palette[k] = {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(255 - k),
                        static_cast<std::uint8_t>(k * 3)};
   }
-  return spec;
+  return layout;
 }
 
 test::PcxSpec RgbPcx(std::int32_t width, std::int32_t height, Bytes rgb) {
-  test::PcxSpec spec;
-  spec.planes = 3;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = std::move(rgb);
-  return spec;
+  test::PcxSpec layout;
+  layout.planes = 3;
+  layout.width = width;
+  layout.height = height;
+  layout.pixels = std::move(rgb);
+  return layout;
 }
 
 // Frames of growing sizes; 8-bit indices, or 5-6-5 values for kind 2.
 test::XspSpec Sprite(std::size_t frames, std::int32_t pixelKind = 1) {
-  test::XspSpec spec;
-  spec.pixelKind = pixelKind;
-  spec.defaultPalette = Pattern(768, 3);
-  for (auto& component : spec.defaultPalette) component &= 63;
+  test::XspSpec layout;
+  layout.pixelKind = pixelKind;
+  layout.defaultPalette = Pattern(768, 3);
+  for (auto& component : layout.defaultPalette) component &= 63;
   for (std::size_t n = 0; n < frames; ++n) {
     test::XspFrameSpec frame;
     frame.width = static_cast<std::int32_t>(2 + n % 7);
@@ -104,19 +104,19 @@ test::XspSpec Sprite(std::size_t frames, std::int32_t pixelKind = 1) {
     frame.pixels = Pattern(static_cast<std::size_t>(frame.width * frame.height) *
                                (pixelKind == 1 ? 1 : 2),
                            static_cast<unsigned>(n));
-    spec.frames.push_back(std::move(frame));
+    layout.frames.push_back(std::move(frame));
   }
-  return spec;
+  return layout;
 }
 
 Bytes BmpBytes(std::int32_t width, std::int32_t height, std::uint16_t bits, Bytes pixels) {
-  test::BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = bits;
-  spec.pixels = std::move(pixels);
-  if (bits == 8) spec.colourTable.assign(256, test::Rgb{10, 20, 30});
-  return test::MakeBmp(spec);
+  test::BmpSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitsPerPixel = bits;
+  layout.pixels = std::move(pixels);
+  if (bits == 8) layout.colourTable.assign(256, test::Rgb{10, 20, 30});
+  return test::MakeBmp(layout);
 }
 
 struct Options {
@@ -187,8 +187,8 @@ TEST_F(ConversionTest, EmptyPathAsksForAFile) {
 }
 
 TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
-  const test::PcxSpec spec = IndexedPcx(40, 20);
-  const ConversionResult result = Convert(Write("Logo.pcx", test::MakePcx(spec)));
+  const test::PcxSpec layout = IndexedPcx(40, 20);
+  const ConversionResult result = Convert(Write("Logo.pcx", test::MakePcx(layout)));
   ExpectWritten(result, dir_ / "Logo.GD");
 
   const std::string text = FileText(dir_ / "Logo.GD");
@@ -209,7 +209,7 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
   EXPECT_EQ(record.size, 800);
   EXPECT_EQ(record.width, 40);
   EXPECT_EQ(record.height, 20);
-  EXPECT_EQ(DecodedArray(source, "_logoCpm"), spec.pixels);
+  EXPECT_EQ(DecodedArray(source, "_logoCpm"), layout.pixels);
 
   ASSERT_EQ(result.report.size(), 9u);
   EXPECT_EQ(result.report[6], (ReportRow{"size", "800", ReportIcon::kField}));
@@ -234,14 +234,14 @@ TEST_F(ConversionTest, ProgressFollowsTheStreamInSteps) {
 }
 
 TEST_F(ConversionTest, Flag1555TurnsPalettePcxIntoFinished16BitPixels) {
-  test::PcxSpec spec = IndexedPcx(3, 1);
-  spec.pixels = {0, 1, 2};
-  spec.palette[0] = {0, 0, 0};
-  spec.palette[1] = {255, 255, 255};
-  spec.palette[2] = {248, 0, 0};
+  test::PcxSpec layout = IndexedPcx(3, 1);
+  layout.pixels = {0, 1, 2};
+  layout.palette[0] = {0, 0, 0};
+  layout.palette[1] = {255, 255, 255};
+  layout.palette[2] = {248, 0, 0};
   Options options;
   options.flag1555 = true;
-  ExpectWritten(Convert(Write("p.pcx", test::MakePcx(spec)), options), dir_ / "p.GD");
+  ExpectWritten(Convert(Write("p.pcx", test::MakePcx(layout)), options), dir_ / "p.GD");
   const GdSource source = ParsedGdFile(dir_ / "p.GD");
   // 0x0000 stays zero; 0x7FFF and 0x7C00 get bit 15, high byte first.
   EXPECT_EQ(DecodedArray(source, "_pCpm"), (Bytes{0x00, 0x00, 0xFF, 0xFF, 0xFC, 0x00}));
@@ -262,9 +262,9 @@ TEST_F(ConversionTest, RgbPcxFinishing) {
 }
 
 TEST_F(ConversionTest, RgbPcxWithoutFlagKeepsThreeBytesAndHasNoDataFormat) {
-  test::PcxSpec spec = RgbPcx(3, 2, Pattern(18, 2));
-  spec.bytesPerLine = 4;  // the padding byte becomes a fourth column
-  const ConversionResult result = Convert(Write("wide.pcx", test::MakePcx(spec)));
+  test::PcxSpec layout = RgbPcx(3, 2, Pattern(18, 2));
+  layout.bytesPerLine = 4;  // the padding byte becomes a fourth column
+  const ConversionResult result = Convert(Write("wide.pcx", test::MakePcx(layout)));
   ExpectWritten(result, dir_ / "wide.GD");
   const GdSource source = ParsedGdFile(dir_ / "wide.GD");
   ASSERT_EQ(source.records.size(), 1u);
@@ -277,13 +277,13 @@ TEST_F(ConversionTest, RgbPcxWithoutFlagKeepsThreeBytesAndHasNoDataFormat) {
 }
 
 TEST_F(ConversionTest, SixteenColourPcxIsWrittenAsIndexedPicture) {
-  test::PcxSpec spec;
-  spec.bitsPerPixel = 1;
-  spec.planes = 4;
-  spec.width = 10;
-  spec.height = 3;
-  for (std::size_t i = 0; i < 30; ++i) spec.pixels.push_back(static_cast<std::uint8_t>(i % 16));
-  const fs::path picture = Write("sixteen.pcx", test::MakePcx(spec));
+  test::PcxSpec layout;
+  layout.bitsPerPixel = 1;
+  layout.planes = 4;
+  layout.width = 10;
+  layout.height = 3;
+  for (std::size_t i = 0; i < 30; ++i) layout.pixels.push_back(static_cast<std::uint8_t>(i % 16));
+  const fs::path picture = Write("sixteen.pcx", test::MakePcx(layout));
   for (bool flag : {false, true}) {
     Options options;
     options.flag1555 = flag;
@@ -292,7 +292,7 @@ TEST_F(ConversionTest, SixteenColourPcxIsWrittenAsIndexedPicture) {
     ASSERT_EQ(source.records.size(), 1u);
     EXPECT_EQ(source.records[0].dataFormat, "OSD_256") << flag;
     EXPECT_EQ(source.records[0].size, 30);
-    EXPECT_EQ(DecodedArray(source, "_sixteenCpm"), spec.pixels) << flag;
+    EXPECT_EQ(DecodedArray(source, "_sixteenCpm"), layout.pixels) << flag;
   }
 }
 
@@ -327,16 +327,16 @@ TEST_F(ConversionTest, BmpWithoutFlag) {
 }
 
 TEST_F(ConversionTest, SpriteRangeWritesNumberedFramesAndPointerTable) {
-  const test::XspSpec spec = Sprite(5);
+  const test::XspSpec layout = Sprite(5);
   const ConversionResult result =
-      Convert(Write("anim.xsp", test::MakeXsp(spec)), Options{false, "2", "3"});
+      Convert(Write("anim.xsp", test::MakeXsp(layout)), Options{false, "2", "3"});
   ExpectWritten(result, dir_ / "anim2.GD");
   const GdSource source = ParsedGdFile(dir_ / "anim2.GD");
   ASSERT_EQ(source.arrays.size(), 2u);
   ASSERT_EQ(source.records.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) {
     const std::string frame = std::to_string(2 + i);
-    const test::XspFrameSpec& expected = spec.frames[2 + i];
+    const test::XspFrameSpec& expected = layout.frames[2 + i];
     EXPECT_EQ(DecodedArray(source, "_anim" + frame + "Cpm"), expected.pixels);
     const GdRecord& record = source.records[i];
     EXPECT_EQ(record.name, "_anim" + frame + "Gd");
@@ -405,12 +405,12 @@ TEST_F(ConversionTest, SinglePicturesIgnoreTheFrameFields) {
 }
 
 TEST_F(ConversionTest, SixteenBitSpriteFramesAreFinished) {
-  test::XspSpec spec = Sprite(1, 2);
+  test::XspSpec layout = Sprite(1, 2);
   // 5-6-5 blue, red, black and green, little-endian.
-  spec.frames[0].width = 4;
-  spec.frames[0].height = 1;
-  spec.frames[0].pixels = {0x1F, 0x00, 0x00, 0xF8, 0x00, 0x00, 0xE0, 0x07};
-  const fs::path picture = Write("hi.xsp", test::MakeXsp(spec));
+  layout.frames[0].width = 4;
+  layout.frames[0].height = 1;
+  layout.frames[0].pixels = {0x1F, 0x00, 0x00, 0xF8, 0x00, 0x00, 0xE0, 0x07};
+  const fs::path picture = Write("hi.xsp", test::MakeXsp(layout));
   ExpectWritten(Convert(picture), dir_ / "hi.GD");
   const std::string first = FileText(dir_ / "hi.GD");
   const GdSource source = ParsedGdFile(dir_ / "hi.GD");
@@ -448,6 +448,15 @@ TEST_F(ConversionTest, NoLimitOf1024Frames) {
   EXPECT_EQ(result.report.size(), 10u * 11 + 2);
 }
 
+TEST_F(ConversionTest, FrameTablesReachTheEndOfTheRangeOnly) {
+  const ConversionResult result = Convert(Write("many.xsp", test::MakeXsp(Sprite(1100))),
+                                          Options{false, "3", "4"});
+  ExpectWritten(result, dir_ / "many3.GD");
+  EXPECT_EQ(converter_.state().frameSize.size(), 5u);
+  EXPECT_EQ(converter_.state().frameWidth.size(), 5u);
+  EXPECT_EQ(converter_.state().frameHeight.size(), 5u);
+}
+
 TEST_F(ConversionTest, StreamsLargerThanTheOldBufferFit) {
   // Incompressible 24-bit rows: more than 3072 stream bytes per row.
   const Bytes rgb = RandomBytes(1100 * 3, 7);
@@ -457,12 +466,12 @@ TEST_F(ConversionTest, StreamsLargerThanTheOldBufferFit) {
   EXPECT_EQ(DecodedArray(bmp, "_wideCpm"), rgb);
 
   // A later frame much larger than the range's first one.
-  test::XspSpec spec = Sprite(2);
-  spec.frames[1].width = 300;
-  spec.frames[1].height = 200;
-  spec.frames[1].pixels = RandomBytes(60000, 8);
-  ExpectWritten(Convert(Write("grow.xsp", test::MakeXsp(spec))), dir_ / "grow.GD");
-  EXPECT_EQ(DecodedArray(ParsedGdFile(dir_ / "grow.GD"), "_grow1Cpm"), spec.frames[1].pixels);
+  test::XspSpec layout = Sprite(2);
+  layout.frames[1].width = 300;
+  layout.frames[1].height = 200;
+  layout.frames[1].pixels = RandomBytes(60000, 8);
+  ExpectWritten(Convert(Write("grow.xsp", test::MakeXsp(layout))), dir_ / "grow.GD");
+  EXPECT_EQ(DecodedArray(ParsedGdFile(dir_ / "grow.GD"), "_grow1Cpm"), layout.frames[1].pixels);
 }
 
 TEST_F(ConversionTest, FailuresLeaveTheOldFileUntouched) {
@@ -472,6 +481,37 @@ TEST_F(ConversionTest, FailuresLeaveTheOldFileUntouched) {
   ExpectRefused(Convert(Write("anim.xsp", sprite)), "anim.xsp: frame 4: ");
   EXPECT_EQ(FileText(dir_ / "anim.GD"), "old");
   EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
+}
+
+TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
+  const fs::path picture = Write("anim.xsp", test::MakeXsp(Sprite(5)));
+  ExpectWritten(Convert(picture), dir_ / "anim.GD");
+  const std::uintmax_t length = fs::file_size(dir_ / "anim.GD");
+  fs::remove(dir_ / "anim.GD");
+  // The exact length passes; one less fails on the measured text, 100 on
+  // the streams alone.
+  const std::vector<std::pair<std::uintmax_t, bool>> cases = {
+      {length, true}, {length - 1, false}, {100, false}};
+  ConversionRequest request;
+  request.sourcePath = picture.string();
+  request.outputDirectory = dir_.path();
+  request.outputBaseName = "anim";
+  for (const auto& [limit, written] : cases) {
+    SCOPED_TRACE(limit);
+    host_ = RecordingHost();
+    Converter limited(limit);
+    const ConversionResult result = limited.RunConversion(request, host_);
+    if (written) {
+      ExpectWritten(result, dir_ / "anim.GD");
+      EXPECT_EQ(fs::file_size(dir_ / "anim.GD"), length);
+      fs::remove(dir_ / "anim.GD");
+      continue;
+    }
+    ExpectRefused(result, "anim.xsp: the GD file would be larger than " +
+                              std::to_string(limit) + " bytes");
+    EXPECT_TRUE(host_.ranges.empty());
+    EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"anim.xsp"});
+  }
 }
 
 TEST_F(ConversionTest, UnwritableTargetIsReported) {

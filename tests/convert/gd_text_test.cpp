@@ -58,6 +58,26 @@ TEST(GdTextTest, SinglePictureIsWrittenCharacterForCharacter) {
   EXPECT_EQ(FormatGdText(LogoDocument(), LineEnding::kLf), kLogoText);
 }
 
+TEST(GdTextTest, MeasuredLengthIsTheFormattedLength) {
+  GdDocument frames;
+  frames.identifierName = "walk";
+  frames.perFrameRecords = true;
+  frames.dataFormatCode = 2;
+  for (const std::size_t length : std::vector<std::size_t>{0, 1, 15, 16, 17, 32, 33, 1000}) {
+    frames.pictures.push_back({static_cast<std::int32_t>(length + 7),
+                               Sequence(length, 3, 5), 123456, 300, 2});
+  }
+  GdDocument rgb = LogoDocument();
+  rgb.dataFormatCode = 0;
+  for (const GdDocument& document : {LogoDocument(), frames, rgb, GdDocument()}) {
+    for (LineEnding lineEnding : {LineEnding::kLf, LineEnding::kCrlf}) {
+      SCOPED_TRACE(document.identifierName);
+      EXPECT_EQ(GdTextLength(document, lineEnding),
+                FormatGdText(document, lineEnding).size());
+    }
+  }
+}
+
 TEST(GdTextTest, CrlfTurnsEveryLineEndIntoCarriageReturnLineFeed) {
   const std::string crlf = FormatGdText(LogoDocument(), LineEnding::kCrlf);
   EXPECT_EQ(crlf, WithCrlf(kLogoText));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/conversion.h"
+#include "convert/frame_range.h"
 #include "gd_test_support.h"
 #include "support/picture_writers.h"
 
@@ -34,43 +35,43 @@ Bytes Ramp(std::size_t count, unsigned step) {
 }
 
 Bytes IndexedPcx(int width, int height, unsigned step) {
-  test::PcxSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = Ramp(static_cast<std::size_t>(width * height), step);
-  spec.palette.resize(256);
+  test::PcxSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.pixels = Ramp(static_cast<std::size_t>(width * height), step);
+  layout.palette.resize(256);
   for (std::size_t i = 0; i < 256; ++i) {
-    spec.palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+    layout.palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
                        static_cast<std::uint8_t>(i * 3)};
   }
-  return test::MakePcx(spec);
+  return test::MakePcx(layout);
 }
 
 Bytes PlanarPcx() {
-  test::PcxSpec spec;
-  spec.bitsPerPixel = 1;
-  spec.planes = 4;
-  spec.width = 13;
-  spec.height = 3;
-  spec.pixels = Ramp(13 * 3, 5);
-  for (std::uint8_t& pixel : spec.pixels) pixel &= 0x0F;
-  return test::MakePcx(spec);
+  test::PcxSpec layout;
+  layout.bitsPerPixel = 1;
+  layout.planes = 4;
+  layout.width = 13;
+  layout.height = 3;
+  layout.pixels = Ramp(13 * 3, 5);
+  for (std::uint8_t& pixel : layout.pixels) pixel &= 0x0F;
+  return test::MakePcx(layout);
 }
 
 Bytes RgbBmp() {
-  test::BmpSpec spec;
-  spec.width = 7;
-  spec.height = 5;
-  spec.pixels = Ramp(7 * 5 * 3, 7);
-  return test::MakeBmp(spec);
+  test::BmpSpec layout;
+  layout.width = 7;
+  layout.height = 5;
+  layout.pixels = Ramp(7 * 5 * 3, 7);
+  return test::MakeBmp(layout);
 }
 
 // A sprite file of four frames of different sizes; 16-bit or 8-bit.
 Bytes Sprite(int pixelKind) {
-  test::XspSpec spec;
-  spec.pixelKind = pixelKind;
-  spec.defaultPalette = Ramp(768, 1);
-  for (std::uint8_t& component : spec.defaultPalette) component &= 0x3F;
+  test::XspSpec layout;
+  layout.pixelKind = pixelKind;
+  layout.defaultPalette = Ramp(768, 1);
+  for (std::uint8_t& component : layout.defaultPalette) component &= 0x3F;
   for (int frame = 0; frame < 4; ++frame) {
     test::XspFrameSpec frameSpec;
     frameSpec.width = 3 + frame;
@@ -79,9 +80,9 @@ Bytes Sprite(int pixelKind) {
     frameSpec.pixels = Ramp(static_cast<std::size_t>(frameSpec.width * frameSpec.height *
                                                      bytesPerPixel),
                             static_cast<unsigned>(11 + frame));
-    spec.frames.push_back(frameSpec);
+    layout.frames.push_back(frameSpec);
   }
-  return test::MakeXsp(spec);
+  return test::MakeXsp(layout);
 }
 
 struct PictureCase {
@@ -281,6 +282,91 @@ TEST_F(GdVerifyTest, AnUnreadablePictureIsNamed) {
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.message(), "broken.pcx: the PCX header is cut short");
   EXPECT_EQ(pictures.count(), 0u);
+}
+
+ConversionRequest RequestFor(const test::TempDir& dir, const std::string& fileName,
+                             const Bytes& file, bool flag1555 = false,
+                             std::string start = "", std::string end = "") {
+  test::WriteBytes(dir / fileName, file);
+  ConversionRequest request;
+  request.sourcePath = (dir / fileName).string();
+  request.flag1555 = flag1555;
+  request.startFrameText = std::move(start);
+  request.endFrameText = std::move(end);
+  return request;
+}
+
+TEST_F(GdVerifyTest, PicturesGiveTheRangeAndTheDeclaredFormat) {
+  struct Case {
+    std::string name;
+    ConversionRequest request;
+    std::size_t count;
+    std::int32_t frameCount;
+    std::int32_t startFrame;
+    std::int32_t endFrame;
+    PixelFormat declared;
+  };
+  const std::vector<Case> cases = {
+      {"24-bit bmp", RequestFor(dir_, "a.bmp", RgbBmp()), 1, 1, 0, kDefaultEndFrame,
+       kPixelFormatRgb},
+      {"24-bit bmp, 1555", RequestFor(dir_, "b.BMP", RgbBmp(), true), 1, 1, 0,
+       kDefaultEndFrame, kPixelFormat16Bit},
+      {"16-colour pcx", RequestFor(dir_, "c.pcx", PlanarPcx()), 1, 1, 0, 0,
+       kPixelFormatIndexed},
+      {"16-colour pcx, 1555", RequestFor(dir_, "d.pcx", PlanarPcx(), true), 1, 1, 0, 0,
+       kPixelFormatIndexed},
+      {"256-colour pcx, 1555", RequestFor(dir_, "e.pcx", IndexedPcx(9, 4, 3), true), 1,
+       1, 0, 0, kPixelFormat16Bit},
+      {"sprite range clamped", RequestFor(dir_, "g.xsp", Sprite(1), true, "1", "9"), 3,
+       4, 1, 3, kPixelFormat16Bit},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConversionPictures pictures;
+    const Status status = pictures.Open(c.request);
+    ASSERT_TRUE(status.ok()) << status.message();
+    EXPECT_EQ(pictures.count(), c.count);
+    EXPECT_EQ(pictures.frameCount(), c.frameCount);
+    EXPECT_EQ(pictures.startFrame(), c.startFrame);
+    EXPECT_EQ(pictures.endFrame(), c.endFrame);
+    EXPECT_EQ(pictures.perFrameRecords(), c.frameCount > 1);
+    EXPECT_EQ(pictures.declaredFormat(), c.declared);
+    ConvertedPicture picture;
+    ASSERT_TRUE(pictures.Load(c.count - 1, picture).ok());
+    EXPECT_EQ(picture.frame, c.frameCount > 1 ? c.endFrame : 0);
+    EXPECT_EQ(picture.format, c.declared);
+    EXPECT_EQ(picture.pixels.size(),
+              static_cast<std::size_t>(picture.width * picture.height * picture.format));
+  }
+}
+
+TEST_F(GdVerifyTest, SinglePicturesAreHandedOverOnceFramesReload) {
+  ConversionPictures pcx;
+  ASSERT_TRUE(pcx.Open(RequestFor(dir_, "a.pcx", IndexedPcx(9, 4, 3))).ok());
+  ConvertedPicture picture;
+  ASSERT_TRUE(pcx.Load(0, picture).ok());
+  EXPECT_EQ(picture.pixels, Ramp(9 * 4, 3));
+  EXPECT_EQ(pcx.Load(0, picture).message(), "a.pcx: the picture was loaded before");
+
+  ConversionPictures sprite;
+  ASSERT_TRUE(sprite.Open(RequestFor(dir_, "s.xsp", Sprite(1))).ok());
+  for (const std::int32_t frame : {0, 2, 0, 2}) {
+    ASSERT_TRUE(sprite.Load(static_cast<std::size_t>(frame), picture).ok());
+    EXPECT_EQ(picture.frame, frame);
+    EXPECT_EQ(picture.pixels, Ramp(static_cast<std::size_t>((3 + frame) * (2 + frame % 2)),
+                                   static_cast<unsigned>(11 + frame)));
+  }
+}
+
+TEST_F(GdVerifyTest, AFrameThatFailsToLoadIsNamedOnce) {
+  Bytes file = Sprite(1);
+  file.pop_back();  // the last frame's pixels are cut short
+  ConversionPictures pictures;
+  ASSERT_TRUE(pictures.Open(RequestFor(dir_, "cut.xsp", file)).ok());
+  ConvertedPicture picture;
+  ASSERT_TRUE(pictures.Load(2, picture).ok());
+  EXPECT_EQ(pictures.Load(3, picture).message(),
+            "cut.xsp: frame 3: the pixel data run past the end of the file");
 }
 
 TEST(DescribeRecordTest, ShowsSizeFormatAndRatio) {

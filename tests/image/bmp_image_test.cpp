@@ -34,36 +34,36 @@ std::vector<std::uint8_t> PatternRgb(int width, int height) {
 }
 
 BmpSpec RgbSpec(int width, int height, std::uint16_t bits = 24) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = bits;
-  spec.pixels = PatternRgb(width, height);
-  return spec;
+  BmpSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitsPerPixel = bits;
+  layout.pixels = PatternRgb(width, height);
+  return layout;
 }
 
 // An 8-bit picture using indices 0..tableSize-1 of a table of distinct
 // colours.
 BmpSpec IndexedSpec(int width, int height, int tableSize = 6) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = 8;
+  BmpSpec layout;
+  layout.width = width;
+  layout.height = height;
+  layout.bitsPerPixel = 8;
   for (int k = 0; k < tableSize; ++k) {
-    spec.colourTable.push_back({static_cast<std::uint8_t>(40 * k),
+    layout.colourTable.push_back({static_cast<std::uint8_t>(40 * k),
                                 static_cast<std::uint8_t>(255 - 30 * k),
                                 static_cast<std::uint8_t>(7 * k + 3)});
   }
   for (int i = 0; i < width * height; ++i) {
-    spec.pixels.push_back(static_cast<std::uint8_t>((i * 5 + 1) % tableSize));
+    layout.pixels.push_back(static_cast<std::uint8_t>((i * 5 + 1) % tableSize));
   }
-  return spec;
+  return layout;
 }
 
-std::vector<std::uint8_t> ThroughTable(const BmpSpec& spec) {
+std::vector<std::uint8_t> ThroughTable(const BmpSpec& layout) {
   std::vector<std::uint8_t> rgb;
-  for (std::uint8_t index : spec.pixels) {
-    const Rgb& entry = spec.colourTable[index];
+  for (std::uint8_t index : layout.pixels) {
+    const Rgb& entry = layout.colourTable[index];
     rgb.insert(rgb.end(), {entry.red, entry.green, entry.blue});
   }
   return rgb;
@@ -91,23 +91,23 @@ TEST(BmpImageTest, DecodesEveryVariantAndRowPadding) {
   for (const Case& c : cases) {
     for (int width = 1; width <= 5; ++width) {
       SCOPED_TRACE(std::string(c.name) + ", width " + std::to_string(width));
-      BmpSpec spec = c.bits == 8 ? IndexedSpec(width, 3) : RgbSpec(width, 3, c.bits);
-      spec.topDown = c.topDown;
-      spec.bitFields = c.bitFields;
-      spec.infoHeaderSize = c.headerSize;
+      BmpSpec layout = c.bits == 8 ? IndexedSpec(width, 3) : RgbSpec(width, 3, c.bits);
+      layout.topDown = c.topDown;
+      layout.bitFields = c.bitFields;
+      layout.infoHeaderSize = c.headerSize;
       BmpImage image;
-      ASSERT_TRUE(image.LoadFromBytes(MakeBmp(spec), c.flag1555).ok());
+      ASSERT_TRUE(image.LoadFromBytes(MakeBmp(layout), c.flag1555).ok());
       EXPECT_EQ(image.width, width);
       EXPECT_EQ(image.height, 3);
       if (c.bits == 8 && !c.flag1555) {
         EXPECT_EQ(image.pixelFormat, kPixelFormatIndexed);
-        EXPECT_EQ(image.decodedPixels, spec.pixels);
+        EXPECT_EQ(image.decodedPixels, layout.pixels);
         // The colour table is not taken into the palette.
         EXPECT_EQ(image.palette, (std::array<std::uint8_t, 768>{}));
       } else {
         EXPECT_EQ(image.pixelFormat, kPixelFormatRgb);
         EXPECT_EQ(image.decodedPixels,
-                  c.bits == 8 ? ThroughTable(spec) : spec.pixels);
+                  c.bits == 8 ? ThroughTable(layout) : layout.pixels);
       }
       EXPECT_TRUE(image.pixels.empty());
     }
@@ -144,24 +144,24 @@ TEST(BmpImageTest, ColoursUsedZeroAndFullTableDecodeAlike) {
 TEST(BmpImageTest, RgbRowsStartAtThePixelDataOffset) {
   // A colours-used count on a 24-bit picture and a gap before the rows:
   // only the pixel data offset tells where they start.
-  const BmpSpec spec = RgbSpec(3, 2);
-  std::vector<std::uint8_t> file = MakeBmp(spec);
+  const BmpSpec layout = RgbSpec(3, 2);
+  std::vector<std::uint8_t> file = MakeBmp(layout);
   PutLe32(file, kInfo + 32, 5);
   file.insert(file.begin() + 54, 12, 0xEE);
   PutLe32(file, 10, 54 + 12);
   BmpImage image;
   ASSERT_TRUE(image.LoadFromBytes(file, false).ok());
-  EXPECT_EQ(image.decodedPixels, spec.pixels);
+  EXPECT_EQ(image.decodedPixels, layout.pixels);
 }
 
 TEST(BmpImageTest, UsesTheRealFileLengthNotTheSizeField) {
-  const BmpSpec spec = RgbSpec(5, 2);  // one padding byte per row
-  std::vector<std::uint8_t> file = MakeBmp(spec);
+  const BmpSpec layout = RgbSpec(5, 2);  // one padding byte per row
+  std::vector<std::uint8_t> file = MakeBmp(layout);
   PutLe32(file, 2, 20);
   file.pop_back();  // the last row's padding is not needed
   BmpImage image;
   ASSERT_TRUE(image.LoadFromBytes(file, false).ok());
-  EXPECT_EQ(image.decodedPixels, spec.pixels);
+  EXPECT_EQ(image.decodedPixels, layout.pixels);
 }
 
 struct Refusal {
@@ -172,8 +172,8 @@ struct Refusal {
 };
 
 std::vector<std::uint8_t> Damaged(
-    BmpSpec spec, const std::function<void(std::vector<std::uint8_t>&)>& damage) {
-  std::vector<std::uint8_t> file = MakeBmp(spec);
+    BmpSpec layout, const std::function<void(std::vector<std::uint8_t>&)>& damage) {
+  std::vector<std::uint8_t> file = MakeBmp(layout);
   damage(file);
   return file;
 }
@@ -237,16 +237,16 @@ TEST(BmpImageTest, RefusesMalformedFilesAndKeepsTheEarlierPicture) {
        false, "the pixel data offset lies beyond the end of the file"},
       {"table cut",
        [] {
-         BmpSpec spec = IndexedSpec(2, 2);
-         spec.coloursUsed = 0;  // 256 entries announced, 6 present
-         return MakeBmp(spec);
+         BmpSpec layout = IndexedSpec(2, 2);
+         layout.coloursUsed = 0;  // 256 entries announced, 6 present
+         return MakeBmp(layout);
        },
        true, "the colour table runs past the end of the file"},
       {"index beyond the table",
        [] {
-         BmpSpec spec = IndexedSpec(2, 2, 4);
-         spec.pixels[3] = 4;
-         return MakeBmp(spec);
+         BmpSpec layout = IndexedSpec(2, 2, 4);
+         layout.pixels[3] = 4;
+         return MakeBmp(layout);
        },
        true, "pixel index beyond the colour table"},
   };
@@ -266,10 +266,10 @@ TEST(BmpImageTest, RefusesMalformedFilesAndKeepsTheEarlierPicture) {
 }
 
 TEST(BmpImageTest, IndexBeyondTheTableIsKeptWithoutWidening) {
-  BmpSpec spec = IndexedSpec(2, 2, 4);
-  spec.pixels[3] = 200;
+  BmpSpec layout = IndexedSpec(2, 2, 4);
+  layout.pixels[3] = 200;
   BmpImage image;
-  ASSERT_TRUE(image.LoadFromBytes(MakeBmp(spec), false).ok());
+  ASSERT_TRUE(image.LoadFromBytes(MakeBmp(layout), false).ok());
   EXPECT_EQ(image.decodedPixels[3], 200);
 }
 
@@ -279,10 +279,10 @@ std::uint16_t FirstValue(const BmpImage& image) {
 }
 
 BmpImage LoadedColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  BmpSpec spec;
-  spec.pixels = {r, g, b};
+  BmpSpec layout;
+  layout.pixels = {r, g, b};
   BmpImage image;
-  EXPECT_TRUE(image.LoadFromBytes(MakeBmp(spec), false).ok());
+  EXPECT_TRUE(image.LoadFromBytes(MakeBmp(layout), false).ok());
   return image;
 }
 
@@ -308,12 +308,12 @@ TEST(BmpImageTest, ConvertTo16BitSetsBit15AndRounds) {
 }
 
 TEST(BmpImageTest, ConvertTo16BitLeavesIndexedPicturesAlone) {
-  const BmpSpec spec = IndexedSpec(3, 2);
+  const BmpSpec layout = IndexedSpec(3, 2);
   BmpImage image;
-  ASSERT_TRUE(image.LoadFromBytes(MakeBmp(spec), false).ok());
+  ASSERT_TRUE(image.LoadFromBytes(MakeBmp(layout), false).ok());
   image.ConvertTo16Bit();
   EXPECT_EQ(image.pixelFormat, kPixelFormatIndexed);
-  EXPECT_EQ(image.decodedPixels, spec.pixels);
+  EXPECT_EQ(image.decodedPixels, layout.pixels);
 }
 
 TEST(BmpImageTest, LoadNamesTheFileInItsMessages) {

@@ -21,62 +21,62 @@ using test::PutLe16;
 using test::Rgb;
 
 PcxSpec PlanarSpec(int width, int height, std::uint8_t planes) {
-  PcxSpec spec;
-  spec.bitsPerPixel = 1;
-  spec.planes = planes;
-  spec.width = width;
-  spec.height = height;
+  PcxSpec layout;
+  layout.bitsPerPixel = 1;
+  layout.planes = planes;
+  layout.width = width;
+  layout.height = height;
   for (int k = 0; k < 16; ++k) {
-    spec.headerPalette[k] = {static_cast<std::uint8_t>(16 * k),
+    layout.headerPalette[k] = {static_cast<std::uint8_t>(16 * k),
                              static_cast<std::uint8_t>(255 - 16 * k),
                              static_cast<std::uint8_t>(4 * k)};
   }
   for (int i = 0; i < width * height; ++i) {
-    spec.pixels.push_back(static_cast<std::uint8_t>((i * 7 + i / 3) % (1 << planes)));
+    layout.pixels.push_back(static_cast<std::uint8_t>((i * 7 + i / 3) % (1 << planes)));
   }
-  return spec;
+  return layout;
 }
 
 PcxSpec IndexedSpec(int width, int height) {
-  PcxSpec spec;
-  spec.width = width;
-  spec.height = height;
+  PcxSpec layout;
+  layout.width = width;
+  layout.height = height;
   for (int k = 0; k < 256; ++k) {
-    spec.palette.push_back({static_cast<std::uint8_t>(k),
+    layout.palette.push_back({static_cast<std::uint8_t>(k),
                             static_cast<std::uint8_t>(255 - k),
                             static_cast<std::uint8_t>(k * 3)});
   }
   for (int i = 0; i < width * height; ++i) {
     // Runs of equal values and values of 192 and more.
-    spec.pixels.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? 200 + i : i / 4));
+    layout.pixels.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? 200 + i : i / 4));
   }
-  return spec;
+  return layout;
 }
 
 PcxSpec RgbSpec(int width, int height) {
-  PcxSpec spec;
-  spec.planes = 3;
-  spec.width = width;
-  spec.height = height;
+  PcxSpec layout;
+  layout.planes = 3;
+  layout.width = width;
+  layout.height = height;
   for (int i = 0; i < 3 * width * height; ++i) {
-    spec.pixels.push_back(static_cast<std::uint8_t>(i < 9 ? 0xC7 : 31 * i));
+    layout.pixels.push_back(static_cast<std::uint8_t>(i < 9 ? 0xC7 : 31 * i));
   }
-  return spec;
+  return layout;
 }
 
 TEST(PcxImageTest, Reads16ColourPicturesOfOneToFourPlanes) {
   for (std::uint8_t planes = 1; planes <= 4; ++planes) {
     for (int width : {1, 8, 10, 13}) {
       SCOPED_TRACE(std::to_string(planes) + " planes, width " + std::to_string(width));
-      PcxSpec spec = PlanarSpec(width, 3, planes);
-      spec.xmin = 100;
-      spec.ymin = 7;
+      PcxSpec layout = PlanarSpec(width, 3, planes);
+      layout.xmin = 100;
+      layout.ymin = 7;
       PcxImage image;
-      ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+      ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
       EXPECT_EQ(image.pixelFormat, kPixelFormat16Colour);
       EXPECT_EQ(image.width, width);
       EXPECT_EQ(image.height, 3);
-      EXPECT_EQ(image.pixels, spec.pixels);
+      EXPECT_EQ(image.pixels, layout.pixels);
       EXPECT_EQ(image.palette[3 * 15], 240 >> 2);
       EXPECT_EQ(image.palette[3 * 15 + 1], 15 >> 2);
     }
@@ -86,11 +86,11 @@ TEST(PcxImageTest, Reads16ColourPicturesOfOneToFourPlanes) {
 TEST(PcxImageTest, MergesThePlanesOfEachPixel) {
   // One 8-pixel row, 4 planes: pixel 0 set in planes 0 and 2 only gives 5.
   // Pixel 7 is set in plane 3 only, pixel 6 in planes 0 and 1.
-  PcxSpec spec = PlanarSpec(8, 1, 4);
-  spec.bytesPerLine = 1;
+  PcxSpec layout = PlanarSpec(8, 1, 4);
+  layout.bytesPerLine = 1;
   const Bytes coded = {0x82, 0x02, 0x80, 0x01};
   PcxImage image;
-  ASSERT_TRUE(image.OpenFromBytes(MakePcxWithData(spec, coded)).ok());
+  ASSERT_TRUE(image.OpenFromBytes(MakePcxWithData(layout, coded)).ok());
   EXPECT_EQ(image.pixels, (Bytes{5, 0, 0, 0, 0, 0, 3, 8}));
 }
 
@@ -98,14 +98,14 @@ TEST(PcxImageTest, Reads256ColourPicturesAndDropsScanLinePadding) {
   for (int width : {1, 3, 4, 7}) {
     for (std::uint16_t extra : {0, 1, 3}) {
       SCOPED_TRACE("width " + std::to_string(width) + " + " + std::to_string(extra));
-      PcxSpec spec = IndexedSpec(width, 4);
-      spec.bytesPerLine = static_cast<std::uint16_t>(width + extra);
+      PcxSpec layout = IndexedSpec(width, 4);
+      layout.bytesPerLine = static_cast<std::uint16_t>(width + extra);
       PcxImage image;
-      ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+      ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
       EXPECT_EQ(image.pixelFormat, kPixelFormatIndexed);
       EXPECT_EQ(image.width, width);
       EXPECT_EQ(image.height, 4);
-      EXPECT_EQ(image.pixels, spec.pixels);
+      EXPECT_EQ(image.pixels, layout.pixels);
     }
   }
 }
@@ -113,10 +113,10 @@ TEST(PcxImageTest, Reads256ColourPicturesAndDropsScanLinePadding) {
 TEST(PcxImageTest, Reads24BitPicturesWithTheBytesPerLineAsWidth) {
   for (int width : {1, 2, 3, 6}) {
     SCOPED_TRACE("width " + std::to_string(width));
-    const PcxSpec spec = RgbSpec(width, 3);
-    const int bytesPerLine = test::PcxBytesPerLine(spec);
+    const PcxSpec layout = RgbSpec(width, 3);
+    const int bytesPerLine = test::PcxBytesPerLine(layout);
     PcxImage image;
-    ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+    ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
     EXPECT_EQ(image.pixelFormat, kPixelFormatRgb);
     EXPECT_EQ(image.width, bytesPerLine);
     ASSERT_EQ(image.pixels.size(), 3u * bytesPerLine * 3);
@@ -124,7 +124,7 @@ TEST(PcxImageTest, Reads24BitPicturesWithTheBytesPerLineAsWidth) {
       for (int x = 0; x < bytesPerLine; ++x) {
         for (int c = 0; c < 3; ++c) {
           const std::uint8_t expected =
-              x < width ? spec.pixels[3 * (y * width + x) + c] : 0;
+              x < width ? layout.pixels[3 * (y * width + x) + c] : 0;
           EXPECT_EQ(image.pixels[3 * (y * bytesPerLine + x) + c], expected)
               << x << "," << y << "," << c;
         }
@@ -136,7 +136,7 @@ TEST(PcxImageTest, Reads24BitPicturesWithTheBytesPerLineAsWidth) {
 TEST(PcxImageTest, RunLengthCodeEdgeCases) {
   struct Case {
     const char* name;
-    PcxSpec spec;
+    PcxSpec layout;
     Bytes coded;
     Bytes pixels;
   };
@@ -158,16 +158,16 @@ TEST(PcxImageTest, RunLengthCodeEdgeCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PcxImage image;
-    ASSERT_TRUE(image.OpenFromBytes(MakePcxWithData(c.spec, c.coded)).ok());
+    ASSERT_TRUE(image.OpenFromBytes(MakePcxWithData(c.layout, c.coded)).ok());
     EXPECT_EQ(image.pixels, c.pixels);
   }
 }
 
 TEST(PcxImageTest, ScalesPaletteBytesToSixBits) {
-  PcxSpec spec = IndexedSpec(2, 1);
-  spec.palette[0] = {255, 4, 3};
+  PcxSpec layout = IndexedSpec(2, 1);
+  layout.palette[0] = {255, 4, 3};
   PcxImage image;
-  ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+  ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
   EXPECT_EQ(image.palette[0], 63);
   EXPECT_EQ(image.palette[1], 1);
   EXPECT_EQ(image.palette[2], 0);
@@ -284,10 +284,10 @@ TEST(PcxImageTest, ConvertRgbTo16BitRoundsWithBit15Clear) {
       {0, 0, 244, 0x001E},
   };
   for (const Case& c : cases) {
-    PcxSpec spec = RgbSpec(2, 1);
-    spec.pixels = {c.r, c.g, c.b, c.r, c.g, c.b};
+    PcxSpec layout = RgbSpec(2, 1);
+    layout.pixels = {c.r, c.g, c.b, c.r, c.g, c.b};
     PcxImage image;
-    ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+    ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
     image.ConvertRgbTo16Bit();
     EXPECT_EQ(image.pixelFormat, kPixelFormat16Bit);
     ASSERT_EQ(image.pixels.size(), 4u);
@@ -296,14 +296,14 @@ TEST(PcxImageTest, ConvertRgbTo16BitRoundsWithBit15Clear) {
 }
 
 TEST(PcxImageTest, ConvertIndexedTo16BitGoesThroughThePalette) {
-  PcxSpec spec = IndexedSpec(4, 1);
-  spec.palette[0] = {252, 252, 252};  // 63, 63, 63 once scaled
-  spec.palette[1] = {248, 0, 0};      // 62, 0, 0
-  spec.palette[2] = {0, 0, 0};
-  spec.palette[3] = {0, 8, 255};      // 0, 2, 63
-  spec.pixels = {0, 1, 2, 3};
+  PcxSpec layout = IndexedSpec(4, 1);
+  layout.palette[0] = {252, 252, 252};  // 63, 63, 63 once scaled
+  layout.palette[1] = {248, 0, 0};      // 62, 0, 0
+  layout.palette[2] = {0, 0, 0};
+  layout.palette[3] = {0, 8, 255};      // 0, 2, 63
+  layout.pixels = {0, 1, 2, 3};
   PcxImage image;
-  ASSERT_TRUE(image.OpenFromBytes(MakePcx(spec)).ok());
+  ASSERT_TRUE(image.OpenFromBytes(MakePcx(layout)).ok());
   image.ConvertIndexedTo16Bit();
   EXPECT_EQ(image.pixelFormat, kPixelFormat16Bit);
   ASSERT_EQ(image.pixels.size(), 8u);

@@ -71,22 +71,22 @@ Bytes Values16(std::initializer_list<std::uint16_t> values) {
 }
 
 XspSpec IndexedSprite(std::vector<XspFrameSpec> frames) {
-  XspSpec spec;
-  spec.pixelKind = 1;
-  spec.defaultPalette = kDefaultPalette;
-  spec.frames = std::move(frames);
-  return spec;
+  XspSpec layout;
+  layout.pixelKind = 1;
+  layout.defaultPalette = kDefaultPalette;
+  layout.frames = std::move(frames);
+  return layout;
 }
 
 // Three frames of mixed sizes with records; frame 1 has its own palette.
 XspSpec ThreeFrames() {
-  XspSpec spec = IndexedSprite(
+  XspSpec layout = IndexedSprite(
       {IndexedFrame(3, 2, -1, -2), IndexedFrame(5, 1, 10, 20), IndexedFrame(2, 4, 7, 8)});
-  spec.frames[0].records = Bytes(16, 0x71);  // after the pixels
-  spec.frames[1].ownPalette = kOwnPalette;
-  spec.frames[1].records = Bytes(32, 0x5A);  // after the own palette
-  spec.records = Bytes(64, 0x33);
-  return spec;
+  layout.frames[0].records = Bytes(16, 0x71);  // after the pixels
+  layout.frames[1].ownPalette = kOwnPalette;
+  layout.frames[1].records = Bytes(32, 0x5A);  // after the own palette
+  layout.records = Bytes(64, 0x33);
+  return layout;
 }
 
 TEST(XspSpriteTest, HasMagicLooksAtTheFirstThreeBytes) {
@@ -115,10 +115,10 @@ TEST(XspSpriteTest, LoadsOneBytePerPixelFramesThroughTheirPalette) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.ownPalette ? "own" : "default") + " palette, flag " +
                  (c.flag1555 ? "on" : "off"));
-    XspSpec spec = IndexedSprite({IndexedFrame(3, 2, 4, -5)});
-    if (c.ownPalette) spec.frames[0].ownPalette = kOwnPalette;
+    XspSpec layout = IndexedSprite({IndexedFrame(3, 2, 4, -5)});
+    if (c.ownPalette) layout.frames[0].ownPalette = kOwnPalette;
     XspSprite sprite;
-    ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(spec), c.flag1555).ok());
+    ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(layout), c.flag1555).ok());
     EXPECT_EQ(sprite.frameCount, 1);
     EXPECT_EQ(sprite.width, 3);
     EXPECT_EQ(sprite.height, 2);
@@ -129,7 +129,7 @@ TEST(XspSpriteTest, LoadsOneBytePerPixelFramesThroughTheirPalette) {
                            XspSpriteTestAccess::FramePalette(sprite).begin()));
     if (!c.flag1555) {
       EXPECT_EQ(sprite.pixelFormat, kPixelFormatIndexed);
-      EXPECT_EQ(sprite.pixels, spec.frames[0].pixels);
+      EXPECT_EQ(sprite.pixels, layout.frames[0].pixels);
       EXPECT_TRUE(std::equal(palette.begin(), palette.end(), sprite.palette.begin()));
       EXPECT_EQ(sprite.palette16[1], c.ownPalette ? 0x001F : 0xFFFF);
     } else {
@@ -144,30 +144,30 @@ TEST(XspSpriteTest, LoadsOneBytePerPixelFramesThroughTheirPalette) {
 
 TEST(XspSpriteTest, RepacksTwoBytePerPixelFramesTo555) {
   for (bool flag1555 : {false, true}) {
-    XspSpec spec;
-    spec.pixelKind = 2;
+    XspSpec layout;
+    layout.pixelKind = 2;
     XspFrameSpec frame;
     frame.width = 5;
     frame.height = 1;
     frame.pixels = Values16({0xFFFF, 0xF800, 0x07E0, 0x001F, 0x0020});
-    spec.frames = {frame};
+    layout.frames = {frame};
     XspSprite sprite;
-    ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(spec), flag1555).ok());
+    ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(layout), flag1555).ok());
     EXPECT_EQ(sprite.pixelFormat, kPixelFormat16Bit);
     EXPECT_EQ(sprite.pixels, Values16({0x7FFF, 0x7C00, 0x03E0, 0x001F, 0x0000}));
   }
 }
 
 TEST(XspSpriteTest, LoadFrameMovesBetweenFramesKeepingTheirRecords) {
-  const XspSpec spec = ThreeFrames();
+  const XspSpec layout = ThreeFrames();
   XspSprite sprite;
-  ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(spec), false).ok());
+  ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(layout), false).ok());
   ASSERT_EQ(sprite.frameCount, 3);
-  EXPECT_EQ(XspSpriteTestAccess::RecordTable(sprite), spec.records);
+  EXPECT_EQ(XspSpriteTestAccess::RecordTable(sprite), layout.records);
   for (int n : {0, 1, 2, 1, 0}) {
     SCOPED_TRACE(n);
     ASSERT_TRUE(sprite.LoadFrame(n).ok());
-    const XspFrameSpec& frame = spec.frames[n];
+    const XspFrameSpec& frame = layout.frames[n];
     EXPECT_EQ(sprite.width, frame.width);
     EXPECT_EQ(sprite.height, frame.height);
     EXPECT_EQ(sprite.x, frame.x);
@@ -181,16 +181,16 @@ TEST(XspSpriteTest, LoadFrameMovesBetweenFramesKeepingTheirRecords) {
   for (int n : {-1, 3, 1000}) {
     EXPECT_TRUE(sprite.LoadFrame(n).ok());
     EXPECT_EQ(sprite.width, 2);
-    EXPECT_EQ(sprite.pixels, spec.frames[2].pixels);
+    EXPECT_EQ(sprite.pixels, layout.frames[2].pixels);
   }
 }
 
 TEST(XspSpriteTest, FrameRecordsFollowTheOwnPaletteWhereverItLies) {
   // Frame 0's palette is moved to the end of the file, its records after it;
   // the bytes after the pixels are no records.
-  XspSpec spec = IndexedSprite({IndexedFrame(2, 2)});
-  spec.frames[0].records = Bytes(16, 0xEE);
-  Bytes file = MakeXsp(spec);
+  XspSpec layout = IndexedSprite({IndexedFrame(2, 2)});
+  layout.frames[0].records = Bytes(16, 0xEE);
+  Bytes file = MakeXsp(layout);
   const std::size_t frame = GetLe32(file, kFrameTable);
   const Bytes ownRecords(16, 0x42);
   PutLe32(file, frame + 16, static_cast<std::uint32_t>(file.size()));
@@ -204,8 +204,8 @@ TEST(XspSpriteTest, FrameRecordsFollowTheOwnPaletteWhereverItLies) {
 
 using Damage = std::function<void(Bytes&)>;
 
-Bytes Damaged(const XspSpec& spec, const Damage& damage) {
-  Bytes file = MakeXsp(spec);
+Bytes Damaged(const XspSpec& layout, const Damage& damage) {
+  Bytes file = MakeXsp(layout);
   damage(file);
   return file;
 }

@@ -25,41 +25,41 @@ double Distance(double x0, double y0, double x1, double y1) {
 
 // 64 x 48, 24 bits: a blue-to-violet gradient with a golden ring.
 std::vector<std::uint8_t> MakeLogo() {
-  krelt::test::BmpSpec spec;
-  spec.width = 64;
-  spec.height = 48;
-  spec.bitsPerPixel = 24;
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
+  krelt::test::BmpSpec layout;
+  layout.width = 64;
+  layout.height = 48;
+  layout.bitsPerPixel = 24;
+  for (int y = 0; y < layout.height; ++y) {
+    for (int x = 0; x < layout.width; ++x) {
       const double ring = std::fabs(Distance(x, y, 31.5, 23.5) - 15.0);
       const double gold = ring < 4.0 ? 1.0 - ring / 4.0 : 0.0;
       const double red = 40 + 2.5 * x, green = 60 + y, blue = 200 - x;
-      spec.pixels.push_back(Clamp8(red * (1 - gold) + 250 * gold));
-      spec.pixels.push_back(Clamp8(green * (1 - gold) + 200 * gold));
-      spec.pixels.push_back(Clamp8(blue * (1 - gold) + 40 * gold));
+      layout.pixels.push_back(Clamp8(red * (1 - gold) + 250 * gold));
+      layout.pixels.push_back(Clamp8(green * (1 - gold) + 200 * gold));
+      layout.pixels.push_back(Clamp8(blue * (1 - gold) + 40 * gold));
     }
   }
-  return krelt::test::MakeBmp(spec);
+  return krelt::test::MakeBmp(layout);
 }
 
 // 80 x 40, 256 colours: a green badge with a light border and stripes on a
 // dark ground. Palette: 0 background, 1 border, 16..79 a green ramp.
 std::vector<std::uint8_t> MakeBadge() {
-  krelt::test::PcxSpec spec;
-  spec.bitsPerPixel = 8;
-  spec.planes = 1;
-  spec.width = 80;
-  spec.height = 40;
-  spec.palette.assign(256, Rgb{});
-  spec.palette[0] = {24, 24, 40};
-  spec.palette[1] = {240, 240, 220};
+  krelt::test::PcxSpec layout;
+  layout.bitsPerPixel = 8;
+  layout.planes = 1;
+  layout.width = 80;
+  layout.height = 40;
+  layout.palette.assign(256, Rgb{});
+  layout.palette[0] = {24, 24, 40};
+  layout.palette[1] = {240, 240, 220};
   for (int k = 0; k < 64; ++k) {
-    spec.palette[16 + k] = {static_cast<std::uint8_t>(20 + k),
+    layout.palette[16 + k] = {static_cast<std::uint8_t>(20 + k),
                             static_cast<std::uint8_t>(100 + 2 * k),
                             static_cast<std::uint8_t>(40 + k)};
   }
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
+  for (int y = 0; y < layout.height; ++y) {
+    for (int x = 0; x < layout.width; ++x) {
       const int inset = std::min(std::min(x, 79 - x), std::min(y, 39 - y));
       std::uint8_t index = 0;
       if (inset >= 4) {
@@ -69,21 +69,21 @@ std::vector<std::uint8_t> MakeBadge() {
       } else if (inset >= 2) {
         index = 1;
       }
-      spec.pixels.push_back(index);
+      layout.pixels.push_back(index);
     }
   }
-  return krelt::test::MakePcx(spec);
+  return krelt::test::MakePcx(layout);
 }
 
 // 48 x 32, 24 bits in three planes: a sunset sky with a sun over the sea.
 std::vector<std::uint8_t> MakePhoto() {
-  krelt::test::PcxSpec spec;
-  spec.bitsPerPixel = 8;
-  spec.planes = 3;
-  spec.width = 48;
-  spec.height = 32;
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
+  krelt::test::PcxSpec layout;
+  layout.bitsPerPixel = 8;
+  layout.planes = 3;
+  layout.width = 48;
+  layout.height = 32;
+  for (int y = 0; y < layout.height; ++y) {
+    for (int x = 0; x < layout.width; ++x) {
       const bool sea = y >= 22;
       const double sun = Distance(x, y, 30, 20);
       double red = 250 - 4 * y, green = 120 + 2 * y, blue = 90 + 4 * y;
@@ -96,12 +96,12 @@ std::vector<std::uint8_t> MakePhoto() {
         green = 220 - 10 * sun;
         blue = 80;
       }
-      spec.pixels.push_back(Clamp8(red));
-      spec.pixels.push_back(Clamp8(green));
-      spec.pixels.push_back(Clamp8(blue));
+      layout.pixels.push_back(Clamp8(red));
+      layout.pixels.push_back(Clamp8(green));
+      layout.pixels.push_back(Clamp8(blue));
     }
   }
-  return krelt::test::MakePcx(spec);
+  return krelt::test::MakePcx(layout);
 }
 
 // A propeller of `size` pixels turned by `angle`; 8-bit indices 0 (clear),
@@ -151,19 +151,19 @@ std::vector<std::uint8_t> RampPalette(Rgb from, Rgb to) {
 // Four frames of a turning propeller in mixed sizes; frame 2 has its own
 // (warm) palette, the others use the file's (cool) one.
 std::vector<std::uint8_t> MakeSpin() {
-  krelt::test::XspSpec spec;
-  spec.pixelKind = 1;
-  spec.defaultPalette = RampPalette({10, 30, 63}, {50, 63, 63});
-  spec.records.assign(32, 0);
-  spec.records[0] = 4;  // a 32-byte record of the sprite file's own use
+  krelt::test::XspSpec layout;
+  layout.pixelKind = 1;
+  layout.defaultPalette = RampPalette({10, 30, 63}, {50, 63, 63});
+  layout.records.assign(32, 0);
+  layout.records[0] = 4;  // a 32-byte record of the sprite file's own use
   const int sizes[4][2] = {{16, 16}, {24, 16}, {20, 20}, {16, 24}};
   for (int n = 0; n < 4; ++n) {
-    spec.frames.push_back(MakeSpinFrame(sizes[n][0], sizes[n][1],
+    layout.frames.push_back(MakeSpinFrame(sizes[n][0], sizes[n][1],
                                         n * std::numbers::pi / 4));
   }
-  spec.frames[2].ownPalette = RampPalette({63, 20, 0}, {63, 63, 20});
-  spec.frames[2].records.assign(16, 0);
-  return krelt::test::MakeXsp(spec);
+  layout.frames[2].ownPalette = RampPalette({63, 20, 0}, {63, 63, 20});
+  layout.frames[2].records.assign(16, 0);
+  return krelt::test::MakeXsp(layout);
 }
 
 bool WriteFile(const std::filesystem::path& path,

@@ -42,7 +42,7 @@ struct BmpSpec {
   std::uint8_t fourthByte = 0xFF;            // 32 bits: the byte after red
 };
 
-std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec);
+std::vector<std::uint8_t> MakeBmp(const BmpSpec& layout);
 
 // ---- PCX ----
 inline constexpr std::size_t kPcxHeaderSize = 128;
@@ -64,14 +64,14 @@ struct PcxSpec {
 };
 
 // The bytes per line the file will carry.
-std::uint16_t PcxBytesPerLine(const PcxSpec& spec);
+std::uint16_t PcxBytesPerLine(const PcxSpec& layout);
 // Run-length code of one line as PCX encoders write it.
 std::vector<std::uint8_t> EncodePcxRunLength(std::span<const std::uint8_t> line);
 // Header, the given coded data and, for 256-colour pictures, the palette
 // trailer (0x0C and 768 bytes).
-std::vector<std::uint8_t> MakePcxWithData(const PcxSpec& spec,
+std::vector<std::uint8_t> MakePcxWithData(const PcxSpec& layout,
                                           std::span<const std::uint8_t> coded);
-std::vector<std::uint8_t> MakePcx(const PcxSpec& spec);
+std::vector<std::uint8_t> MakePcx(const PcxSpec& layout);
 
 // ---- XSP ----
 inline constexpr std::size_t kXspHeaderSize = 872;
@@ -97,6 +97,6 @@ struct XspSpec {
 
 // Header, frame table, record table, then each frame: its 80-byte header,
 // pixels, own palette and records.
-std::vector<std::uint8_t> MakeXsp(const XspSpec& spec);
+std::vector<std::uint8_t> MakeXsp(const XspSpec& layout);
 
 }  // namespace krelt::test
