@@ -2,11 +2,12 @@
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan run test bench fuzz screenshot clean
+.PHONY: all deps build build-asan run test test-windows bench fuzz screenshot clean
 
 all: build
 
@@ -29,9 +30,22 @@ run: build
 	scripts/run-samples.sh $(BUILD)
 	scripts/open-dialog.sh $(BUILD)
 
+# Every test: the Linux build, the sanitizer build and, unless WINDOWS=0,
+# the Windows build under wine.
+WINDOWS ?= 1
+
 test: build build-asan
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+ifneq ($(WINDOWS),0)
+	$(MAKE) test-windows
+endif
+
+# Windows build of the core and krelt-cli, tested under wine; also compares
+# the samples converted by both builds.
+test-windows: build
+	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
+	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
 
 bench: build
 	scripts/install-deps.sh jlha-utils
@@ -50,4 +64,4 @@ screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

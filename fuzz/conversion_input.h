@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/utf8_path.h"
 #include "convert/conversion.h"
 
 namespace krelt::fuzz {
@@ -32,7 +33,7 @@ struct ConversionOptions {
     static const char* const kStartTexts[] = {"", "0", "1", "-1"};
     ConversionRequest request;
     const char* extension = (options & kBmpRoad) ? ".bmp" : ".pcx";
-    request.sourcePath = (folder / ("picture" + std::string(extension))).string();
+    request.sourcePath = PathToUtf8(folder / ("picture" + std::string(extension)));
     request.flag1555 = (options & kFlag1555) != 0;
     request.startFrameText = kStartTexts[(options >> kStartShift) & 3];
     const int end = (options >> kEndShift) & 7;

@@ -11,6 +11,8 @@
 #include <iterator>
 #include <vector>
 
+#include "common/utf8_path.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
@@ -52,7 +54,7 @@ int main(int argc, char** argv) {
     }
     for (const std::filesystem::path& file : files) {
       if (!Replay(file)) {
-        std::fprintf(stderr, "%s: can't read %s\n", argv[0], file.string().c_str());
+        std::fprintf(stderr, "%s: can't read %s\n", argv[0], krelt::PathToUtf8(file).c_str());
         return 1;
       }
     }

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -23,7 +22,8 @@
 #include <iterator>
 #include <utility>
 
-#include "app/source_selection.h"
+#include "common/utf8_path.h"
+#include "convert/output_names.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace. The icons are compiled
 // into a static library, so nothing would pull their registration in.
@@ -68,13 +68,11 @@ QIcon LoadIcon(const QString& name) {
   return icon;
 }
 
-// Paths go to the core in the file system's own encoding.
-std::string LocalPath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+// The core takes paths as UTF-8 on every system.
+std::string LocalPath(const QString& path) { return path.toStdString(); }
 
 QString DisplayPath(const std::filesystem::path& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path.string()));
+  return QString::fromStdString(PathToUtf8(path));
 }
 
 QLineEdit* CreateFrameEdit(QWidget* parent) {

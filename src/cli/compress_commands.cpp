@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/file_io.h"
 #include "common/status.h"
+#include "common/utf8_path.h"
 #include "compress/tfp_decoder.h"
 #include "compress/tfp_encoder.h"
-#include "convert/file_io.h"
 
 namespace krelt::cli {
 namespace {
@@ -68,8 +69,8 @@ int RunFileCommand(const std::vector<std::string_view>& args,
     return UsageError(usage, "expected 2 file names, got " +
                                  std::to_string(files.size()));
   }
-  const std::filesystem::path in(files[0]);
-  const std::filesystem::path out(files[1]);
+  const std::filesystem::path in = PathFromUtf8(files[0]);
+  const std::filesystem::path out = PathFromUtf8(files[1]);
 
   Bytes input;
   if (const Status status = ReadFileBytes(in, input); !status.ok()) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/utf8_path.h"
 #include "convert/conversion.h"
 #include "convert/output_names.h"
 
@@ -103,7 +104,7 @@ int RunConvert(const std::vector<std::string_view>& args) {
   ConversionRequest& request = options.request;
   request.sourcePath = *options.picture;
   request.outputDirectory = options.outputDirectory
-                                ? std::filesystem::path(*options.outputDirectory)
+                                ? PathFromUtf8(*options.outputDirectory)
                                 : names.outputDirectory;
   request.outputBaseName = names.outputBaseName;
 
@@ -111,7 +112,7 @@ int RunConvert(const std::vector<std::string_view>& args) {
   CliHost host;
   const ConversionResult result = converter.RunConversion(request, host);
   if (!result.status.ok()) return kExitFailure;
-  std::printf("%s\n", result.writtenPath.string().c_str());
+  std::printf("%s\n", PathToUtf8(result.writtenPath).c_str());
   if (!options.quiet) {
     for (const ReportRow& row : result.report) {
       std::printf("%s\t%s\n", row.type.c_str(), row.content.c_str());

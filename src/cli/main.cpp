@@ -1,9 +1,17 @@
 #include <array>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 #include "cli/commands.h"
+#include "common/utf8_path.h"
 
 namespace {
 
@@ -35,10 +43,8 @@ const Command* FindCommand(std::string_view name) {
   return nullptr;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
+// Runs krelt-cli on the arguments after the program name, all UTF-8.
+int Run(const std::vector<std::string_view>& args) {
   if (args.empty()) {
     PrintUsage(stderr);
     return krelt::cli::kExitUsage;
@@ -63,3 +69,28 @@ int main(int argc, char** argv) {
   }
   return command->run(rest);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+
+// Windows hands the arguments over in UTF-16 only through wmain; they are
+// turned into UTF-8 like every path in Krelt. Output is UTF-8 with plain
+// '\n' line ends, so it reads the same as on other systems, and the console
+// is told to show it as UTF-8.
+int wmain(int argc, wchar_t** argv) {
+  SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  std::vector<std::string> utf8;
+  for (int i = 1; i < argc; ++i) utf8.push_back(krelt::PathToUtf8(argv[i]));
+  return Run(std::vector<std::string_view>(utf8.begin(), utf8.end()));
+}
+
+#else
+
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string_view>(argv + 1, argv + argc));
+}
+
+#endif

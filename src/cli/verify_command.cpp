@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/utf8_path.h"
 #include "convert/conversion.h"
 #include "convert/gd_reader.h"
 #include "convert/gd_verify.h"
@@ -109,7 +110,7 @@ int RunVerify(const std::vector<std::string_view>& args) {
   if (const auto error = ParseOptions(args, options)) return UsageError(*error);
 
   GdSource source;
-  if (Status status = ReadGdSource(*options.gdFile, source); !status.ok()) {
+  if (Status status = ReadGdSource(PathFromUtf8(*options.gdFile), source); !status.ok()) {
     return Failure(status.message());
   }
   if (!options.against) {

@@ -4,7 +4,8 @@
 #include <limits>
 #include <utility>
 
-#include "convert/file_io.h"
+#include "common/file_io.h"
+#include "common/utf8_path.h"
 #include "convert/gd_text.h"
 #include "convert/output_names.h"
 
@@ -92,7 +93,7 @@ void PrepareOutput(const ConversionRequest& request,
   const std::string suffix =
       state.startFrame != 0 ? std::to_string(state.startFrame) : std::string();
   output.outputPath =
-      request.outputDirectory / (request.outputBaseName + suffix + ".GD");
+      request.outputDirectory / PathFromUtf8(request.outputBaseName + suffix + ".GD");
 }
 
 // Loads and compresses each picture in turn. Every stream byte takes five

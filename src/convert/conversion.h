@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "common/status.h"
 #include "compress/tfp_encoder.h"
 #include "convert/conversion_pictures.h"
-#include "convert/file_io.h"
 #include "convert/report.h"
 
 namespace krelt {

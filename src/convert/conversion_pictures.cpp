@@ -5,16 +5,16 @@
 #include <limits>
 #include <utility>
 
+#include "common/file_io.h"
+#include "common/utf8_path.h"
 #include "convert/conversion.h"
-#include "convert/file_io.h"
 #include "convert/frame_range.h"
 
 namespace krelt {
 namespace {
 
 std::string FileName(const std::string& path) {
-  const std::u8string name = std::filesystem::path(path).filename().u8string();
-  return std::string(name.begin(), name.end());
+  return PathToUtf8(PathFromUtf8(path).filename());
 }
 
 // 16-bit pixels for the firmware: bit 15 set on every non-zero pixel, each
@@ -51,7 +51,7 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   heldFrame_ = -1;
   fileName_ = FileName(request.sourcePath);
   std::vector<std::uint8_t> file;
-  Status status = ReadFileBytes(request.sourcePath, file);
+  Status status = ReadFileBytes(PathFromUtf8(request.sourcePath), file);
   if (!status.ok()) return status;
   if (IsBmpPath(request.sourcePath)) {
     status = OpenBmp(file, request.flag1555);

@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "convert/file_io.h"
+#include "common/file_io.h"
 
 namespace krelt {
 namespace {

@@ -1,6 +1,10 @@
 #include "convert/output_names.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
+
+#include "common/utf8_path.h"
 
 namespace krelt {
 namespace {
@@ -21,6 +25,18 @@ std::string WithoutExtension(const std::string& fileName) {
   return dot == std::string::npos ? fileName : fileName.substr(0, dot);
 }
 
+constexpr std::array<std::string_view, 3> kAcceptedExtensions = {"PCX", "XSP",
+                                                                 "BMP"};
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsIgnoringCase(std::string_view text, std::string_view upper) {
+  return std::equal(text.begin(), text.end(), upper.begin(), upper.end(),
+                    [](char a, char b) { return UpperAscii(a) == b; });
+}
+
 char IdentifierCharacter(char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
   if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') return c;
@@ -30,19 +46,34 @@ char IdentifierCharacter(char c) {
 }  // namespace
 
 OutputNames DeriveOutputNames(const std::string& selectedPath) {
-  const std::filesystem::path path(Trimmed(selectedPath));
+  const std::filesystem::path path = PathFromUtf8(Trimmed(selectedPath));
   OutputNames names;
   names.outputDirectory = path.parent_path();
-  names.outputBaseName = WithoutExtension(path.filename().string());
-  names.outputPath = names.outputDirectory / (names.outputBaseName + ".GD");
+  names.outputBaseName = WithoutExtension(PathToUtf8(path.filename()));
+  names.outputPath =
+      names.outputDirectory / PathFromUtf8(names.outputBaseName + ".GD");
   return names;
 }
 
 std::string DeriveIdentifierName(const std::string& path) {
-  std::string name = WithoutExtension(
-      std::filesystem::path(Trimmed(path)).filename().string());
+  std::string name =
+      WithoutExtension(PathToUtf8(PathFromUtf8(Trimmed(path)).filename()));
   for (char& c : name) c = IdentifierCharacter(c);
   return name;
+}
+
+bool HasAcceptedExtension(std::string_view path) {
+  const std::size_t lastSeparator = path.find_last_of("/\\");
+  const std::string_view fileName = lastSeparator == std::string_view::npos
+                                        ? path
+                                        : path.substr(lastSeparator + 1);
+  const std::size_t dot = fileName.find('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view extension = fileName.substr(dot + 1, 3);
+  return std::any_of(kAcceptedExtensions.begin(), kAcceptedExtensions.end(),
+                     [extension](std::string_view accepted) {
+                       return EqualsIgnoringCase(extension, accepted);
+                     });
 }
 
 }  // namespace krelt

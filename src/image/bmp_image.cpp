@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/file_io.h"
 #include "image/pixel_packing.h"
 #include "image/reader_support.h"
 
@@ -232,7 +233,7 @@ std::vector<std::uint8_t> DecodeRgb(std::span<const std::uint8_t> file,
 
 Status BmpImage::Load(const std::filesystem::path& path, bool flag1555) {
   std::vector<std::uint8_t> file;
-  if (Status status = image_detail::ReadFileBytes(path, file); !status.ok()) {
+  if (Status status = ReadFileBytes(path, file); !status.ok()) {
     return status;
   }
   Status status = LoadFromBytes(file, flag1555);

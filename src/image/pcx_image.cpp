@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "image/pixel_packing.h"
 #include "image/reader_support.h"
 #include "image/xsp_sprite.h"
@@ -274,7 +275,7 @@ bool HasPcxSignature(std::span<const std::uint8_t> file) {
 
 Status PcxImage::Open(const std::filesystem::path& path) {
   std::vector<std::uint8_t> file;
-  if (Status status = image_detail::ReadFileBytes(path, file); !status.ok()) {
+  if (Status status = ReadFileBytes(path, file); !status.ok()) {
     return status;
   }
   return image_detail::PrefixFileName(path, OpenFromBytes(file));

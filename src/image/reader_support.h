@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers shared by the picture readers: little-endian fields, bounds and
-// size checks, whole-file reading and file-name prefixes for messages.
+// size checks and file-name prefixes for messages.
 
 #include <cstddef>
 #include <cstdint>
@@ -47,10 +47,6 @@ inline bool FitsInside(std::size_t size, std::int64_t offset,
 // kMaxImageDimension or whose pixel bytes exceed kMaxPixelBytes.
 Status CheckPictureSize(std::int64_t width, std::int64_t height,
                         std::int64_t bytesPerPixel);
-
-// Reads the whole file; messages name the file ("Can't open x.pcx: ...").
-Status ReadFileBytes(const std::filesystem::path& path,
-                     std::vector<std::uint8_t>& bytes);
 
 // "name.ext: message" for a failed status; success passes through.
 Status PrefixFileName(const std::filesystem::path& path, Status status);

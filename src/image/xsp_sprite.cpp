@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/file_io.h"
 #include "image/reader_support.h"
 
 namespace krelt {
@@ -39,7 +40,7 @@ bool XspSprite::HasMagic(std::span<const std::uint8_t> file) {
 Status XspSprite::Open(const std::filesystem::path& path, bool flag1555) {
   CloseFile();
   std::vector<std::uint8_t> file;
-  if (Status status = image_detail::ReadFileBytes(path, file); !status.ok()) {
+  if (Status status = ReadFileBytes(path, file); !status.ok()) {
     return status;
   }
   return image_detail::PrefixFileName(path,

@@ -1,4 +1,4 @@
-// Choosing the source: the extension test, drops, "Find..", the profile and
+// Choosing the source: drops, "Find..", the profile and
 // the output name shown.
 
 #include <QFile>
@@ -9,41 +9,11 @@
 #include <QTest>
 
 #include "app/dialog_hooks.h"
-#include "app/source_selection.h"
+#include "convert/output_names.h"
 #include "dialog_test_support.h"
 
 namespace krelt::test {
 namespace {
-
-TEST(HasAcceptedExtensionTest, LooksAtThreeBytesAfterTheFirstDotOfTheName) {
-  struct Case {
-    const char* path;
-    bool accepted;
-  };
-  const Case cases[] = {
-      {"/pics/LOGO.Pcx", true},
-      {"/pics/a.pcx", true},
-      {"/pics/a.XSP", true},
-      {"/pics/a.bMp", true},
-      {"/pics/a.pcxz", true},
-      {"/pics/pic.bmp.old", true},
-      {"C:\\pics\\logo.pcx", true},
-      {"logo.pcx", true},
-      {"/pics/a.pc", false},
-      {"/pics/a.", false},
-      {"/pics/notes.txt", false},
-      {"/pics/a.old.bmp", false},
-      {"/pics/readme", false},
-      {"/v1.0/readme", false},
-      {"v1.0\\readme", false},
-      {"/pics/.pcx", true},
-      {"", false},
-      {"/pics/a.pcy", false},
-  };
-  for (const Case& test : cases) {
-    EXPECT_EQ(HasAcceptedExtension(test.path), test.accepted) << test.path;
-  }
-}
 
 using DropTest = DialogTest;
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
+#include "common/utf8_path.h"
+#include "support/temp_dir.h"
 
 namespace krelt {
 namespace {
@@ -18,15 +20,10 @@ using test::RunCli;
 
 class CliCompressTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("krelt_cli_compress_" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_ / "files");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_ / "files"); }
 
   // Files live in their own folder so stray temporary files show up.
-  fs::path File(const std::string& name) const { return dir_ / "files" / name; }
+  fs::path File(const std::string& name) const { return dir_ / "files" / PathFromUtf8(name); }
 
   static void Write(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -35,17 +32,20 @@ class CliCompressTest : public ::testing::Test {
   std::vector<std::string> FileNames() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_ / "files")) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(PathToUtf8(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  test::CliRun Run(const std::vector<std::string>& args) const {
-    return RunCli(args, dir_);
+  // Arguments are paths or plain words.
+  test::CliRun Run(const std::vector<fs::path>& args) const {
+    std::vector<std::string> utf8;
+    for (const fs::path& arg : args) utf8.push_back(PathToUtf8(arg));
+    return RunCli(utf8, dir_.path());
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"krelt_cli_compress"};
 };
 
 // One message line, prefixed with the program name.
@@ -80,6 +80,16 @@ TEST_F(CliCompressTest, CompressThenDecompressGivesOriginal) {
   }
 }
 
+TEST_F(CliCompressTest, NonAsciiFileNames) {
+  const std::string in = "\xC3\xA4pfel \xE2\x82\xAC.bin";
+  const std::string packed = "\xF0\x9F\x98\x80.tfp";
+  Write(File(in), SampleBytes());
+  ASSERT_EQ(Run({"compress", File(in), File(packed)}).exitCode, 0);
+  ASSERT_EQ(Run({"decompress", File(packed), File("back")}).exitCode, 0);
+  EXPECT_EQ(ReadText(File("back")), SampleBytes());
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"back", in, packed}));
+}
+
 TEST_F(CliCompressTest, DecompressWritesKnownStream) {
   const std::string stream = {0x00, 0x08, 0x1B, char(0x90), char(0xFF), char(0xFF),
                               0x00, 0x01, 0x00, 0x01, 0x00, 0x07, char(0xA0),
@@ -109,7 +119,7 @@ TEST_F(CliCompressTest, BadStreamLeavesOutputAlone) {
 TEST_F(CliCompressTest, UnreadableInputOrUnwritableOutputFails) {
   Write(File("in.bin"), "data");
   struct Case {
-    std::vector<std::string> args;
+    std::vector<fs::path> args;
     std::string named;  // the message names this file
   };
   const Case cases[] = {
@@ -127,7 +137,7 @@ TEST_F(CliCompressTest, UnreadableInputOrUnwritableOutputFails) {
 }
 
 TEST_F(CliCompressTest, UsageErrorsExitWithTwo) {
-  const std::vector<std::string> cases[] = {
+  const std::vector<fs::path> cases[] = {
       {"compress"},
       {"compress", "a"},
       {"decompress", "a", "b", "c"},
@@ -138,7 +148,7 @@ TEST_F(CliCompressTest, UsageErrorsExitWithTwo) {
     const auto run = Run(args);
     EXPECT_EQ(run.exitCode, 2) << args.size();
     EXPECT_EQ(run.err.rfind("krelt-cli: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("Usage: krelt-cli " + args[0] + " IN OUT"),
+    EXPECT_NE(run.err.find("Usage: krelt-cli " + PathToUtf8(args[0]) + " IN OUT"),
               std::string::npos)
         << run.err;
   }

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "cli_runner.h"
-#include "convert/file_io.h"
+#include "common/file_io.h"
+#include "common/utf8_path.h"
 #include "convert/gd_test_support.h"
 #include "image/bmp_image.h"
 #include "image/pcx_image.h"
@@ -114,46 +115,73 @@ TEST_F(CliConvertTest, HelpDescribesTheOptions) {
 }
 
 TEST_F(CliConvertTest, FailureExitsWithOneAndWritesNothing) {
-  const test::CliRun missing = Run({(dir_ / "missing.pcx").string()});
+  const test::CliRun missing = Run({PathToUtf8(dir_ / "missing.pcx")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("missing.pcx"), std::string::npos) << missing.err;
   EXPECT_TRUE(missing.out.empty());
 
   fs::copy_file(kSamples / "spin.xsp", dir_ / "spin.xsp");
-  const test::CliRun range = Run({"--start", "3", "--end", "1", (dir_ / "spin.xsp").string()});
+  const test::CliRun range = Run({"--start", "3", "--end", "1", PathToUtf8(dir_ / "spin.xsp")});
   EXPECT_EQ(range.exitCode, 1);
   EXPECT_NE(range.err.find("spin.xsp: the frame range 3 to 1 is empty"), std::string::npos)
       << range.err;
-  EXPECT_TRUE(GdFiles().empty());
+
+  // The GD name is taken by a folder: the write fails after the temporary
+  // file was made, and it is gone again.
+  fs::create_directory(dir_ / "spin.GD");
+  const test::CliRun taken = Run({PathToUtf8(dir_ / "spin.xsp")});
+  EXPECT_EQ(taken.exitCode, 1);
+  EXPECT_NE(taken.err.find("spin.GD"), std::string::npos) << taken.err;
+  EXPECT_EQ(test::FolderEntries(dir_.path()),
+            (std::vector<std::string>{"cli.stderr", "cli.stdout", "spin.GD", "spin.xsp"}));
+}
+
+TEST_F(CliConvertTest, NonAsciiPathsGoInAndComeOutAsUtf8) {
+  const fs::path folder = dir_ / PathFromUtf8("\xE2\x82\xAC \xC3\xBC");
+  fs::create_directory(folder);
+  const fs::path picture = folder / PathFromUtf8("Abzeichen-\xF0\x9F\x98\x80.pcx");
+  fs::copy_file(kSamples / "badge.pcx", picture);
+  const fs::path gd = folder / PathFromUtf8("Abzeichen-\xF0\x9F\x98\x80.GD");
+  const test::CliRun run = Run({"--quiet", PathToUtf8(picture)});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, PathToUtf8(gd) + "\n");
+  EXPECT_NE(test::FileText(gd).find("byte _abzeichen_____Cpm[]"), std::string::npos);
+
+  const fs::path elsewhere = dir_ / PathFromUtf8("\xE6\x97\xA5");
+  fs::create_directory(elsewhere);
+  const test::CliRun moved = Run({"--quiet", "--output-dir", PathToUtf8(elsewhere), PathToUtf8(picture)});
+  ASSERT_EQ(moved.exitCode, 0) << moved.err;
+  EXPECT_EQ(moved.out, PathToUtf8(elsewhere / gd.filename()) + "\n");
+  EXPECT_EQ(test::FileText(elsewhere / gd.filename()), test::FileText(gd));
 }
 
 TEST_F(CliConvertTest, WritesNextToThePictureAndPrintsTheReport) {
   fs::copy_file(kSamples / "badge.pcx", dir_ / "Badge.PCX");
-  const test::CliRun run = Run({(dir_ / "Badge.PCX").string()});
+  const test::CliRun run = Run({PathToUtf8(dir_ / "Badge.PCX")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[0], (dir_ / "Badge.GD").string());
+  EXPECT_EQ(lines[0], PathToUtf8(dir_ / "Badge.GD"));
   EXPECT_EQ(lines[1], "TYPE_GrData\tbadgeGd");
   EXPECT_EQ(lines[4], "data format\tOSD_256");
   EXPECT_EQ(lines[7], "size\t3200");
   EXPECT_EQ(lines[8], "width\t80");
   EXPECT_EQ(test::FileText(dir_ / "Badge.GD").find("\r\n"), 17u);
 
-  const test::CliRun quiet = Run({"--quiet", "--lf", (dir_ / "Badge.PCX").string()});
+  const test::CliRun quiet = Run({"--quiet", "--lf", PathToUtf8(dir_ / "Badge.PCX")});
   ASSERT_EQ(quiet.exitCode, 0) << quiet.err;
-  EXPECT_EQ(quiet.out, (dir_ / "Badge.GD").string() + "\n");
+  EXPECT_EQ(quiet.out, PathToUtf8(dir_ / "Badge.GD") + "\n");
   EXPECT_EQ(test::FileText(dir_ / "Badge.GD").find('\r'), std::string::npos);
 }
 
 TEST_F(CliConvertTest, SpriteRangeWithFlag) {
   const test::CliRun run =
-      Run({"--1555", "--start", "1", "--end", "2", "--output-dir", dir_.path().string(),
-           (kSamples / "spin.xsp").string()});
+      Run({"--1555", "--start", "1", "--end", "2", "--output-dir", PathToUtf8(dir_.path()),
+           PathToUtf8(kSamples / "spin.xsp")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 1u + 24u);
-  EXPECT_EQ(lines[0], (dir_ / "spin1.GD").string());
+  EXPECT_EQ(lines[0], PathToUtf8(dir_ / "spin1.GD"));
   EXPECT_EQ(lines[4], "data format\tOSD_1555");
   EXPECT_EQ(lines[21], "TYPE_GrData\tspinGd");
   EXPECT_EQ(lines[22], "\tspin1Gd");
@@ -170,9 +198,9 @@ TEST_F(CliConvertTest, SamplesDecodeToTheReadersPixels) {
   for (const char* sample : {"logo.bmp", "badge.pcx", "photo24.pcx", "spin.xsp"}) {
     for (bool flag1555 : {false, true}) {
       SCOPED_TRACE(std::string(sample) + (flag1555 ? " --1555" : ""));
-      std::vector<std::string> args = {"--quiet", "--output-dir", dir_.path().string()};
+      std::vector<std::string> args = {"--quiet", "--output-dir", PathToUtf8(dir_.path())};
       if (flag1555) args.push_back("--1555");
-      args.push_back((kSamples / sample).string());
+      args.push_back(PathToUtf8(kSamples / sample));
       const test::CliRun run = Run(args);
       ASSERT_EQ(run.exitCode, 0) << run.err;
       const GdSource source = test::ParsedGdFile(Lines(run.out).at(0));
@@ -241,9 +269,9 @@ TEST_F(CliConvertTest, ToolPicturesDecodeToWhatTheToolsSay) {
   for (const ToolCase& c : cases) {
     SCOPED_TRACE(c.picture + (c.flag1555 ? " --1555" : ""));
     const fs::path picture = kToolPictures / c.picture;
-    std::vector<std::string> args = {"--quiet", "--output-dir", dir_.path().string()};
+    std::vector<std::string> args = {"--quiet", "--output-dir", PathToUtf8(dir_.path())};
     if (c.flag1555) args.push_back("--1555");
-    args.push_back(picture.string());
+    args.push_back(PathToUtf8(picture));
     const test::CliRun run = Run(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const GdSource source = test::ParsedGdFile(Lines(run.out).at(0));
@@ -251,7 +279,7 @@ TEST_F(CliConvertTest, ToolPicturesDecodeToWhatTheToolsSay) {
     const GdRecord& record = source.records[0];
     const Bytes decoded = test::DecodedArray(source, record.dataName);
     const Ppm ppm = ReadPlainPpm(kToolPictures /
-                                 (picture.stem().string() + ".expected.ppm"));
+                                 (PathToUtf8(picture.stem()) + ".expected.ppm"));
     // 24-bit PCX pictures take the bytes per line as their width, so the
     // record may be wider than the picture; the extra columns are padding.
     ASSERT_GE(record.width, ppm.width);

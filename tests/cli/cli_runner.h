@@ -7,7 +7,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
+
+#include "common/utf8_path.h"
 
 namespace krelt::test {
 
@@ -23,6 +29,66 @@ inline std::string ReadText(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+#ifdef _WIN32
+
+inline std::wstring Widen(const std::string& utf8) { return PathFromUtf8(utf8).native(); }
+
+// One argument quoted so that the C runtime's parser gives it back unchanged:
+// backslashes are doubled only where a quote follows them.
+inline std::wstring QuoteArgument(const std::wstring& arg) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+inline HANDLE CreateOutputFile(const std::filesystem::path& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Starts the program with the arguments, its output going to the two files;
+// the exit code, or -1 when it could not be run.
+inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::filesystem::path& outPath,
+                      const std::filesystem::path& errPath) {
+  std::wstring commandLine = QuoteArgument(Widen(program));
+  for (const std::string& arg : args) commandLine += L' ' + QuoteArgument(Widen(arg));
+  const HANDLE out = CreateOutputFile(outPath);
+  const HANDLE err = CreateOutputFile(errPath);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  DWORD exitCode = static_cast<DWORD>(-1);
+  if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+  return static_cast<int>(exitCode);
+}
+
+#else
+
 inline std::string Quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
@@ -35,13 +101,12 @@ inline std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs krelt-cli with the arguments, capturing stdout and stderr in files
-// inside workDir.
-inline CliRun RunCli(const std::vector<std::string>& args,
-                     const std::filesystem::path& workDir) {
-  const auto outPath = workDir / "cli.stdout";
-  const auto errPath = workDir / "cli.stderr";
-  std::string command = Quote(KRELT_CLI_PATH);
+// Runs the program through the shell, its output going to the two files;
+// the exit code, or -1 when it did not exit normally.
+inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::filesystem::path& outPath,
+                      const std::filesystem::path& errPath) {
+  std::string command = Quote(program);
   // Appended piece by piece: GCC 12 gives a false -Wrestrict warning for
   // "literal" + std::string at -O3.
   for (const std::string& arg : args) {
@@ -53,8 +118,19 @@ inline CliRun RunCli(const std::vector<std::string>& args,
   command += " 2>";
   command += Quote(errPath.string());
   const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
+
+// Runs krelt-cli with the arguments (UTF-8), capturing stdout and stderr in
+// files inside workDir.
+inline CliRun RunCli(const std::vector<std::string>& args,
+                     const std::filesystem::path& workDir) {
+  const auto outPath = workDir / "cli.stdout";
+  const auto errPath = workDir / "cli.stderr";
   CliRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = RunProgram(KRELT_CLI_PATH, args, outPath, errPath);
   run.out = ReadText(outPath);
   run.err = ReadText(errPath);
   return run;

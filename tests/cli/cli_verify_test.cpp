@@ -7,6 +7,7 @@
 
 #include "../convert/gd_test_support.h"
 #include "cli_runner.h"
+#include "common/utf8_path.h"
 
 namespace krelt {
 namespace {
@@ -22,10 +23,10 @@ class CliVerifyTest : public ::testing::Test {
     fs::copy_file(kSamples / sample, dir_ / sample, fs::copy_options::overwrite_existing);
     std::vector<std::string> args = {"convert", "--quiet"};
     args.insert(args.end(), options.begin(), options.end());
-    args.push_back((dir_ / sample).string());
+    args.push_back(PathToUtf8(dir_ / sample));
     const test::CliRun run = test::RunCli(args, dir_.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    return dir_ / (fs::path(sample).stem().string() + ".GD");
+    return dir_ / (PathToUtf8(fs::path(sample).stem()) + ".GD");
   }
 
   test::CliRun Verify(std::vector<std::string> args) {
@@ -66,15 +67,15 @@ TEST_F(CliVerifyTest, ConvertedFilesVerifyAloneAndAgainstTheirPicture) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sample);
     const fs::path gd = Convert(c.sample, c.convertOptions);
-    const test::CliRun alone = Verify({gd.string()});
+    const test::CliRun alone = Verify({PathToUtf8(gd)});
     EXPECT_EQ(alone.exitCode, 0) << alone.err;
     EXPECT_EQ(alone.out.rfind(c.firstRecordLine, 0), 0u) << alone.out;
     EXPECT_NE(alone.out.find("\n" + c.recordCount + " verified\n"), std::string::npos)
         << alone.out;
 
-    std::vector<std::string> args = {"--against", (dir_ / c.sample).string()};
+    std::vector<std::string> args = {"--against", PathToUtf8(dir_ / c.sample)};
     args.insert(args.end(), c.againstOptions.begin(), c.againstOptions.end());
-    args.push_back(gd.string());
+    args.push_back(PathToUtf8(gd));
     const test::CliRun against = Verify(args);
     EXPECT_EQ(against.exitCode, 0) << against.err;
     EXPECT_NE(against.out.find("\n" + c.recordCount + " verified, matching "),
@@ -86,11 +87,11 @@ TEST_F(CliVerifyTest, ConvertedFilesVerifyAloneAndAgainstTheirPicture) {
 TEST_F(CliVerifyTest, SpriteRangeVerifiesAgainstTheSameRange) {
   fs::copy_file(kSamples / "spin.xsp", dir_ / "spin.xsp");
   const test::CliRun converted = test::RunCli(
-      {"convert", "--quiet", "--start", "1", "--end", "2", (dir_ / "spin.xsp").string()},
+      {"convert", "--quiet", "--start", "1", "--end", "2", PathToUtf8(dir_ / "spin.xsp")},
       dir_.path());
   ASSERT_EQ(converted.exitCode, 0) << converted.err;
-  const std::string gd = (dir_ / "spin1.GD").string();
-  const std::string picture = (dir_ / "spin.xsp").string();
+  const std::string gd = PathToUtf8(dir_ / "spin1.GD");
+  const std::string picture = PathToUtf8(dir_ / "spin.xsp");
   EXPECT_EQ(Verify({"--against", picture, "--start", "1", "--end", "2", gd}).exitCode, 0);
   const test::CliRun whole = Verify({"--against", picture, gd});
   EXPECT_EQ(whole.exitCode, 1);
@@ -124,7 +125,7 @@ TEST_F(CliVerifyTest, EachFaultGivesExitOneNamingIt) {
     SCOPED_TRACE(fault.name);
     const fs::path gd = Convert(fault.sample);
     Edit(gd, fault.from, fault.to);
-    const test::CliRun run = Verify({gd.string()});
+    const test::CliRun run = Verify({PathToUtf8(gd)});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(fault.message), std::string::npos) << run.err;
     EXPECT_EQ(run.err.rfind("krelt-cli verify: ", 0), 0u) << run.err;
@@ -134,19 +135,19 @@ TEST_F(CliVerifyTest, EachFaultGivesExitOneNamingIt) {
 TEST_F(CliVerifyTest, AgainstAnotherPictureOrSettingFails) {
   const fs::path gd = Convert("badge.pcx");
   fs::copy_file(kSamples / "photo24.pcx", dir_ / "photo24.pcx");
-  const test::CliRun other = Verify({"--against", (dir_ / "photo24.pcx").string(), gd.string()});
+  const test::CliRun other = Verify({"--against", PathToUtf8(dir_ / "photo24.pcx"), PathToUtf8(gd)});
   EXPECT_EQ(other.exitCode, 1);
   EXPECT_NE(other.err.find("differ in size: 80 x 40 and 48 x 32"), std::string::npos)
       << other.err;
 
   const test::CliRun flag =
-      Verify({"--against", (dir_ / "badge.pcx").string(), "--1555", gd.string()});
+      Verify({"--against", PathToUtf8(dir_ / "badge.pcx"), "--1555", PathToUtf8(gd)});
   EXPECT_EQ(flag.exitCode, 1);
   EXPECT_NE(flag.err.find("differ in pixel format: 3200 and 6400 bytes"), std::string::npos)
       << flag.err;
 
   const test::CliRun missing =
-      Verify({"--against", (dir_ / "none.pcx").string(), gd.string()});
+      Verify({"--against", PathToUtf8(dir_ / "none.pcx"), PathToUtf8(gd)});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("none.pcx"), std::string::npos) << missing.err;
 }
@@ -166,7 +167,7 @@ TEST_F(CliVerifyTest, UsageErrorsGiveExitTwo) {
     EXPECT_NE(run.err.find("Try 'krelt-cli verify --help'"), std::string::npos);
   }
   EXPECT_EQ(Verify({"--help"}).exitCode, 0);
-  const test::CliRun absent = Verify({(dir_ / "absent.GD").string()});
+  const test::CliRun absent = Verify({PathToUtf8(dir_ / "absent.GD")});
   EXPECT_EQ(absent.exitCode, 1);
   EXPECT_NE(absent.err.find("absent.GD"), std::string::npos) << absent.err;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "convert/gd_test_support.h"
 #include "convert/output_names.h"
 #include "support/picture_writers.h"
@@ -136,7 +137,7 @@ class ConversionTest : public ::testing::Test {
 
   ConversionResult Convert(const fs::path& picture, const Options& options = {}) {
     ConversionRequest request;
-    request.sourcePath = picture.string();
+    request.sourcePath = PathToUtf8(picture);
     const OutputNames names = DeriveOutputNames(request.sourcePath);
     request.outputDirectory = names.outputDirectory;
     request.outputBaseName = names.outputBaseName;
@@ -493,7 +494,7 @@ TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
   const std::vector<std::pair<std::uintmax_t, bool>> cases = {
       {length, true}, {length - 1, false}, {100, false}};
   ConversionRequest request;
-  request.sourcePath = picture.string();
+  request.sourcePath = PathToUtf8(picture);
   request.outputDirectory = dir_.path();
   request.outputBaseName = "anim";
   for (const auto& [limit, written] : cases) {
@@ -517,11 +518,33 @@ TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
 TEST_F(ConversionTest, UnwritableTargetIsReported) {
   const fs::path picture = Write("logo.pcx", test::MakePcx(IndexedPcx(4, 4)));
   ConversionRequest request;
-  request.sourcePath = picture.string();
+  request.sourcePath = PathToUtf8(picture);
   request.outputDirectory = dir_ / "missing";
   request.outputBaseName = "logo";
   ExpectRefused(converter_.RunConversion(request, host_), "logo.GD");
   EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"logo.pcx"});
+}
+
+TEST_F(ConversionTest, NonAsciiFolderAndFileNames) {
+  const fs::path folder = dir_ / PathFromUtf8("Grafik \xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80");
+  fs::create_directory(folder);
+  const fs::path picture = folder / PathFromUtf8("Bild-\xC3\xA4.pcx");
+  test::WriteBytes(picture, test::MakePcx(IndexedPcx(8, 4)));
+  const ConversionResult result = Convert(picture);
+  ExpectWritten(result, folder / PathFromUtf8("Bild-\xC3\xA4.GD"));
+  // Each byte of the UTF-8 letter gives one '_'.
+  EXPECT_NE(FileText(result.writtenPath).find("byte _bild___Cpm[]"), std::string::npos);
+}
+
+// The GD file's name is taken by a folder: the temporary file is removed
+// and the folder left as it was.
+TEST_F(ConversionTest, FailedWriteLeavesNoTemporaryFile) {
+  const fs::path picture = Write("logo.pcx", test::MakePcx(IndexedPcx(4, 4)));
+  fs::create_directory(dir_ / "logo.GD");
+  test::WriteBytes(dir_ / "logo.GD" / "kept", Bytes{'k'});
+  ExpectRefused(Convert(picture), "logo.GD");
+  EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"logo.GD", "logo.pcx"}));
+  EXPECT_EQ(FolderEntries(dir_ / "logo.GD"), std::vector<std::string>{"kept"});
 }
 
 TEST_F(ConversionTest, UnreadablePicturesGiveClearMessages) {

@@ -11,38 +11,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "compress/tfp_decoder.h"
 #include "convert/gd_reader.h"
+#include "support/temp_dir.h"
 
 namespace krelt::test {
-
-// A fresh folder, removed with everything in it at the end of the test.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("krelt_convert_" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline void WriteBytes(const std::filesystem::path& path,
                        std::span<const std::uint8_t> bytes) {
@@ -60,7 +38,7 @@ inline std::string FileText(const std::filesystem::path& path) {
 inline std::vector<std::string> FolderEntries(const std::filesystem::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
+    names.push_back(PathToUtf8(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "convert/conversion.h"
 #include "convert/frame_range.h"
 #include "gd_test_support.h"
@@ -106,7 +107,7 @@ class GdVerifyTest : public ::testing::Test {
   GdSource Convert(const PictureCase& picture) {
     test::WriteBytes(dir_ / picture.fileName, picture.file);
     request_ = ConversionRequest();
-    request_.sourcePath = (dir_ / picture.fileName).string();
+    request_.sourcePath = PathToUtf8(dir_ / picture.fileName);
     request_.flag1555 = picture.flag1555;
     request_.startFrameText = picture.start;
     request_.endFrameText = picture.end;
@@ -262,7 +263,7 @@ TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
     SCOPED_TRACE(compare.name);
     test::WriteBytes(dir_ / compare.against.fileName, compare.against.file);
     ConversionRequest request;
-    request.sourcePath = (dir_ / compare.against.fileName).string();
+    request.sourcePath = PathToUtf8(dir_ / compare.against.fileName);
     request.flag1555 = compare.against.flag1555;
     ConversionPictures pictures;
     ASSERT_TRUE(pictures.Open(request).ok());
@@ -276,7 +277,7 @@ TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
 TEST_F(GdVerifyTest, AnUnreadablePictureIsNamed) {
   test::WriteBytes(dir_ / "broken.pcx", Bytes{0x0A, 0x05, 0x01});
   ConversionRequest request;
-  request.sourcePath = (dir_ / "broken.pcx").string();
+  request.sourcePath = PathToUtf8(dir_ / "broken.pcx");
   ConversionPictures pictures;
   const Status status = pictures.Open(request);
   ASSERT_FALSE(status.ok());
@@ -289,7 +290,7 @@ ConversionRequest RequestFor(const test::TempDir& dir, const std::string& fileNa
                              std::string start = "", std::string end = "") {
   test::WriteBytes(dir / fileName, file);
   ConversionRequest request;
-  request.sourcePath = (dir / fileName).string();
+  request.sourcePath = PathToUtf8(dir / fileName);
   request.flag1555 = flag1555;
   request.startFrameText = std::move(start);
   request.endFrameText = std::move(end);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8_path.h"
+
 namespace krelt {
 namespace {
 
@@ -38,6 +40,45 @@ TEST(OutputNamesTest, NamesComeFromTheFileNamesOwnExtension) {
   }
 }
 
+// On Windows both separators and drive letters count; elsewhere a
+// backslash or colon is part of the name.
+TEST(OutputNamesTest, SeparatorsAndDriveLettersFollowTheSystem) {
+#ifdef _WIN32
+  const std::vector<NamingCase> cases = {
+      {"C:\\pics\\Logo.pcx", "C:\\pics", "Logo", "C:\\pics\\Logo.GD"},
+      {"C:/pics/sub\\my.pic.bmp", "C:/pics/sub", "my.pic", "C:/pics/sub\\my.pic.GD"},
+      {"C:\\my.dir\\picture", "C:\\my.dir", "picture", "C:\\my.dir\\picture.GD"},
+      {"D:logo.pcx", "D:", "logo", "D:logo.GD"},
+      {"\\\\server\\share\\art\\x.xsp", "\\\\server\\share\\art", "x",
+       "\\\\server\\share\\art\\x.GD"},
+      {"C:\\\xC3\x9Cmlaut\\\xE2\x82\xAC.pcx", "C:\\\xC3\x9Cmlaut", "\xE2\x82\xAC",
+       "C:\\\xC3\x9Cmlaut\\\xE2\x82\xAC.GD"},
+  };
+  const std::vector<std::pair<std::string, std::string>> identifiers = {
+      {"C:\\Art\\My-Logo.PCX", "my_logo"},
+      {"D:Logo.pcx", "logo"},
+      {"C:/a.b\\c", "c"},
+  };
+#else
+  const std::vector<NamingCase> cases = {
+      {"/pics/a\\b.pcx", "/pics", "a\\b", "/pics/a\\b.GD"},
+      {"C:\\pics\\Logo.pcx", "", "C:\\pics\\Logo", "C:\\pics\\Logo.GD"},
+  };
+  const std::vector<std::pair<std::string, std::string>> identifiers = {
+      {"C:\\Art\\My-Logo.PCX", "c__art_my_logo"},
+  };
+#endif
+  for (const NamingCase& c : cases) {
+    const OutputNames names = DeriveOutputNames(c.selectedPath);
+    EXPECT_EQ(PathToUtf8(names.outputDirectory), c.outputDirectory) << c.selectedPath;
+    EXPECT_EQ(names.outputBaseName, c.outputBaseName) << c.selectedPath;
+    EXPECT_EQ(PathToUtf8(names.outputPath), c.outputPath) << c.selectedPath;
+  }
+  for (const auto& [path, identifier] : identifiers) {
+    EXPECT_EQ(DeriveIdentifierName(path), identifier) << path;
+  }
+}
+
 TEST(OutputNamesTest, IdentifierIsTheLowerCasedFileNameMadeSafeForC) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"/art/Logo.PCX", "logo"},
@@ -53,6 +94,36 @@ TEST(OutputNamesTest, IdentifierIsTheLowerCasedFileNameMadeSafeForC) {
   };
   for (const auto& [path, identifier] : cases) {
     EXPECT_EQ(DeriveIdentifierName(path), identifier) << path;
+  }
+}
+
+TEST(HasAcceptedExtensionTest, LooksAtThreeBytesAfterTheFirstDotOfTheName) {
+  struct Case {
+    const char* path;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"/pics/LOGO.Pcx", true},
+      {"/pics/a.pcx", true},
+      {"/pics/a.XSP", true},
+      {"/pics/a.bMp", true},
+      {"/pics/a.pcxz", true},
+      {"/pics/pic.bmp.old", true},
+      {"C:\\pics\\logo.pcx", true},
+      {"logo.pcx", true},
+      {"/pics/a.pc", false},
+      {"/pics/a.", false},
+      {"/pics/notes.txt", false},
+      {"/pics/a.old.bmp", false},
+      {"/pics/readme", false},
+      {"/v1.0/readme", false},
+      {"v1.0\\readme", false},
+      {"/pics/.pcx", true},
+      {"", false},
+      {"/pics/a.pcy", false},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(HasAcceptedExtension(test.path), test.accepted) << test.path;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "image/reference_pictures.h"
 #include "support/picture_writers.h"
 
@@ -330,10 +331,10 @@ TEST(BmpImageTest, LoadNamesTheFileInItsMessages) {
   EXPECT_EQ(image.Load(directory.Write("Sixteen.bmp", sixteen), false).message(),
             kUnsupportedBitmapMessage);
   EXPECT_EQ(image.Load(directory.path() / "Missing.bmp", false).message(),
-            "Can't open Missing.bmp: no such file");
+            "can't open '" + PathToUtf8(directory.path() / "Missing.bmp") +
+                "': no such file");
   EXPECT_EQ(image.Load(directory.path(), false).message(),
-            "Can't open " + directory.path().filename().string() +
-                ": it is a folder");
+            "can't read '" + PathToUtf8(directory.path()) + "': it is a folder");
   EXPECT_TRUE(
       image.Load(directory.Write("Good.bmp", MakeBmp(RgbSpec(2, 2))), false).ok());
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "image/reference_pictures.h"
 #include "support/picture_writers.h"
 
@@ -333,7 +334,8 @@ TEST(PcxImageTest, OpenNamesTheFileInItsMessages) {
   EXPECT_EQ(image.Open(directory.Write("Logo.pcx", {'B', 'M'})).message(),
             "Logo.pcx: not a PCX picture");
   EXPECT_EQ(image.Open(directory.path() / "Gone.pcx").message(),
-            "Can't open Gone.pcx: no such file");
+            "can't open '" + PathToUtf8(directory.path() / "Gone.pcx") +
+                "': no such file");
   EXPECT_TRUE(image.Open(directory.Write("Good.pcx", MakePcx(RgbSpec(2, 2)))).ok());
   EXPECT_EQ(image.width, 2);
 }

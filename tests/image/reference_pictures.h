@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace krelt::test {
 
@@ -16,33 +17,18 @@ inline std::filesystem::path TestDataPath(const std::string& name) {
   return std::filesystem::path(KRELT_TEST_DATA_DIR) / name;
 }
 
-// A fresh folder under the system's temporary folder; removed on destruction.
-class ScratchDirectory {
+// A TempDir that also writes files.
+class ScratchDirectory : public TempDir {
  public:
-  explicit ScratchDirectory(const std::string& stem)
-      : path_(std::filesystem::temp_directory_path() /
-              (stem + "_" + std::to_string(std::random_device{}()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  using TempDir::TempDir;
 
   std::filesystem::path Write(const std::string& name,
                               const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream(path_ / name, std::ios::binary)
+    std::ofstream(path() / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
-    return path_ / name;
+    return path() / name;
   }
-
- private:
-  std::filesystem::path path_;
 };
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {

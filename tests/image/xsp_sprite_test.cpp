@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8_path.h"
 #include "image/reference_pictures.h"
 #include "support/picture_writers.h"
 
@@ -320,7 +321,8 @@ TEST(XspSpriteTest, OpenNamesTheFileInItsMessages) {
   EXPECT_EQ(sprite.Open(directory.Write("Logo.pcx", {0x0A, 5, 1}), false).message(),
             "Logo.pcx: not an XSP sprite file");
   EXPECT_EQ(sprite.Open(directory.path() / "None.xsp", false).message(),
-            "Can't open None.xsp: no such file");
+            "can't open '" + PathToUtf8(directory.path() / "None.xsp") +
+                "': no such file");
   ASSERT_TRUE(sprite.Open(directory.Write("Spin.xsp", MakeXsp(ThreeFrames())), false).ok());
   EXPECT_EQ(sprite.frameCount, 3);
   // A failed open closes the file opened before.

@@ -1,10 +1,11 @@
-#include "convert/file_io.h"
+#include "common/file_io.h"
+#include "common/utf8_path.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -15,16 +16,9 @@ namespace fs = std::filesystem;
 
 class FileIoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("krelt_file_io_" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::vector<fs::path> FilesInDir() const {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
       files.push_back(entry.path().filename());
     }
     return files;
@@ -35,7 +29,7 @@ class FileIoTest : public ::testing::Test {
     return {std::istreambuf_iterator<char>(in), {}};
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"krelt_file_io"};
 };
 
 TEST_F(FileIoTest, WriteThenReadGivesSameBytes) {
@@ -105,7 +99,7 @@ TEST_F(FileIoTest, ReadFailuresNameThePath) {
     std::vector<std::uint8_t> read{1};
     const Status status = ReadFileBytes(c.path, read);
     EXPECT_FALSE(status.ok()) << c.name;
-    EXPECT_NE(status.message().find(c.path.filename().string()),
+    EXPECT_NE(status.message().find(PathToUtf8(c.path.filename())),
               std::string::npos)
         << c.name << ": " << status.message();
     EXPECT_TRUE(read.empty()) << c.name;
@@ -122,6 +116,30 @@ TEST_F(FileIoTest, ReadRefusesFilesOverOneGibibyte) {
   EXPECT_NE(status.message().find("1 GiB"), std::string::npos)
       << status.message();
   EXPECT_TRUE(read.empty());
+}
+
+TEST_F(FileIoTest, NonAsciiNamesAreWrittenReplacedAndRead) {
+  const fs::path folder = dir_ / PathFromUtf8("Grafik \xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80");
+  fs::create_directory(folder);
+  const std::string name = "Bild \xE6\x97\xA5\xC3\xA4.GD";
+  const fs::path target = folder / PathFromUtf8(name);
+  ASSERT_TRUE(WriteFileAtomically(target, std::string_view("first")).ok());
+  const Status status = WriteFileAtomically(target, std::string_view("second\r\n"));
+  ASSERT_TRUE(status.ok()) << status.message();
+
+  std::vector<std::uint8_t> read;
+  ASSERT_TRUE(ReadFileBytes(target, read).ok());
+  EXPECT_EQ(std::string(read.begin(), read.end()), "second\r\n");
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(PathToUtf8(entry.path().filename()));
+  }
+  EXPECT_EQ(names, std::vector<std::string>{name});
+
+  // Messages name the file in UTF-8.
+  const fs::path missing = folder / PathFromUtf8("\xC3\xBC.pcx");
+  EXPECT_EQ(ReadFileBytes(missing, read).message(),
+            "can't open '" + PathToUtf8(missing) + "': no such file");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "convert/file_io.h"
+#include "common/file_io.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,14 +8,14 @@
 #include <system_error>
 #include <utility>
 
+#include "common/utf8_path.h"
+
 namespace krelt {
 namespace {
 
-// UTF-8 so that no path fails to convert on any platform.
 std::string Quoted(const std::filesystem::path& path) {
-  const std::u8string name = path.u8string();
   std::string quoted(1, '\'');
-  quoted.append(name.begin(), name.end());
+  quoted += PathToUtf8(path);
   quoted += '\'';
   return quoted;
 }
