@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
@@ -35,51 +36,30 @@ constexpr std::string_view kConvertHelp =
 
 struct ConvertOptions {
   ConversionRequest request;
-  std::optional<std::string> outputDirectory;
-  std::optional<std::string> picture;
+  std::string picture;
+  std::string outputDirectory;
+  bool outputDirectoryGiven = false;
   bool quiet = false;
 };
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "krelt-cli convert: %s\nTry 'krelt-cli convert --help'.\n",
-               message.c_str());
-  return kExitUsage;
-}
 
 // Fills options from the arguments; returns an error text for bad usage.
 std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
                                         ConvertOptions& options) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const auto value = [&](std::string& target) -> std::optional<std::string> {
-      if (i + 1 == args.size()) return "option " + std::string(arg) + " needs a value";
-      target = std::string(args[++i]);
-      return std::nullopt;
-    };
-    std::optional<std::string> error;
-    if (arg == "--1555") {
-      options.request.flag1555 = true;
-    } else if (arg == "--lf") {
-      options.request.lineEnding = LineEnding::kLf;
-    } else if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--start") {
-      error = value(options.request.startFrameText);
-    } else if (arg == "--end") {
-      error = value(options.request.endFrameText);
-    } else if (arg == "--output-dir") {
-      error = value(options.outputDirectory.emplace());
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + std::string(arg);
-    } else if (options.picture) {
-      error = "only one PICTURE can be converted at a time";
-    } else {
-      options.picture = std::string(arg);
-    }
-    if (error) return error;
-  }
-  if (!options.picture) return "no PICTURE given";
-  return std::nullopt;
+  ConversionRequest& request = options.request;
+  bool lf = false;
+  const Option known[] = {
+      {"--1555", nullptr, &request.flag1555},
+      {"--start", &request.startFrameText},
+      {"--end", &request.endFrameText},
+      {"--output-dir", &options.outputDirectory, &options.outputDirectoryGiven},
+      {"--lf", nullptr, &lf},
+      {"--quiet", nullptr, &options.quiet},
+  };
+  std::optional<std::string> error =
+      ParseArguments(args, known, options.picture,
+                     "only one PICTURE can be converted at a time", "no PICTURE given");
+  if (lf) request.lineEnding = LineEnding::kLf;
+  return error;
 }
 
 // The command line's side of a conversion: failures go to stderr; the
@@ -91,20 +71,22 @@ class CliHost : public ConversionHost {
   void SetProgressPosition(std::int32_t) override {}
   void EnableOpen() override {}
   void ShowMessage(const std::string& text, const std::string&) override {
-    std::fprintf(stderr, "krelt-cli convert: %s\n", text.c_str());
+    Failure(kConvertCommand.name, text);
   }
   void ShowReport(const std::vector<ReportRow>&) override {}
 };
 
 int RunConvert(const std::vector<std::string_view>& args) {
   ConvertOptions options;
-  if (const auto error = ParseOptions(args, options)) return UsageError(*error);
+  if (const auto error = ParseOptions(args, options)) {
+    return UsageError(kConvertCommand.name, *error);
+  }
 
-  const OutputNames names = DeriveOutputNames(*options.picture);
+  const OutputNames names = DeriveOutputNames(options.picture);
   ConversionRequest& request = options.request;
-  request.sourcePath = *options.picture;
-  request.outputDirectory = options.outputDirectory
-                                ? PathFromUtf8(*options.outputDirectory)
+  request.sourcePath = options.picture;
+  request.outputDirectory = options.outputDirectoryGiven
+                                ? PathFromUtf8(options.outputDirectory)
                                 : names.outputDirectory;
   request.outputBaseName = names.outputBaseName;
 

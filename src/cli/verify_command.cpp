@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
@@ -38,60 +39,32 @@ constexpr std::string_view kVerifyHelp =
     "stderr), 2 usage error.\n";
 
 struct VerifyOptions {
-  std::optional<std::string> gdFile;
+  std::string gdFile;
   std::optional<ConversionRequest> against;
-  bool conversionOption = false;  // --1555, --start or --end given
 };
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "krelt-cli verify: %s\nTry 'krelt-cli verify --help'.\n",
-               message.c_str());
-  return kExitUsage;
-}
-
-int Failure(const std::string& message) {
-  std::fprintf(stderr, "krelt-cli verify: %s\n", message.c_str());
-  return kExitFailure;
-}
 
 // Fills options from the arguments; returns an error text for bad usage.
 std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
                                         VerifyOptions& options) {
   ConversionRequest request;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const auto value = [&](std::string& target) -> std::optional<std::string> {
-      if (i + 1 == args.size()) return "option " + std::string(arg) + " needs a value";
-      target = std::string(args[++i]);
-      return std::nullopt;
-    };
-    std::optional<std::string> error;
-    if (arg == "--against") {
-      error = value(request.sourcePath);
-      options.against.emplace();
-    } else if (arg == "--1555") {
-      request.flag1555 = true;
-      options.conversionOption = true;
-    } else if (arg == "--start") {
-      error = value(request.startFrameText);
-      options.conversionOption = true;
-    } else if (arg == "--end") {
-      error = value(request.endFrameText);
-      options.conversionOption = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + std::string(arg);
-    } else if (options.gdFile) {
-      error = "only one GDFILE can be verified at a time";
-    } else {
-      options.gdFile = std::string(arg);
-    }
-    if (error) return error;
+  bool againstGiven = false;
+  bool startGiven = false;
+  bool endGiven = false;
+  const Option known[] = {
+      {"--against", &request.sourcePath, &againstGiven},
+      {"--1555", nullptr, &request.flag1555},
+      {"--start", &request.startFrameText, &startGiven},
+      {"--end", &request.endFrameText, &endGiven},
+  };
+  if (auto error = ParseArguments(args, known, options.gdFile,
+                                  "only one GDFILE can be verified at a time",
+                                  "no GDFILE given")) {
+    return error;
   }
-  if (!options.gdFile) return "no GDFILE given";
-  if (options.conversionOption && !options.against) {
+  if ((request.flag1555 || startGiven || endGiven) && !againstGiven) {
     return "--1555, --start and --end need --against PICTURE";
   }
-  if (options.against) *options.against = std::move(request);
+  if (againstGiven) options.against = std::move(request);
   return std::nullopt;
 }
 
@@ -107,15 +80,17 @@ Status PrintRecord(const VerifiedRecord& record, std::span<const std::uint8_t>) 
 
 int RunVerify(const std::vector<std::string_view>& args) {
   VerifyOptions options;
-  if (const auto error = ParseOptions(args, options)) return UsageError(*error);
+  if (const auto error = ParseOptions(args, options)) {
+    return UsageError(kVerifyCommand.name, *error);
+  }
 
   GdSource source;
-  if (Status status = ReadGdSource(PathFromUtf8(*options.gdFile), source); !status.ok()) {
-    return Failure(status.message());
+  if (Status status = ReadGdSource(PathFromUtf8(options.gdFile), source); !status.ok()) {
+    return Failure(kVerifyCommand.name, status.message());
   }
   if (!options.against) {
     if (Status status = VerifyGdSource(source, PrintRecord); !status.ok()) {
-      return Failure(*options.gdFile + ": " + status.message());
+      return Failure(kVerifyCommand.name, options.gdFile + ": " + status.message());
     }
     std::printf("%s verified\n", RecordCount(source.records.size()).c_str());
     return kExitOk;
@@ -123,11 +98,11 @@ int RunVerify(const std::vector<std::string_view>& args) {
   const std::string& picture = options.against->sourcePath;
   ConversionPictures pictures;
   if (Status status = pictures.Open(*options.against); !status.ok()) {
-    return Failure(status.message());
+    return Failure(kVerifyCommand.name, status.message());
   }
   if (Status status = VerifyGdSourceAgainst(source, pictures, picture, PrintRecord);
       !status.ok()) {
-    return Failure(*options.gdFile + ": " + status.message());
+    return Failure(kVerifyCommand.name, options.gdFile + ": " + status.message());
   }
   std::printf("%s verified, matching %s\n",
               RecordCount(source.records.size()).c_str(), picture.c_str());
