@@ -23,11 +23,18 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
 # A wine program started by ctest would otherwise start the wine server and
 # its services, which keep the test's output pipe open and ctest waiting.
 # Start the server and the prefix first, away from any pipe of ours, and
-# stop the server on the way out.
+# stop the server on the way out. A server already running for the prefix
+# is fine, so only wineboot's status counts; what both print goes to a log
+# shown on failure.
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
+log="$build/wine-start.log"
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
-wineboot -i </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >"$log" 2>&1 || echo "wineserver -p: exit $?" >>"$log"
+if ! wineboot -i </dev/null >>"$log" 2>&1; then
+  echo "$0: wine could not start its prefix in $WINEPREFIX:" >&2
+  cat "$log" >&2
+  exit 1
+fi
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
