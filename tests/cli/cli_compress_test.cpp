@@ -9,13 +9,13 @@
 
 #include "cli/cli_runner.h"
 #include "common/utf8_path.h"
-#include "support/temp_dir.h"
+#include "support/files.h"
 
 namespace krelt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadText;
+using test::FileText;
 using test::RunCli;
 
 class CliCompressTest : public ::testing::Test {
@@ -29,14 +29,7 @@ class CliCompressTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << bytes;
   }
 
-  std::vector<std::string> FileNames() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_ / "files")) {
-      names.push_back(PathToUtf8(entry.path().filename()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> FileNames() const { return test::FolderEntries(dir_ / "files"); }
 
   // Arguments are paths or plain words.
   test::CliRun Run(const std::vector<fs::path>& args) const {
@@ -70,12 +63,12 @@ TEST_F(CliCompressTest, CompressThenDecompressGivesOriginal) {
     const auto compress = Run({"compress", File("in.bin"), File("in.tfp")});
     ASSERT_EQ(compress.exitCode, 0) << compress.err;
     EXPECT_EQ(compress.err, "");
-    const std::string stream = ReadText(File("in.tfp"));
+    const std::string stream = FileText(File("in.tfp"));
     EXPECT_LT(stream.size(), std::max<std::size_t>(original.size(), 20));
 
     const auto decompress = Run({"decompress", File("in.tfp"), File("out.bin")});
     ASSERT_EQ(decompress.exitCode, 0) << decompress.err;
-    EXPECT_EQ(ReadText(File("out.bin")), original);
+    EXPECT_EQ(FileText(File("out.bin")), original);
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"in.bin", "in.tfp", "out.bin"}));
   }
 }
@@ -86,7 +79,7 @@ TEST_F(CliCompressTest, NonAsciiFileNames) {
   Write(File(in), SampleBytes());
   ASSERT_EQ(Run({"compress", File(in), File(packed)}).exitCode, 0);
   ASSERT_EQ(Run({"decompress", File(packed), File("back")}).exitCode, 0);
-  EXPECT_EQ(ReadText(File("back")), SampleBytes());
+  EXPECT_EQ(FileText(File("back")), SampleBytes());
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"back", in, packed}));
 }
 
@@ -97,7 +90,7 @@ TEST_F(CliCompressTest, DecompressWritesKnownStream) {
   Write(File("a.tfp"), stream);
   const auto run = Run({"decompress", File("a.tfp"), File("a.bin")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(ReadText(File("a.bin")), "A");
+  EXPECT_EQ(FileText(File("a.bin")), "A");
 }
 
 TEST_F(CliCompressTest, BadStreamLeavesOutputAlone) {
@@ -112,7 +105,7 @@ TEST_F(CliCompressTest, BadStreamLeavesOutputAlone) {
   const auto existing = Run({"decompress", File("bad.tfp"), File("old.bin")});
   EXPECT_EQ(existing.exitCode, 1);
   ExpectOneErrorLine(existing);
-  EXPECT_EQ(ReadText(File("old.bin")), "keep me");
+  EXPECT_EQ(FileText(File("old.bin")), "keep me");
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"bad.tfp", "old.bin"}));
 }
 

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #endif
 
 #include "common/utf8_path.h"
+#include "support/files.h"
 
 namespace krelt::test {
 
@@ -23,11 +22,6 @@ struct CliRun {
   std::string out;
   std::string err;
 };
-
-inline std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 #ifdef _WIN32
 
@@ -131,8 +125,8 @@ inline CliRun RunCli(const std::vector<std::string>& args,
   const auto errPath = workDir / "cli.stderr";
   CliRun run;
   run.exitCode = RunProgram(KRELT_CLI_PATH, args, outPath, errPath);
-  run.out = ReadText(outPath);
-  run.err = ReadText(errPath);
+  run.out = FileText(outPath);
+  run.err = FileText(errPath);
   return run;
 }
 

@@ -1,6 +1,6 @@
 #include "common/file_io.h"
 #include "common/utf8_path.h"
-#include "support/temp_dir.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,6 @@ class FileIoTest : public ::testing::Test {
       files.push_back(entry.path().filename());
     }
     return files;
-  }
-
-  static std::string Contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
   }
 
   test::TempDir dir_{"krelt_file_io"};
@@ -60,7 +55,7 @@ TEST_F(FileIoTest, WriteReplacesExistingFile) {
   const fs::path target = dir_ / "out.txt";
   ASSERT_TRUE(WriteFileAtomically(target, std::string_view("old content, long")).ok());
   ASSERT_TRUE(WriteFileAtomically(target, std::string_view("new")).ok());
-  EXPECT_EQ(Contents(target), "new");
+  EXPECT_EQ(test::FileText(target), "new");
   EXPECT_EQ(FilesInDir(), std::vector<fs::path>{"out.txt"});
 }
 
@@ -81,7 +76,7 @@ TEST_F(FileIoTest, WriteOverFolderFailsAndRemovesTemporaryFile) {
 
   EXPECT_FALSE(WriteFileAtomically(target, std::string_view("x")).ok());
   EXPECT_TRUE(fs::is_directory(target));
-  EXPECT_EQ(Contents(inner), "kept");
+  EXPECT_EQ(test::FileText(inner), "kept");
   EXPECT_EQ(FilesInDir(), std::vector<fs::path>{"folder"});
 }
 

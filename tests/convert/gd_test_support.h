@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for tests that write pictures, convert them and look into the GD
-// files: temporary folders, file contents, decoded arrays and the 16-bit
+// files: decoded arrays and the 16-bit
 // finishing the firmware expects.
 
 #include <gtest/gtest.h>
@@ -9,40 +9,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "common/utf8_path.h"
 #include "compress/tfp_decoder.h"
 #include "convert/gd_reader.h"
-#include "support/temp_dir.h"
+#include "support/files.h"
 
 namespace krelt::test {
-
-inline void WriteBytes(const std::filesystem::path& path,
-                       std::span<const std::uint8_t> bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string FileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Names of the entries of a folder, sorted.
-inline std::vector<std::string> FolderEntries(const std::filesystem::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(PathToUtf8(entry.path().filename()));
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // The stream of one array of a parsed GD file, decoded; empty (with a test
 // failure) when the array is missing or does not decode.

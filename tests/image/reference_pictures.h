@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/files.h"
 
 namespace krelt::test {
 
