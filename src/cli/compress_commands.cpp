@@ -21,7 +21,7 @@ using Transform = Status (*)(std::span<const std::uint8_t> in, Bytes& out);
 Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
   TfpEncoder encoder;
   if (!encoder.Compress(in, out)) {
-    return Status::Error("can't compress " + std::to_string(in.size()) +
+    return Status::Error(ErrorKind::kTooLarge, "can't compress " + std::to_string(in.size()) +
                          " bytes: too large for one stream or out of memory");
   }
   return {};
@@ -30,8 +30,8 @@ Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
 Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
   const Status status = TfpDecoder::Decode(in, out);
   if (!status.ok()) {
-    return Status::Error("not a valid COMPRESS_Tfp stream: " +
-                         status.message());
+    return status.WithMessage("not a valid COMPRESS_Tfp stream: " +
+                              status.message());
   }
   return {};
 }

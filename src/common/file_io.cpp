@@ -57,7 +57,7 @@ class TemporaryFile {
 };
 
 Status TooLarge(const std::filesystem::path& path) {
-  return Status::Error("can't read " + Quoted(path) +
+  return Status::Error(ErrorKind::kIo, "can't read " + Quoted(path) +
                        ": the file is larger than 1 GiB");
 }
 
@@ -69,10 +69,10 @@ Status ReadFileBytes(const std::filesystem::path& path,
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) {
-    return Status::Error("can't open " + Quoted(path) + ": no such file");
+    return Status::Error(ErrorKind::kNotFound, "can't open " + Quoted(path) + ": no such file");
   }
   if (std::filesystem::is_directory(status)) {
-    return Status::Error("can't read " + Quoted(path) + ": it is a folder");
+    return Status::Error(ErrorKind::kIo, "can't read " + Quoted(path) + ": it is a folder");
   }
   std::uintmax_t announced = 0;
   if (std::filesystem::is_regular_file(status)) {
@@ -81,7 +81,7 @@ Status ReadFileBytes(const std::filesystem::path& path,
     if (!error) announced = size;
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error("can't open " + Quoted(path));
+  if (!in) return Status::Error(ErrorKind::kIo, "can't open " + Quoted(path));
 
   // Read the size the file announces and one byte more, which shows the end;
   // then on in pieces, as the file may have grown and non-regular files
@@ -103,7 +103,7 @@ Status ReadFileBytes(const std::filesystem::path& path,
   }
   if (in.bad() || !in.eof()) {
     bytes.clear();
-    return Status::Error("read error in " + Quoted(path));
+    return Status::Error(ErrorKind::kIo, "read error in " + Quoted(path));
   }
   return {};
 }
@@ -112,25 +112,25 @@ Status WriteFileAtomically(const std::filesystem::path& target,
                            std::span<const std::uint8_t> bytes) {
   TemporaryFile temporary(FreeTemporaryPath(target));
   if (temporary.path().empty()) {
-    return Status::Error("can't find a free temporary name next to " +
+    return Status::Error(ErrorKind::kIo, "can't find a free temporary name next to " +
                          Quoted(target));
   }
   {
     std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
     if (!out) {
-      return Status::Error("can't write " + Quoted(target) +
+      return Status::Error(ErrorKind::kIo, "can't write " + Quoted(target) +
                            ": can't create a file in its folder");
     }
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     out.flush();
     out.close();
-    if (out.fail()) return Status::Error("write error on " + Quoted(target));
+    if (out.fail()) return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target));
   }
   std::error_code error;
   std::filesystem::rename(temporary.path(), target, error);
   if (error) {
-    return Status::Error("can't replace " + Quoted(target) + ": " +
+    return Status::Error(ErrorKind::kIo, "can't replace " + Quoted(target) + ": " +
                          error.message());
   }
   temporary.Keep();

@@ -5,23 +5,43 @@
 
 namespace krelt {
 
-// Outcome of an operation that can fail: success, or a message for the user.
+// What went wrong, for callers that act on the cause rather than show it.
+enum class ErrorKind {
+  kNone,         // success
+  kUsage,        // the request itself is wrong (bad option, empty path)
+  kNotFound,     // a file, folder, record or frame that is not there
+  kUnsupported,  // a valid input of a kind Krelt does not handle
+  kDamaged,      // an input that breaks its own format
+  kTooLarge,     // an input or result beyond Krelt's limits
+  kIo,           // the operating system refused a read or write
+  kMismatch,     // a check found different bytes than expected
+  kCancelled,    // the caller asked the operation to stop
+};
+
+// Outcome of an operation that can fail: success, or a kind and a message
+// for the user.
 class [[nodiscard]] Status {
  public:
   Status() = default;
 
-  static Status Error(std::string message) {
+  static Status Error(ErrorKind kind, std::string message) {
     Status status;
-    status.failed_ = true;
+    status.kind_ = kind;
     status.message_ = std::move(message);
     return status;
   }
 
-  bool ok() const { return !failed_; }
+  bool ok() const { return kind_ == ErrorKind::kNone; }
+  ErrorKind kind() const { return kind_; }
   const std::string& message() const { return message_; }
 
+  // The same kind with a new message, for adding context on the way up.
+  Status WithMessage(std::string message) const {
+    return Error(kind_, std::move(message));
+  }
+
  private:
-  bool failed_ = false;
+  ErrorKind kind_ = ErrorKind::kNone;
   std::string message_;
 };
 

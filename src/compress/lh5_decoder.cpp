@@ -104,10 +104,10 @@ class HuffmanCode {
       kraftSum += std::uint32_t{counts_[length]} << (kMaxCodeLength - length);
     }
     if (kraftSum > (1u << kMaxCodeLength)) {
-      return Status::Error("code lengths are over-subscribed");
+      return Status::Error(ErrorKind::kDamaged, "code lengths are over-subscribed");
     }
     if (kraftSum != 0 && kraftSum < (1u << kMaxCodeLength)) {
-      return Status::Error("code lengths leave codes unused");
+      return Status::Error(ErrorKind::kDamaged, "code lengths leave codes unused");
     }
 
     std::uint32_t code = 0;
@@ -211,7 +211,7 @@ class HuffmanCode {
 };
 
 Status Fault(const std::string& table, const Status& status) {
-  return Status::Error(table + ": " + status.message());
+  return status.WithMessage(table + ": " + status.message());
 }
 
 }  // namespace
@@ -237,7 +237,7 @@ class BlockDecoder {
       const Status status = DecodeBlock();
       if (reader_.Overrun()) return EndedEarly();
       if (!status.ok()) {
-        return Status::Error("block " + std::to_string(block) + ": " +
+        return Status::Error(ErrorKind::kDamaged, "block " + std::to_string(block) + ": " +
                              status.message());
       }
     }
@@ -246,7 +246,7 @@ class BlockDecoder {
 
  private:
   Status EndedEarly() const {
-    return Status::Error("coded data ends after " + std::to_string(written_) +
+    return Status::Error(ErrorKind::kDamaged, "coded data ends after " + std::to_string(written_) +
                          " of " + std::to_string(output_.size()) +
                          " bytes were decoded");
   }
@@ -280,7 +280,7 @@ class BlockDecoder {
       if (length == 7) {
         while (reader_.Read(1) == 1) {
           if (++length > kMaxCodeLength) {
-            return Status::Error("code length above 16");
+            return Status::Error(ErrorKind::kDamaged, "code length above 16");
           }
         }
       }
@@ -306,7 +306,7 @@ class BlockDecoder {
       reader_.Refill();
       const int lengthSymbol = tables_.codeLengths.Decode(reader_);
       if (lengthSymbol < 0) {
-        return Status::Error("bits match no code-length code");
+        return Status::Error(ErrorKind::kDamaged, "bits match no code-length code");
       }
       if (lengthSymbol > 2) {
         lengths[static_cast<std::size_t>(i++)] =
@@ -317,7 +317,7 @@ class BlockDecoder {
                         : lengthSymbol == 1 ? 3 + static_cast<int>(reader_.Read(4))
                                             : 20 + static_cast<int>(reader_.Read(9));
       if (zeros > count - i) {
-        return Status::Error("a run of zero lengths passes the count " +
+        return Status::Error(ErrorKind::kDamaged, "a run of zero lengths passes the count " +
                              std::to_string(count));
       }
       i += zeros;
@@ -328,7 +328,7 @@ class BlockDecoder {
   Status ReadSingleSymbol(HuffmanCode& code, int alphabetSize, int bits) {
     const auto symbol = static_cast<int>(reader_.Read(bits));
     if (symbol >= alphabetSize) {
-      return Status::Error("single symbol " + std::to_string(symbol) +
+      return Status::Error(ErrorKind::kDamaged, "single symbol " + std::to_string(symbol) +
                            " is not below " + std::to_string(alphabetSize));
     }
     code.SetSingleSymbol(symbol);
@@ -336,7 +336,7 @@ class BlockDecoder {
   }
 
   static Status TooMany(int count, int alphabetSize) {
-    return Status::Error("count " + std::to_string(count) + " exceeds " +
+    return Status::Error(ErrorKind::kDamaged, "count " + std::to_string(count) + " exceeds " +
                          std::to_string(alphabetSize));
   }
 
@@ -355,7 +355,7 @@ class BlockDecoder {
       const int symbol = symbols.Decode(reader);
       if (symbol < kFirstMatchSymbol) {
         if (symbol < 0) {
-          status = Status::Error("bits match no symbol code");
+          status = Status::Error(ErrorKind::kDamaged, "bits match no symbol code");
           break;
         }
         if (written == size) {
@@ -367,12 +367,12 @@ class BlockDecoder {
       }
       const std::int32_t distance = ReadDistance(distanceClasses, reader);
       if (distance < 0) {
-        status = Status::Error("bits match no distance code");
+        status = Status::Error(ErrorKind::kDamaged, "bits match no distance code");
         break;
       }
       const auto length = static_cast<std::size_t>(symbol - kMatchLengthOffset);
       if (static_cast<std::size_t>(distance) > written) {
-        status = Status::Error("match at byte " + std::to_string(written) +
+        status = Status::Error(ErrorKind::kDamaged, "match at byte " + std::to_string(written) +
                                " reaches " + std::to_string(distance) +
                                " bytes back, before the chunk start");
         break;
@@ -413,7 +413,7 @@ class BlockDecoder {
   }
 
   Status TooLong() const {
-    return Status::Error("decodes to more than " +
+    return Status::Error(ErrorKind::kDamaged, "decodes to more than " +
                          std::to_string(output_.size()) + " bytes");
   }
 

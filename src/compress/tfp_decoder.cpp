@@ -44,7 +44,7 @@ Status CheckCrc(std::span<const std::uint8_t> record) {
   const std::uint16_t stored = GetBe16(record, 2);
   const std::uint16_t computed = Crc16(record.data() + 4, record.size() - 4);
   if (stored != computed) {
-    return Status::Error("CRC-16 " + Hex16(stored) +
+    return Status::Error(ErrorKind::kDamaged, "CRC-16 " + Hex16(stored) +
                          " does not match the data (" + Hex16(computed) + ")");
   }
   return {};
@@ -53,13 +53,13 @@ Status CheckCrc(std::span<const std::uint8_t> record) {
 Status ParseStreamHeader(std::span<const std::uint8_t> stream,
                          std::size_t& chunkCount) {
   if (stream.size() < kTfpStreamHeaderSize) {
-    return Status::Error("stream header: the stream is only " +
+    return Status::Error(ErrorKind::kDamaged, "stream header: the stream is only " +
                          std::to_string(stream.size()) + " bytes long; " +
                          std::to_string(kTfpStreamHeaderSize) + " needed");
   }
   const auto header = stream.first(kTfpStreamHeaderSize);
   auto fail = [](const std::string& fault) {
-    return Status::Error("stream header: " + fault);
+    return Status::Error(ErrorKind::kDamaged, "stream header: " + fault);
   };
   if (GetBe16(header, 0) != kStreamHeaderLengthField) {
     return fail("length field is " + std::to_string(GetBe16(header, 0)) +
@@ -82,40 +82,40 @@ Status ParseStreamHeader(std::span<const std::uint8_t> stream,
 Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
                         std::size_t chunkCount, ChunkRecord& record) {
   if (rest.size() < kTfpChunkHeaderSize) {
-    return Status::Error("record header needs " +
+    return Status::Error(ErrorKind::kDamaged, "record header needs " +
                          std::to_string(kTfpChunkHeaderSize) +
                          " bytes, the stream has " +
                          std::to_string(rest.size()) + " left");
   }
   const std::size_t lengthField = GetBe16(rest, 0);
   if (lengthField < kTfpChunkHeaderSize - 2) {
-    return Status::Error("length field " + std::to_string(lengthField) +
+    return Status::Error(ErrorKind::kDamaged, "length field " + std::to_string(lengthField) +
                          " is below 6");
   }
   if (lengthField + 2 > rest.size()) {
-    return Status::Error("record of " + std::to_string(lengthField + 2) +
+    return Status::Error(ErrorKind::kDamaged, "record of " + std::to_string(lengthField + 2) +
                          " bytes runs past the end of the stream (" +
                          std::to_string(rest.size()) + " bytes left)");
   }
   const auto bytes = rest.first(lengthField + 2);
   if (const Status crc = CheckCrc(bytes); !crc.ok()) return crc;
   if (GetBe16(bytes, 4) != kMarker) {
-    return Status::Error("marker is " + Hex16(GetBe16(bytes, 4)) +
+    return Status::Error(ErrorKind::kDamaged, "marker is " + Hex16(GetBe16(bytes, 4)) +
                          ", not 0xFFFF");
   }
   const std::size_t rawLength = GetBe16(bytes, 6);
   const std::size_t dataLength = lengthField - 6;
   if (rawLength == 0 || rawLength > kTfpMaxChunkLength) {
-    return Status::Error("raw length " + std::to_string(rawLength) +
+    return Status::Error(ErrorKind::kDamaged, "raw length " + std::to_string(rawLength) +
                          " is outside 1.." + std::to_string(kTfpMaxChunkLength));
   }
   if (index + 1 < chunkCount && rawLength != kTfpMaxChunkLength) {
-    return Status::Error("raw length " + std::to_string(rawLength) +
+    return Status::Error(ErrorKind::kDamaged, "raw length " + std::to_string(rawLength) +
                          ", but every chunk before the last holds " +
                          std::to_string(kTfpMaxChunkLength) + " bytes");
   }
   if (dataLength > rawLength) {
-    return Status::Error("data of " + std::to_string(dataLength) +
+    return Status::Error(ErrorKind::kDamaged, "data of " + std::to_string(dataLength) +
                          " bytes is longer than its raw length " +
                          std::to_string(rawLength));
   }
@@ -138,20 +138,20 @@ Status ParseContainer(std::span<const std::uint8_t> stream,
   auto rest = stream.subspan(kTfpStreamHeaderSize);
   for (std::size_t index = 0; index < chunkCount; ++index) {
     if (rest.empty()) {
-      return Status::Error("the stream ends after " + std::to_string(index) +
+      return Status::Error(ErrorKind::kDamaged, "the stream ends after " + std::to_string(index) +
                            " of its " + std::to_string(chunkCount) +
                            " chunk records");
     }
     ChunkRecord record;
     const Status status = ParseChunkRecord(rest, index, chunkCount, record);
     if (!status.ok()) {
-      return Status::Error(ChunkName(index) + ": " + status.message());
+      return status.WithMessage(ChunkName(index) + ": " + status.message());
     }
     records.push_back(record);
     rest = rest.subspan(kTfpChunkHeaderSize + record.data.size());
   }
   if (!rest.empty()) {
-    return Status::Error(std::to_string(rest.size()) +
+    return Status::Error(ErrorKind::kDamaged, std::to_string(rest.size()) +
                          " bytes follow the last of the stream's " +
                          std::to_string(chunkCount) + " chunk records");
   }
@@ -177,7 +177,7 @@ Status DecodeRecords(const std::vector<ChunkRecord>& records,
     if (!decoder) decoder = std::make_unique<Lh5Decoder>();
     const Status status = decoder->DecodeChunk(record.data, destination);
     if (!status.ok()) {
-      return Status::Error(ChunkName(index) + ": " + status.message());
+      return status.WithMessage(ChunkName(index) + ": " + status.message());
     }
   }
   return {};

@@ -44,7 +44,7 @@ int DataFormatCode(PixelFormat format) {
 
 Status TextTooLarge(const ConversionPictures& pictures,
                     std::uintmax_t maxTextLength) {
-  return Status::Error(pictures.fileName() + ": the GD file would be larger than " +
+  return Status::Error(ErrorKind::kTooLarge, pictures.fileName() + ": the GD file would be larger than " +
                        std::to_string(maxTextLength) +
                        " bytes, the most Krelt reads back");
 }
@@ -148,7 +148,7 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   ConversionResult result;
   if (request.sourcePath.empty()) {
     host.ShowMessage(kSelectFileMessage, kNoticeCaption);
-    result.status = Status::Error(kSelectFileMessage);
+    result.status = Status::Error(ErrorKind::kUsage, kSelectFileMessage);
     return result;
   }
   host.ClearReport();

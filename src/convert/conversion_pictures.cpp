@@ -88,7 +88,7 @@ Status ConversionPictures::OpenPcx(std::span<const std::uint8_t> file,
                                    bool flag1555) {
   road_ = Road::kPcx;
   if (!HasPcxSignature(file)) {
-    return Status::Error("not a PCX picture or an XSP sprite file");
+    return Status::Error(ErrorKind::kUnsupported, "not a PCX picture or an XSP sprite file");
   }
   if (Status status = pcx_.OpenFromBytes(file); !status.ok()) return status;
   if (flag1555) {
@@ -114,7 +114,7 @@ Status ConversionPictures::OpenSprite(std::vector<std::uint8_t> file,
     return InFile(std::move(status));
   }
   if (sprite_.frameCount < 1) {
-    return InFile(Status::Error("the sprite file holds no frames"));
+    return InFile(Status::Error(ErrorKind::kDamaged, "the sprite file holds no frames"));
   }
   SetSinglePicture(sprite_.pixelFormat, 0);
   frameCount_ = sprite_.frameCount;
@@ -141,14 +141,14 @@ void ConversionPictures::SetSinglePicture(PixelFormat format,
 
 Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
   if (index >= count_) {
-    return Status::Error("no picture " + std::to_string(index));
+    return Status::Error(ErrorKind::kDamaged, "no picture " + std::to_string(index));
   }
   if (road_ == Road::kSprite) {
     return LoadSpriteFrame(startFrame_ + static_cast<std::int32_t>(index),
                            picture);
   }
   if (heldFrame_ != 0) {
-    return InFile(Status::Error("the picture was loaded before"));
+    return InFile(Status::Error(ErrorKind::kDamaged, "the picture was loaded before"));
   }
   heldFrame_ = -1;
   if (road_ == Road::kBmp) {
@@ -205,15 +205,15 @@ Status ConversionPictures::Finish(ConvertedPicture& picture) const {
 
 Status ConversionPictures::PictureFault(const ConvertedPicture& picture,
                                         const std::string& message) const {
-  if (road_ != Road::kSprite) return InFile(Status::Error(message));
+  if (road_ != Road::kSprite) return InFile(Status::Error(ErrorKind::kDamaged, message));
   return InFile(
-      Status::Error("frame " + std::to_string(picture.frame) + ": " + message));
+      Status::Error(ErrorKind::kDamaged, "frame " + std::to_string(picture.frame) + ": " + message));
 }
 
 // "name.ext: message" for a failed status; success passes through.
 Status ConversionPictures::InFile(Status status) const {
   if (status.ok()) return status;
-  return Status::Error(fileName_ + ": " + status.message());
+  return status.WithMessage(fileName_ + ": " + status.message());
 }
 
 }  // namespace krelt

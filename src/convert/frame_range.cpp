@@ -42,12 +42,12 @@ Status ResolveFrameRange(std::string_view startText, std::string_view endText,
   const std::int32_t start = startText.empty() ? 0 : ParseFrameNumber(startText);
   std::int32_t end = endText.empty() ? kDefaultEndFrame : ParseFrameNumber(endText);
   if (start < 0) {
-    return Status::Error("the start frame " + std::to_string(start) +
+    return Status::Error(ErrorKind::kUsage, "the start frame " + std::to_string(start) +
                          " is negative; frames are numbered from 0");
   }
   if (end > frameCount - 1) end = frameCount - 1;
   if (start > end) {
-    return Status::Error("the frame range " + std::to_string(start) + " to " +
+    return Status::Error(ErrorKind::kUsage, "the frame range " + std::to_string(start) + " to " +
                          std::to_string(end) +
                          " is empty: the start frame is above the end frame "
                          "(the file has " + std::to_string(frameCount) +

@@ -258,7 +258,7 @@ class GdParser {
     previousLine_ = current_.line;
     std::string error;
     if (lexer_.Next(current_, error)) return true;
-    error_ = Status::Error("line " + std::to_string(current_.line) + ": " + error);
+    error_ = Status::Error(ErrorKind::kDamaged, "line " + std::to_string(current_.line) + ": " + error);
     return false;
   }
 
@@ -306,14 +306,14 @@ class GdParser {
   }
 
   bool Fail(const std::string& what) {
-    error_ = Status::Error("line " + std::to_string(current_.line) + ": " +
+    error_ = Status::Error(ErrorKind::kDamaged, "line " + std::to_string(current_.line) + ": " +
                            what + ", found " + Describe(current_));
     return false;
   }
 
   // For faults in the token just consumed, reported at its line.
   bool FailBefore(const std::string& what) {
-    error_ = Status::Error("line " + std::to_string(previousLine_) + ": " + what);
+    error_ = Status::Error(ErrorKind::kDamaged, "line " + std::to_string(previousLine_) + ": " + what);
     return false;
   }
 
@@ -361,7 +361,7 @@ Status ReadGdSource(const std::filesystem::path& path, GdSource& source) {
       source);
   if (status.ok()) return status;
   const std::u8string name = path.filename().u8string();
-  return Status::Error(std::string(name.begin(), name.end()) + ": " + status.message());
+  return status.WithMessage(std::string(name.begin(), name.end()) + ": " + status.message());
 }
 
 }  // namespace krelt

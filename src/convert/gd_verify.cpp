@@ -17,7 +17,7 @@ constexpr std::int32_t kRecordReserved = 0;
 constexpr const char* kCompressMethod = "COMPRESS_Tfp";
 
 Status RecordFault(const GdRecord& record, const std::string& what) {
-  return Status::Error("record " + record.name + " (line " +
+  return Status::Error(ErrorKind::kMismatch, "record " + record.name + " (line " +
                        std::to_string(record.line) + "): " + what);
 }
 
@@ -118,7 +118,7 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
       "pointer table " + table.name + " (line " + std::to_string(table.line) + ")";
   for (const std::string& entry : table.entries) {
     if (source.FindRecord(entry) == nullptr) {
-      return Status::Error(where + ": names " + entry +
+      return Status::Error(ErrorKind::kMismatch, where + ": names " + entry +
                            ", which is not a declared record");
     }
   }
@@ -130,7 +130,7 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
                    return entry == record.name;
                  });
   if (!inOrder) {
-    return Status::Error(where + ": does not list the " +
+    return Status::Error(ErrorKind::kMismatch, where + ": does not list the " +
                          std::to_string(source.records.size()) +
                          " records in file order");
   }
@@ -155,19 +155,19 @@ Status CompareRecord(const VerifiedRecord& record,
       "record " + record.name + " and " + pictureName +
       (namesFrame ? " frame " + std::to_string(picture.frame) : std::string());
   if (record.width != picture.width || record.height != picture.height) {
-    return Status::Error(what + " differ in size: " +
+    return Status::Error(ErrorKind::kMismatch, what + " differ in size: " +
                          SizeText(record.width, record.height) + " and " +
                          SizeText(picture.width, picture.height));
   }
   if (pixels.size() != picture.pixels.size()) {
-    return Status::Error(what + " differ in pixel format: " +
+    return Status::Error(ErrorKind::kMismatch, what + " differ in pixel format: " +
                          std::to_string(pixels.size()) + " and " +
                          std::to_string(picture.pixels.size()) + " bytes");
   }
   const auto difference =
       std::mismatch(pixels.begin(), pixels.end(), picture.pixels.begin());
   if (difference.first != pixels.end()) {
-    return Status::Error(what + " differ from pixel byte " +
+    return Status::Error(ErrorKind::kMismatch, what + " differ from pixel byte " +
                          std::to_string(difference.first - pixels.begin()) +
                          " on");
   }
@@ -179,7 +179,7 @@ Status CompareRecord(const VerifiedRecord& record,
 Status VerifyGdSource(const GdSource& source,
                       const VerifiedRecordVisitor& visit) {
   if (source.records.empty()) {
-    return Status::Error("the file declares no TYPE_GrData record");
+    return Status::Error(ErrorKind::kMismatch, "the file declares no TYPE_GrData record");
   }
   std::vector<std::uint8_t> pixels;
   for (const GdRecord& record : source.records) {
@@ -195,7 +195,7 @@ Status VerifyGdSource(const GdSource& source,
     }
   }
   if (source.records.size() > 1 && source.pointerTables.empty()) {
-    return Status::Error("the file declares " +
+    return Status::Error(ErrorKind::kMismatch, "the file declares " +
                          std::to_string(source.records.size()) +
                          " records but no pointer table");
   }
@@ -226,7 +226,7 @@ Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& picture
                              const std::string& pictureName,
                              const VerifiedRecordVisitor& visit) {
   if (source.records.size() != pictures.count()) {
-    return Status::Error("the file has " + CountOf(source.records.size(), "record") +
+    return Status::Error(ErrorKind::kMismatch, "the file has " + CountOf(source.records.size(), "record") +
                          ", the conversion of " + pictureName + " gives " +
                          CountOf(pictures.count(), "picture"));
   }

@@ -54,18 +54,18 @@ std::string Hex32(std::uint32_t value) {
 Status CheckBitFields(std::span<const std::uint8_t> file,
                       std::uint32_t bitsPerPixel) {
   if (bitsPerPixel != 32) {
-    return Status::Error("unsupported BMP compression: bit fields with " +
+    return Status::Error(ErrorKind::kUnsupported, "unsupported BMP compression: bit fields with " +
                          std::to_string(bitsPerPixel) + " bits per pixel");
   }
   const std::size_t maskOffset = kFileHeaderSize + 40;
   if (!FitsInside(file.size(), maskOffset, 12)) {
-    return Status::Error("the BMP colour masks are cut short");
+    return Status::Error(ErrorKind::kDamaged, "the BMP colour masks are cut short");
   }
   const std::uint32_t red = LoadLe32(&file[maskOffset]);
   const std::uint32_t green = LoadLe32(&file[maskOffset + 4]);
   const std::uint32_t blue = LoadLe32(&file[maskOffset + 8]);
   if (red != kRedMask || green != kGreenMask || blue != kBlueMask) {
-    return Status::Error("unsupported BMP colour masks: red " + Hex32(red) +
+    return Status::Error(ErrorKind::kUnsupported, "unsupported BMP colour masks: red " + Hex32(red) +
                          ", green " + Hex32(green) + ", blue " + Hex32(blue));
   }
   return Status();
@@ -81,10 +81,10 @@ Status CheckCompression(std::span<const std::uint8_t> file,
       return CheckBitFields(file, bitsPerPixel);
     case kCompressionRle8:
     case kCompressionRle4:
-      return Status::Error(
+      return Status::Error(ErrorKind::kDamaged, 
           "unsupported BMP compression: run-length coded bitmaps");
     default:
-      return Status::Error("unsupported BMP compression: type " +
+      return Status::Error(ErrorKind::kUnsupported, "unsupported BMP compression: type " +
                            std::to_string(compression));
   }
 }
@@ -92,7 +92,7 @@ Status CheckCompression(std::span<const std::uint8_t> file,
 Status CheckRowsInside(std::span<const std::uint8_t> file,
                        const BmpLayout& layout) {
   if (layout.pixelOffset > file.size()) {
-    return Status::Error("the pixel data offset lies beyond the end of the file");
+    return Status::Error(ErrorKind::kDamaged, "the pixel data offset lies beyond the end of the file");
   }
   const std::uint64_t usedRowBytes =
       (static_cast<std::uint64_t>(layout.width) * layout.bitsPerPixel + 7) / 8;
@@ -100,7 +100,7 @@ Status CheckRowsInside(std::span<const std::uint8_t> file,
       layout.stride * static_cast<std::uint64_t>(layout.height - 1) +
       usedRowBytes;
   if (lastRowEnd > file.size() - layout.pixelOffset) {
-    return Status::Error("the pixel data end before the last row");
+    return Status::Error(ErrorKind::kDamaged, "the pixel data end before the last row");
   }
   return Status();
 }
@@ -109,7 +109,7 @@ Status CheckColourTable(std::span<const std::uint8_t> file,
                         const BmpLayout& layout) {
   if (!FitsInside(file.size(), static_cast<std::int64_t>(layout.colourTableOffset),
                   std::int64_t{4} * layout.colourTableEntries)) {
-    return Status::Error("the colour table runs past the end of the file");
+    return Status::Error(ErrorKind::kDamaged, "the colour table runs past the end of the file");
   }
   return Status();
 }
@@ -119,24 +119,24 @@ Status CheckColourTable(std::span<const std::uint8_t> file,
 Status ReadLayout(std::span<const std::uint8_t> file, bool widened,
                   BmpLayout& layout) {
   if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') {
-    return Status::Error(kNotABitmapMessage);
+    return Status::Error(ErrorKind::kUnsupported, kNotABitmapMessage);
   }
   if (file.size() < kFileHeaderSize + kMinInfoHeaderSize) {
-    return Status::Error("the BMP header is cut short");
+    return Status::Error(ErrorKind::kDamaged, "the BMP header is cut short");
   }
   const std::uint8_t* info = &file[kFileHeaderSize];
   const std::uint32_t headerSize = LoadLe32(info);
   if (headerSize < kMinInfoHeaderSize) {
-    return Status::Error("unsupported BMP header of " +
+    return Status::Error(ErrorKind::kUnsupported, "unsupported BMP header of " +
                          std::to_string(headerSize) + " bytes");
   }
   if (!FitsInside(file.size(), kFileHeaderSize, headerSize)) {
-    return Status::Error("the BMP header is cut short");
+    return Status::Error(ErrorKind::kDamaged, "the BMP header is cut short");
   }
   layout.bitsPerPixel = LoadLe16(info + 14);
   if (layout.bitsPerPixel != 8 && layout.bitsPerPixel != 24 &&
       layout.bitsPerPixel != 32) {
-    return Status::Error(kUnsupportedBitmapMessage);
+    return Status::Error(ErrorKind::kUnsupported, kUnsupportedBitmapMessage);
   }
   if (Status status =
           CheckCompression(file, LoadLe32(info + 16), layout.bitsPerPixel);
@@ -199,7 +199,7 @@ Status DecodeThroughColourTable(std::span<const std::uint8_t> file,
     const std::uint8_t* row = StoredRow(file, layout, j);
     for (std::size_t i = 0; i < width; ++i, target += 3) {
       if (row[i] >= layout.colourTableEntries) {
-        return Status::Error("pixel index beyond the colour table");
+        return Status::Error(ErrorKind::kDamaged, "pixel index beyond the colour table");
       }
       const std::uint8_t* entry = table + 4 * row[i];
       target[0] = entry[2];

@@ -84,7 +84,7 @@ Status DecodeContinuous(std::span<const std::uint8_t> coded, std::size_t length,
                         std::vector<std::uint8_t>& out) {
   std::size_t position = 0;
   if (!DecodeRuns(coded, position, nullptr, length)) {
-    return Status::Error(kTruncatedMessage);
+    return Status::Error(ErrorKind::kDamaged, kTruncatedMessage);
   }
   out.assign(length, 0);
   position = 0;
@@ -111,7 +111,7 @@ bool DecodeScanLines(std::span<const std::uint8_t> coded, std::size_t lineBytes,
 
 Status CheckDecodedSize(std::uint64_t bytes) {
   if (bytes > kMaxPixelBytes) {
-    return Status::Error("the PCX scan lines are too large: " +
+    return Status::Error(ErrorKind::kTooLarge, "the PCX scan lines are too large: " +
                          std::to_string(bytes) + " bytes");
   }
   return Status();
@@ -128,7 +128,7 @@ std::string CountText(unsigned count, const std::string& noun) {
 }
 
 Status BytesPerLineTooSmall(const PcxHeader& header, std::int64_t width) {
-  return Status::Error("bytes per line (" + std::to_string(header.bytesPerLine) +
+  return Status::Error(ErrorKind::kDamaged, "bytes per line (" + std::to_string(header.bytesPerLine) +
                        ") too small for a width of " + std::to_string(width) +
                        " pixels");
 }
@@ -187,14 +187,14 @@ Status DecodeIndexed(std::span<const std::uint8_t> file, const PcxHeader& header
   }
   if (header.bytesPerLine < width) return BytesPerLineTooSmall(header, width);
   if (file.size() < kHeaderSize + kPaletteSize) {
-    return Status::Error("the file ends before the 256-colour palette");
+    return Status::Error(ErrorKind::kDamaged, "the file ends before the 256-colour palette");
   }
   const std::span<const std::uint8_t> coded =
       file.subspan(kHeaderSize, file.size() - kHeaderSize - kPaletteSize);
   const auto columns = static_cast<std::size_t>(width);
   const auto rows = static_cast<std::size_t>(height);
   if (!DecodeScanLines(coded, header.bytesPerLine, columns, rows, nullptr)) {
-    return Status::Error(kTruncatedMessage);
+    return Status::Error(ErrorKind::kDamaged, kTruncatedMessage);
   }
   picture.pixels.resize(columns * rows);
   DecodeScanLines(coded, header.bytesPerLine, columns, rows,
@@ -212,7 +212,7 @@ Status DecodeIndexed(std::span<const std::uint8_t> file, const PcxHeader& header
 Status DecodeRgb(std::span<const std::uint8_t> file, const PcxHeader& header,
                  DecodedPicture& picture) {
   if (header.bytesPerLine == 0) {
-    return Status::Error("bytes per line is 0");
+    return Status::Error(ErrorKind::kDamaged, "bytes per line is 0");
   }
   const std::int64_t width = header.bytesPerLine;
   const std::int64_t height = header.ymax - header.ymin + 1;
@@ -247,7 +247,7 @@ Status DecodeRgb(std::span<const std::uint8_t> file, const PcxHeader& header,
 Status Decode(std::span<const std::uint8_t> file, const PcxHeader& header,
               DecodedPicture& picture) {
   if (header.xmax < header.xmin || header.ymax < header.ymin) {
-    return Status::Error(
+    return Status::Error(ErrorKind::kDamaged, 
         "invalid PCX window: x " + std::to_string(header.xmin) + ".." +
         std::to_string(header.xmax) + ", y " + std::to_string(header.ymin) +
         ".." + std::to_string(header.ymax));
@@ -261,7 +261,7 @@ Status Decode(std::span<const std::uint8_t> file, const PcxHeader& header,
   if (header.bitsPerPixel == 8 && header.planes == 3) {
     return DecodeRgb(file, header, picture);
   }
-  return Status::Error("unsupported PCX variant: " +
+  return Status::Error(ErrorKind::kUnsupported, "unsupported PCX variant: " +
                        CountText(header.bitsPerPixel, "bit") + " per pixel, " +
                        CountText(header.planes, "plane"));
 }
@@ -282,9 +282,9 @@ Status PcxImage::Open(const std::filesystem::path& path) {
 }
 
 Status PcxImage::OpenFromBytes(std::span<const std::uint8_t> file) {
-  if (!HasPcxSignature(file)) return Status::Error("not a PCX picture");
+  if (!HasPcxSignature(file)) return Status::Error(ErrorKind::kUnsupported, "not a PCX picture");
   if (file.size() < kHeaderSize) {
-    return Status::Error("the PCX header is cut short");
+    return Status::Error(ErrorKind::kDamaged, "the PCX header is cut short");
   }
   const PcxHeader parsed = ParseHeader(file);
   DecodedPicture picture;

@@ -17,21 +17,21 @@ Status CheckPictureSize(std::int64_t width, std::int64_t height,
   const std::string size =
       std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width <= 0 || height <= 0) {
-    return Status::Error("invalid picture size: " + size);
+    return Status::Error(ErrorKind::kDamaged, "invalid picture size: " + size);
   }
   // Both sides are at most 2^15 after the first test, so the product of the
   // three factors stays far inside 64 bits.
   if (width > kMaxImageDimension || height > kMaxImageDimension ||
       static_cast<std::uint64_t>(width * height * bytesPerPixel) >
           kMaxPixelBytes) {
-    return Status::Error("picture too large: " + size);
+    return Status::Error(ErrorKind::kTooLarge, "picture too large: " + size);
   }
   return Status();
 }
 
 Status PrefixFileName(const std::filesystem::path& path, Status status) {
   if (status.ok()) return status;
-  return Status::Error(FileName(path) + ": " + status.message());
+  return status.WithMessage(FileName(path) + ": " + status.message());
 }
 
 }  // namespace krelt::image_detail

@@ -28,7 +28,7 @@ constexpr std::int64_t kPaletteSize = 768;
 constexpr std::int32_t kIndexedPixelKind = 1;
 
 Status FrameError(std::int32_t n, const std::string& message) {
-  return Status::Error("frame " + std::to_string(n) + ": " + message);
+  return Status::Error(ErrorKind::kDamaged, "frame " + std::to_string(n) + ": " + message);
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ Status XspSprite::Open(const std::filesystem::path& path, bool flag1555) {
 
 Status XspSprite::OpenFromBytes(std::vector<std::uint8_t> file, bool flag1555) {
   CloseFile();
-  if (!HasMagic(file)) return Status::Error("not an XSP sprite file");
+  if (!HasMagic(file)) return Status::Error(ErrorKind::kUnsupported, "not an XSP sprite file");
   FileTables tables;
   if (Status status = ReadTables(file, tables); !status.ok()) return status;
   flag1555_ = flag1555;
@@ -76,15 +76,15 @@ void XspSprite::CloseFile() {
 Status XspSprite::ReadTables(std::span<const std::uint8_t> bytes,
                              FileTables& tables) {
   if (bytes.size() < kHeaderSize) {
-    return Status::Error("the XSP header is cut short");
+    return Status::Error(ErrorKind::kDamaged, "the XSP header is cut short");
   }
   std::copy_n(bytes.begin(), kHeaderSize, tables.header.begin());
   const std::int32_t count = LoadLeSigned32(&bytes[kFrameCountOffset]);
   if (count <= 0) {
-    return Status::Error("invalid XSP frame count: " + std::to_string(count));
+    return Status::Error(ErrorKind::kDamaged, "invalid XSP frame count: " + std::to_string(count));
   }
   if (!FitsInside(bytes.size(), kHeaderSize, std::int64_t{4} * count)) {
-    return Status::Error("the frame table runs past the end of the file");
+    return Status::Error(ErrorKind::kDamaged, "the frame table runs past the end of the file");
   }
   tables.frameOffsets.resize(static_cast<std::size_t>(count));
   for (std::size_t i = 0; i < tables.frameOffsets.size(); ++i) {
@@ -92,14 +92,14 @@ Status XspSprite::ReadTables(std::span<const std::uint8_t> bytes,
   }
   const std::int32_t recordCount = LoadLeSigned32(&bytes[kRecordCountOffset]);
   if (recordCount < 0) {
-    return Status::Error("invalid XSP record count: " +
+    return Status::Error(ErrorKind::kDamaged, "invalid XSP record count: " +
                          std::to_string(recordCount));
   }
   if (recordCount > 0) {
     const std::int64_t offset = LoadLeSigned32(&bytes[kRecordTableOffset]);
     const std::int64_t length = kRecordSize * recordCount;
     if (!FitsInside(bytes.size(), offset, length)) {
-      return Status::Error("the record table lies outside the file");
+      return Status::Error(ErrorKind::kDamaged, "the record table lies outside the file");
     }
     tables.recordTable.assign(bytes.begin() + offset,
                               bytes.begin() + offset + length);
@@ -121,7 +121,7 @@ Status XspSprite::LoadFrameFrom(std::span<const std::uint8_t> bytes,
   if (Status status =
           image_detail::CheckPictureSize(frameWidth, frameHeight, bytesPerPixel);
       !status.ok()) {
-    return FrameError(n, status.message());
+    return status.WithMessage("frame " + std::to_string(n) + ": " + status.message());
   }
   const std::int64_t pixelStart = frameOffset + static_cast<std::int64_t>(kFrameHeaderSize);
   const std::int64_t pixelBytes =
