@@ -36,26 +36,6 @@ std::filesystem::path FreeTemporaryPath(const std::filesystem::path& target) {
   return {};
 }
 
-// Removes the temporary file when the write does not complete.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!path_.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
-    }
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  void Keep() { path_.clear(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 Status TooLarge(const std::filesystem::path& path) {
   return Status::Error(ErrorKind::kIo, "can't read " + Quoted(path) +
                        ": the file is larger than 1 GiB");
@@ -108,33 +88,71 @@ Status ReadFileBytes(const std::filesystem::path& path,
   return {};
 }
 
-Status WriteFileAtomically(const std::filesystem::path& target,
-                           std::span<const std::uint8_t> bytes) {
-  TemporaryFile temporary(FreeTemporaryPath(target));
-  if (temporary.path().empty()) {
-    return Status::Error(ErrorKind::kIo, "can't find a free temporary name next to " +
-                         Quoted(target));
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path target)
+    : target_(std::move(target)) {}
+
+AtomicFileWriter::~AtomicFileWriter() { RemoveTemporary(); }
+
+void AtomicFileWriter::RemoveTemporary() {
+  if (out_.is_open()) out_.close();
+  if (temporary_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove(temporary_, ignored);
+  temporary_.clear();
+}
+
+Status AtomicFileWriter::Open() {
+  temporary_ = FreeTemporaryPath(target_);
+  if (temporary_.empty()) {
+    return Status::Error(ErrorKind::kIo,
+                         "can't find a free temporary name next to " +
+                             Quoted(target_));
   }
-  {
-    std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return Status::Error(ErrorKind::kIo, "can't write " + Quoted(target) +
-                           ": can't create a file in its folder");
-    }
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    out.close();
-    if (out.fail()) return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target));
+  out_.open(temporary_, std::ios::binary | std::ios::trunc);
+  if (!out_) {
+    temporary_.clear();
+    return Status::Error(ErrorKind::kIo, "can't write " + Quoted(target_) +
+                                             ": can't create a file in its folder");
+  }
+  return {};
+}
+
+Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
+  out_.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  if (out_.fail()) {
+    return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target_));
+  }
+  return {};
+}
+
+Status AtomicFileWriter::Write(std::string_view text) {
+  return Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
+                         text.size()));
+}
+
+Status AtomicFileWriter::Commit() {
+  out_.flush();
+  out_.close();
+  if (out_.fail()) {
+    return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target_));
   }
   std::error_code error;
-  std::filesystem::rename(temporary.path(), target, error);
+  std::filesystem::rename(temporary_, target_, error);
   if (error) {
-    return Status::Error(ErrorKind::kIo, "can't replace " + Quoted(target) + ": " +
-                         error.message());
+    return Status::Error(ErrorKind::kIo, "can't replace " + Quoted(target_) +
+                                             ": " + error.message());
   }
-  temporary.Keep();
+  temporary_.clear();
   return {};
+}
+
+Status WriteFileAtomically(const std::filesystem::path& target,
+                           std::span<const std::uint8_t> bytes) {
+  AtomicFileWriter writer(target);
+  if (Status status = writer.Open(); !status.ok()) return status;
+  if (Status status = writer.Write(bytes); !status.ok()) return status;
+  return writer.Commit();
 }
 
 Status WriteFileAtomically(const std::filesystem::path& target,
