@@ -273,6 +273,10 @@ void ConverterDialog::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   const QString path = urls.isEmpty() ? QString() : urls.front().toLocalFile();
   event->acceptProposedAction();
+  SelectPicture(path);
+}
+
+void ConverterDialog::SelectPicture(const QString& path) {
   if (HasAcceptedExtension(LocalPath(path))) {
     AcceptSelection(path);
   } else {

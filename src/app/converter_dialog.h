@@ -33,6 +33,10 @@ class ConverterDialog final : public QDialog, private ConversionHost {
                            QWidget* parent = nullptr);
   ~ConverterDialog() override;
 
+  // Takes the picture as a drop would: selected when its extension is one
+  // Krelt reads, otherwise the rejection message.
+  void SelectPicture(const QString& path);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;

@@ -1,6 +1,7 @@
 // Krelt: the dialog that turns a picture into a GD source file.
 
 #include <QApplication>
+#include <QStringList>
 
 #include "app/converter_dialog.h"
 
@@ -9,6 +10,9 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(krelt::kApplicationName);
   krelt::ConverterDialog dialog;
   QApplication::setWindowIcon(dialog.windowIcon());
+  // `krelt PICTURE`, as the desktop's "Open With" runs it.
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) dialog.SelectPicture(arguments.at(1));
   dialog.exec();
   return 0;
 }

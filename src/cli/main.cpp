@@ -27,7 +27,9 @@ const std::array<const Command*, 4> kCommands = {
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: krelt-cli COMMAND [OPTIONS] ARGS...\n"
-      "       krelt-cli COMMAND --help\n\nCommands:\n",
+      "       krelt-cli COMMAND --help\n"
+      "       krelt-cli -h|--help\n"
+      "       krelt-cli --version\n\nCommands:\n",
       out);
   for (const Command* command : kCommands) {
     std::fprintf(out, "  %-12.*s %.*s\n", static_cast<int>(command->name.size()),
@@ -51,6 +53,10 @@ int Run(const std::vector<std::string_view>& args) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintUsage(stdout);
+    return krelt::cli::kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::puts("krelt-cli " KRELT_VERSION);
     return krelt::cli::kExitOk;
   }
   const Command* command = FindCommand(args[0]);

@@ -62,6 +62,19 @@ TEST_F(DropTest, RejectedFileKeepsThePreviousSelection) {
   EXPECT_EQ(OutputNameText(), "/pics/logo.GD");
 }
 
+// `krelt PICTURE` goes the same way as a drop.
+TEST_F(DropTest, PictureNamedAtStartIsSelectedOrRejectedLikeADrop) {
+  dialog->SelectPicture("/pics/Title.bmp");
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_EQ(PathText(), "/pics/Title.bmp");
+  EXPECT_EQ(OutputNameText(), "/pics/Title.GD");
+
+  dialog->SelectPicture("/pics/notes.txt");
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(recorded.messages[0].text, "Please select a correct image file!");
+  EXPECT_EQ(PathText(), "/pics/Title.bmp");
+}
+
 using FindTest = DialogTest;
 
 TEST_F(FindTest, EmptyProfileStartsWithStarDotPcxAndTheFourFilters) {

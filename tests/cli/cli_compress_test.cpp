@@ -158,5 +158,13 @@ TEST_F(CliCompressTest, HelpExitsWithZero) {
   }
 }
 
+// The version line is what packaging scripts and bug reports read.
+TEST_F(CliCompressTest, VersionPrintsTheProjectVersion) {
+  const auto run = Run({"--version"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, std::string("krelt-cli ") + KRELT_VERSION + "\n");
+  EXPECT_EQ(run.err, "");
+}
+
 }  // namespace
 }  // namespace krelt
