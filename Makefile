@@ -7,7 +7,7 @@ GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan run test test-windows bench fuzz screenshot clean
+.PHONY: all deps build build-asan run test test-windows bench fuzz screenshot package clean
 
 all: build
 
@@ -59,6 +59,11 @@ fuzz: deps
 	  -DKRELT_BUILD_APP=OFF -DKRELT_BUILD_BENCH=OFF -DKRELT_BUILD_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh $(FUZZ_BUILD)
+
+# Debian packages: $(BUILD)/krelt-cli_<version>_<arch>.deb and
+# $(BUILD)/krelt_<version>_<arch>.deb (the dialog).
+package: build
+	cmake --build $(BUILD) --target package
 
 screenshot: build
 	scripts/screenshot.sh $(BUILD)

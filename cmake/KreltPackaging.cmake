@@ -62,3 +62,4 @@ This package holds the Qt dialog with its desktop entry; krelt-cli, which
 it depends on, holds the command-line tool for builds.")
 
 include(CPack)
+set(KRELT_DEBIAN_PACKAGES ON)
