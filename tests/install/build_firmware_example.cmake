@@ -5,13 +5,7 @@
 #              -P build_firmware_example.cmake
 cmake_policy(VERSION 3.25)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nexited with ${rc}:\n${out}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/run_command.cmake")
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(COPY "${EXAMPLE}/" DESTINATION "${WORK_DIR}/firmware")

@@ -9,13 +9,7 @@
 #              [-DWORK_DIR=<dir>] [-DWITH_DIALOG=ON|OFF] -P debian_packages.cmake
 cmake_policy(VERSION 3.25)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nexited with ${rc}:\n${out}${err}")
-  endif()
-  set(output "${out}" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/run_command.cmake")
 
 # The package files, by package name.
 function(find_packages)
