@@ -31,3 +31,27 @@ endif()
 
 run("${WORK_DIR}/build/check_pictures")
 message(STATUS "${output}")
+
+# The conversions that would run next, one "picture" per line.
+function(pending_conversions out_var)
+  run(ninja -C "${WORK_DIR}/build" -n)
+  string(REGEX MATCHALL "Converting [^\n]*" lines "${output}")
+  list(SORT lines)
+  set(${out_var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# A changed picture is converted again, and only that one; a changed
+# krelt-cli converts every picture again.
+set(pictures "${WORK_DIR}/firmware/pictures")
+file(TOUCH_NOCREATE "${pictures}/badge.pcx")
+pending_conversions(pending)
+if(NOT pending STREQUAL "Converting ${pictures}/badge.pcx")
+  message(FATAL_ERROR "after badge.pcx changed, ninja would run: ${pending}")
+endif()
+run(ninja -C "${WORK_DIR}/build")
+file(TOUCH_NOCREATE "${expected_cli}")
+pending_conversions(pending)
+list(LENGTH pending count)
+if(NOT count EQUAL 5)
+  message(FATAL_ERROR "after krelt-cli changed, ninja would run: ${pending}")
+endif()
