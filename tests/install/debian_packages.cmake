@@ -5,7 +5,7 @@
 #            krelt-cli needs no Qt and the dialog's package needs krelt-cli;
 #   lintian  lintian finds no error in them.
 # Usage: cmake -DSTEP=<step> -DDEB_DIR=<dir> -DVERSION=<version>
-#              [-DCPACK_CONFIG=<CPackConfig.cmake>] [-DSTAGE=<prefix>]
+#              [-DCPACK=<cpack> -DCPACK_CONFIG=<CPackConfig.cmake>] [-DSTAGE=<prefix>]
 #              [-DWORK_DIR=<dir>] [-DWITH_DIALOG=ON|OFF] -P debian_packages.cmake
 cmake_policy(VERSION 3.25)
 
@@ -41,7 +41,7 @@ endfunction()
 
 if(STEP STREQUAL "build")
   file(REMOVE_RECURSE "${DEB_DIR}")
-  run(cpack --config "${CPACK_CONFIG}" -B "${DEB_DIR}")
+  run("${CPACK}" --config "${CPACK_CONFIG}" -B "${DEB_DIR}")
   find_packages()
   message(STATUS "${output}")
 elseif(STEP STREQUAL "files")
