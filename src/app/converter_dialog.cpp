@@ -42,6 +42,7 @@ const QString kDefaultInitialName = QStringLiteral("*.PCX");
 const QString kRejectedFileMessage =
     QStringLiteral("Please select a correct image file!");
 const QString kHelpCaption = QStringLiteral("Krelt help");
+constexpr const char* kNoticeCaption = "Notice";
 const QString kHelpText = QStringLiteral(
     "Krelt turns a picture (BMP, PCX or an XSP sprite file) into a GD source "
     "file: C source holding each picture or frame compressed with the "
@@ -330,6 +331,10 @@ void ConverterDialog::OnConversion() {
   const ConversionResult result = converter_->RunConversion(request, *this);
   if (!result.writtenPath.empty()) {
     lastWrittenPath_ = DisplayPath(result.writtenPath);
+  }
+  // What the picture's reader noticed, after the report is shown.
+  for (const std::string& notice : result.notices) {
+    ShowMessage(notice, kNoticeCaption);
   }
 }
 

@@ -43,6 +43,22 @@ std::optional<std::string> ParseArguments(const std::vector<std::string_view>& a
   return std::nullopt;
 }
 
+std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& order) {
+  if (text == "high-first") {
+    order = ByteOrder::kHighFirst;
+  } else if (text == "low-first") {
+    order = ByteOrder::kLowFirst;
+  } else {
+    return "--byte-order takes high-first or low-first, not '" + std::string(text) + "'";
+  }
+  return std::nullopt;
+}
+
+void Warning(std::string_view command, const std::string& message) {
+  std::fprintf(stderr, "krelt-cli %.*s: warning: %s\n", static_cast<int>(command.size()),
+               command.data(), message.c_str());
+}
+
 int UsageError(std::string_view command, const std::string& message) {
   const int length = static_cast<int>(command.size());
   std::fprintf(stderr, "krelt-cli %.*s: %s\nTry 'krelt-cli %.*s --help'.\n", length,

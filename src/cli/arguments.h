@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/conversion_pictures.h"
+
 namespace krelt::cli {
 
 // An option a command takes. One with a value stores it in `value`; `given`
@@ -25,6 +27,12 @@ std::optional<std::string> ParseArguments(const std::vector<std::string_view>& a
                                           std::string& operand,
                                           std::string_view tooManyOperands,
                                           std::string_view noOperand);
+
+// "high-first" or "low-first" into `order`; an error text for anything else.
+std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& order);
+
+// "krelt-cli COMMAND: warning: message" on stderr.
+void Warning(std::string_view command, const std::string& message);
 
 // "krelt-cli COMMAND: message" and a pointer to the help on stderr; exit 2.
 int UsageError(std::string_view command, const std::string& message);

@@ -15,10 +15,12 @@ namespace {
 
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
-    "                         [--lf] [--quiet] PICTURE\n"
+    "                         [--byte-order high-first|low-first] [--lf] [--quiet]\n"
+    "                         PICTURE\n"
     "\n"
-    "Converts a BMP or PCX picture or an XSP sprite file into a GD source file,\n"
-    "exactly as the dialog's Conversion button does. The file is named after\n"
+    "Converts a BMP, PCX or PNG picture or an XSP sprite file (the format is\n"
+    "found by the file's content) into a GD source file, exactly as the\n"
+    "dialog's Conversion button does. The file is named after\n"
     "PICTURE with the extension .GD (sprite ranges not starting at frame 0 add\n"
     "the start frame to the name) and goes into PICTURE's folder.\n"
     "\n"
@@ -27,11 +29,14 @@ constexpr std::string_view kConvertHelp =
     "  --start N         first frame of a sprite file (default 0)\n"
     "  --end N           last frame of a sprite file (default: the last)\n"
     "  --output-dir DIR  write the GD file into DIR instead\n"
+    "  --byte-order high-first|low-first\n"
+    "                    store 16-bit pixels in this order (default: BMP\n"
+    "                    pictures low byte first, the others high byte first)\n"
     "  --lf              end lines with LF instead of CR LF\n"
     "  --quiet           print only the written file's path\n"
     "\n"
     "Prints the written file's path, then the report: one row a line, the\n"
-    "type, a tab and the content. Exit status: 0 written, 1 failed (nothing\n"
+    "type, a tab and the content. Warnings about the picture go to stderr. Exit status: 0 written, 1 failed (nothing\n"
     "written), 2 usage error.\n";
 
 struct ConvertOptions {
@@ -47,6 +52,7 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
                                         ConvertOptions& options) {
   ConversionRequest& request = options.request;
   bool lf = false;
+  std::string byteOrder;
   const Option known[] = {
       {"--1555", nullptr, &request.flag1555},
       {"--start", &request.startFrameText},
@@ -54,11 +60,13 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
       {"--output-dir", &options.outputDirectory, &options.outputDirectoryGiven},
       {"--lf", nullptr, &lf},
       {"--quiet", nullptr, &options.quiet},
+      {"--byte-order", &byteOrder},
   };
   std::optional<std::string> error =
       ParseArguments(args, known, options.picture,
                      "only one PICTURE can be converted at a time", "no PICTURE given");
   if (lf) request.lineEnding = LineEnding::kLf;
+  if (!error && !byteOrder.empty()) error = ParseByteOrder(byteOrder, request.byteOrder);
   return error;
 }
 
@@ -94,6 +102,9 @@ int RunConvert(const std::vector<std::string_view>& args) {
   CliHost host;
   const ConversionResult result = converter.RunConversion(request, host);
   if (!result.status.ok()) return kExitFailure;
+  for (const std::string& notice : result.notices) {
+    Warning(kConvertCommand.name, notice);
+  }
   std::printf("%s\n", PathToUtf8(result.writtenPath).c_str());
   if (!options.quiet) {
     for (const ReportRow& row : result.report) {

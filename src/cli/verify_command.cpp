@@ -17,8 +17,8 @@ namespace krelt::cli {
 namespace {
 
 constexpr std::string_view kVerifyHelp =
-    "Usage: krelt-cli verify [--against PICTURE [--1555] [--start N] [--end N]]\n"
-    "                        GDFILE\n"
+    "Usage: krelt-cli verify [--against PICTURE [--1555] [--start N] [--end N]\n"
+    "                        [--byte-order high-first|low-first]] GDFILE\n"
     "\n"
     "Checks a GD source file as Krelt writes it (CR LF or LF line ends): every\n"
     "array decodes with its lengths and CRC-16 check words intact, every record\n"
@@ -33,6 +33,8 @@ constexpr std::string_view kVerifyHelp =
     "  --1555             the conversion used 16-bit pixels\n"
     "  --start N          the conversion's first frame of a sprite file\n"
     "  --end N            the conversion's last frame of a sprite file\n"
+    "  --byte-order high-first|low-first\n"
+    "                     the conversion's order of 16-bit pixel bytes\n"
     "\n"
     "Prints one line per record: name, size, data format, compressed and raw\n"
     "bytes. Exit status: 0 all checks hold, 1 a fault (the first is named on\n"
@@ -50,19 +52,24 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
   bool againstGiven = false;
   bool startGiven = false;
   bool endGiven = false;
+  std::string byteOrder;
   const Option known[] = {
       {"--against", &request.sourcePath, &againstGiven},
       {"--1555", nullptr, &request.flag1555},
       {"--start", &request.startFrameText, &startGiven},
       {"--end", &request.endFrameText, &endGiven},
+      {"--byte-order", &byteOrder},
   };
   if (auto error = ParseArguments(args, known, options.gdFile,
                                   "only one GDFILE can be verified at a time",
                                   "no GDFILE given")) {
     return error;
   }
-  if ((request.flag1555 || startGiven || endGiven) && !againstGiven) {
-    return "--1555, --start and --end need --against PICTURE";
+  if ((request.flag1555 || startGiven || endGiven || !byteOrder.empty()) && !againstGiven) {
+    return "--1555, --start, --end and --byte-order need --against PICTURE";
+  }
+  if (!byteOrder.empty()) {
+    if (auto error = ParseByteOrder(byteOrder, request.byteOrder)) return error;
   }
   if (againstGiven) options.against = std::move(request);
   return std::nullopt;

@@ -73,7 +73,7 @@ void PrepareOutput(const ConversionRequest& request,
                    const ConversionPictures& pictures, ConversionOutput& output) {
   ConversionState& state = output.state;
   // The BMP road keeps alpha level 0.
-  if (!IsBmpPath(request.sourcePath)) {
+  if (!pictures.bmpRoad()) {
     state.alphaLevel = AlphaLevel(request.alphaSelection);
   }
   state.identifierName = DeriveIdentifierName(request.sourcePath);
@@ -165,6 +165,7 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   }
   state_ = std::move(output.state);
   result.writtenPath = output.outputPath;
+  result.notices = pictures_.notices();
   result.report = BuildReport(state_, output.document.dataFormatCode,
                               output.document.perFrameRecords);
   host.ShowReport(result.report);

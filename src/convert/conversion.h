@@ -25,6 +25,7 @@ struct ConversionRequest {
   std::filesystem::path outputDirectory;
   std::string outputBaseName;
   LineEnding lineEnding = LineEnding::kCrlf;
+  ByteOrder byteOrder = ByteOrder::kAsRoad;
 };
 
 // What the last conversion wrote; read by the report.
@@ -56,6 +57,8 @@ struct ConversionResult {
   Status status;                        // failure: nothing was written
   std::filesystem::path writtenPath;    // the GD file, when written
   std::vector<ReportRow> report;
+  // What the reader accepted but the user should be told, file name first.
+  std::vector<std::string> notices;
 };
 
 // Largest GD text a conversion writes: the largest file Krelt reads back.

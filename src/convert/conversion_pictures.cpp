@@ -9,6 +9,8 @@
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
 #include "convert/frame_range.h"
+#include "image/bmp_image.h"
+#include "image/pixel_packing.h"
 
 namespace krelt {
 namespace {
@@ -29,6 +31,31 @@ void FinishHighColourPixels(std::vector<std::uint8_t>& pixels) {
   }
 }
 
+bool EndsWithBmp(std::string_view name) {
+  constexpr std::string_view kBmp = ".bmp";
+  if (name.size() < kBmp.size()) return false;
+  return std::equal(kBmp.begin(), kBmp.end(), name.end() - kBmp.size(),
+                    [](char expected, char c) {
+                      return expected == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+                    });
+}
+
+void SwapBytePairs(std::vector<std::uint8_t>& pixels) {
+  for (std::size_t i = 0; i + 1 < pixels.size(); i += 2) {
+    std::swap(pixels[i], pixels[i + 1]);
+  }
+}
+
+// "x.pcx: not a BMP, PCX, PNG or XSP picture: it starts with ..."; a file
+// named as a bitmap keeps the classic words.
+std::string UnknownFormat(const std::string& fileName,
+                          std::span<const std::uint8_t> file) {
+  const std::string what = EndsWithBmp(fileName)
+                               ? std::string(kNotABitmapMessage)
+                               : "not a BMP, PCX, PNG or XSP picture";
+  return what + ": " + DescribeFirstBytes(file);
+}
+
 // 16-colour pictures are written as 8-bit indices.
 PixelFormat WrittenFormat(PixelFormat format) {
   return format == kPixelFormat16Colour ? kPixelFormatIndexed : format;
@@ -36,69 +63,47 @@ PixelFormat WrittenFormat(PixelFormat format) {
 
 }  // namespace
 
-bool IsBmpPath(std::string_view path) {
-  constexpr std::string_view kBmp = ".bmp";
-  if (path.size() < kBmp.size()) return false;
-  return std::equal(kBmp.begin(), kBmp.end(), path.end() - kBmp.size(),
-                    [](char expected, char c) {
-                      return expected == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-                    });
-}
-
 Status ConversionPictures::Open(const ConversionRequest& request) {
   count_ = 0;
   frameCount_ = 0;
   heldFrame_ = -1;
+  notices_.clear();
+  byteOrder_ = request.byteOrder;
   fileName_ = FileName(request.sourcePath);
   std::vector<std::uint8_t> file;
   Status status = ReadFileBytes(PathFromUtf8(request.sourcePath), file);
   if (!status.ok()) return status;
-  if (IsBmpPath(request.sourcePath)) {
-    status = OpenBmp(file, request.flag1555);
-  } else if (XspSprite::HasMagic(file)) {
-    status = OpenSprite(std::move(file), request);
-  } else {
-    status = InFile(OpenPcx(file, request.flag1555));
+  const PictureFormat* format = DetectPictureFormat(file);
+  if (format == nullptr) {
+    return InFile(Status::Error(ErrorKind::kUnsupported, UnknownFormat(fileName_, file)));
   }
+  kind_ = format->kind;
+  status = kind_ == PictureKind::kSprite
+               ? OpenSprite(std::move(file), request)
+               : OpenSingle(*format, file, request.flag1555);
   if (!status.ok()) count_ = 0;
   return status;
 }
 
-// One picture; 24-bit pixels become 16-bit with the "1555" flag (which has
-// the reader widen 8-bit pictures to 24 bits first).
-Status ConversionPictures::OpenBmp(std::span<const std::uint8_t> file,
-                                   bool flag1555) {
-  road_ = Road::kBmp;
-  if (Status status = bmp_.LoadFromBytes(file, flag1555); !status.ok()) {
-    // The two classic refusals keep their exact wording.
-    if (status.message() == kNotABitmapMessage ||
-        status.message() == kUnsupportedBitmapMessage) {
-      return status;
-    }
+// One picture. With the "1555" flag the readers give palette pictures as
+// 16-bit pixels; RGB pixels become 16-bit here, with bit 15 set on the BMP
+// road and clear on the other (its finishing sets it on non-zero pixels).
+Status ConversionPictures::OpenSingle(const PictureFormat& format,
+                                      std::span<const std::uint8_t> file,
+                                      bool flag1555) {
+  Picture picture;
+  if (Status status = format.read(file, ReadOptions{flag1555}, picture); !status.ok()) {
     return InFile(std::move(status));
   }
-  if (flag1555 && bmp_.pixelFormat == kPixelFormatRgb) bmp_.ConvertTo16Bit();
-  SetSinglePicture(bmp_.pixelFormat, kDefaultEndFrame);
-  return Status();
-}
-
-// One picture; 24-bit and 256-colour pictures become 16-bit with the
-// "1555" flag.
-Status ConversionPictures::OpenPcx(std::span<const std::uint8_t> file,
-                                   bool flag1555) {
-  road_ = Road::kPcx;
-  if (!HasPcxSignature(file)) {
-    return Status::Error(ErrorKind::kUnsupported, "not a PCX picture or an XSP sprite file");
+  if (flag1555 && picture.pixelFormat == kPixelFormatRgb) {
+    picture.pixels = image_detail::RgbTo16Bit(picture.pixels, bmpRoad() ? 0x8000 : 0);
+    picture.pixelFormat = kPixelFormat16Bit;
   }
-  if (Status status = pcx_.OpenFromBytes(file); !status.ok()) return status;
-  if (flag1555) {
-    if (pcx_.pixelFormat == kPixelFormatRgb) {
-      pcx_.ConvertRgbTo16Bit();
-    } else if (pcx_.pixelFormat == kPixelFormatIndexed) {
-      pcx_.ConvertIndexedTo16Bit();
-    }
+  for (const std::string& notice : picture.notices) {
+    notices_.push_back(fileName_ + ": " + notice);
   }
-  SetSinglePicture(pcx_.pixelFormat, 0);
+  single_ = std::move(picture);
+  SetSinglePicture(single_.pixelFormat, bmpRoad() ? kDefaultEndFrame : 0);
   return Status();
 }
 
@@ -108,7 +113,6 @@ Status ConversionPictures::OpenPcx(std::span<const std::uint8_t> file,
 // to load) has the format frame 0 has.
 Status ConversionPictures::OpenSprite(std::vector<std::uint8_t> file,
                                       const ConversionRequest& request) {
-  road_ = Road::kSprite;
   if (Status status = sprite_.OpenFromBytes(std::move(file), request.flag1555);
       !status.ok()) {
     return InFile(std::move(status));
@@ -143,7 +147,7 @@ Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
   if (index >= count_) {
     return Status::Error(ErrorKind::kDamaged, "no picture " + std::to_string(index));
   }
-  if (road_ == Road::kSprite) {
+  if (kind_ == PictureKind::kSprite) {
     return LoadSpriteFrame(startFrame_ + static_cast<std::int32_t>(index),
                            picture);
   }
@@ -151,13 +155,8 @@ Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
     return InFile(Status::Error(ErrorKind::kDamaged, "the picture was loaded before"));
   }
   heldFrame_ = -1;
-  if (road_ == Road::kBmp) {
-    picture = {0, bmp_.width, bmp_.height, bmp_.pixelFormat,
-               std::move(bmp_.decodedPixels)};
-  } else {
-    picture = {0, pcx_.width, pcx_.height, pcx_.pixelFormat,
-               std::move(pcx_.pixels)};
-  }
+  picture = {0, single_.width, single_.height, single_.pixelFormat,
+             std::move(single_.pixels)};
   return Finish(picture);
 }
 
@@ -197,15 +196,18 @@ Status ConversionPictures::Finish(ConvertedPicture& picture) const {
     return PictureFault(picture, "the picture's pixel data are incomplete");
   }
   picture.pixels.resize(static_cast<std::size_t>(size));
-  if (road_ != Road::kBmp && picture.format == kPixelFormat16Bit) {
-    FinishHighColourPixels(picture.pixels);
+  if (picture.format != kPixelFormat16Bit) return Status();
+  if (!bmpRoad()) FinishHighColourPixels(picture.pixels);
+  const ByteOrder roadOrder = bmpRoad() ? ByteOrder::kLowFirst : ByteOrder::kHighFirst;
+  if (byteOrder_ != ByteOrder::kAsRoad && byteOrder_ != roadOrder) {
+    SwapBytePairs(picture.pixels);
   }
   return Status();
 }
 
 Status ConversionPictures::PictureFault(const ConvertedPicture& picture,
                                         const std::string& message) const {
-  if (road_ != Road::kSprite) return InFile(Status::Error(ErrorKind::kDamaged, message));
+  if (kind_ != PictureKind::kSprite) return InFile(Status::Error(ErrorKind::kDamaged, message));
   return InFile(
       Status::Error(ErrorKind::kDamaged, "frame " + std::to_string(picture.frame) + ": " + message));
 }

@@ -8,18 +8,17 @@
 #include <vector>
 
 #include "common/status.h"
-#include "image/bmp_image.h"
-#include "image/pcx_image.h"
-#include "image/raster_image.h"
+#include "image/picture.h"
+#include "image/picture_formats.h"
 #include "image/xsp_sprite.h"
 
 namespace krelt {
 
 struct ConversionRequest;
 
-// True when the path ends in ".bmp" in any case: such files take the BMP
-// road, every other file is read as an XSP sprite file or a PCX picture.
-bool IsBmpPath(std::string_view path);
+// How 16-bit pixels are stored: as each road stores them (BMP pictures low
+// byte first, the others high byte first), or one order for every input.
+enum class ByteOrder { kAsRoad, kHighFirst, kLowFirst };
 
 // One picture or frame exactly as a conversion hands it to the encoder.
 struct ConvertedPicture {
@@ -35,9 +34,18 @@ struct ConvertedPicture {
 // and the check of a GD file against its picture both read them here.
 class ConversionPictures {
  public:
-  // Reads and checks request.sourcePath. Errors name the file, except those
-  // of reading it (they quote the path) and the two classic BMP refusals.
+  // Reads and checks request.sourcePath, whose format is found by its
+  // content. Errors name the file, except those of reading it (they quote
+  // the path).
   Status Open(const ConversionRequest& request);
+
+  // BMP pictures take the BMP road: bit 15 on every 16-bit pixel, stored
+  // low byte first, and the frame fields and alpha selection unused. Every
+  // other picture takes the PCX and sprite road.
+  bool bmpRoad() const { return kind_ == PictureKind::kBmp; }
+  // What the reader accepted but the user should be told, each prefixed
+  // with the file name.
+  const std::vector<std::string>& notices() const { return notices_; }
 
   // The picture file's name, as errors give it.
   const std::string& fileName() const { return fileName_; }
@@ -57,9 +65,10 @@ class ConversionPictures {
 
   // Picture `index` (0 .. count() - 1, in file order) as the conversion
   // compresses it: 16-colour indices as 8-bit indices, 16-bit pixels of
-  // the PCX and sprite road with bit 15 on non-zero pixels, high byte first.
-  // The pixels of a BMP or PCX picture are handed over, so that picture
-  // loads once; sprite frames load as often as asked.
+  // the PCX and sprite road with bit 15 on non-zero pixels, high byte first
+  // (or in the request's byte order). The pixels of a single picture are
+  // handed over, so that picture loads once; sprite frames load as often as
+  // asked.
   Status Load(std::size_t index, ConvertedPicture& picture);
 
   // `message` about `picture` as the conversion reports it: with the file
@@ -68,10 +77,8 @@ class ConversionPictures {
                       const std::string& message) const;
 
  private:
-  enum class Road { kBmp, kPcx, kSprite };
-
-  Status OpenBmp(std::span<const std::uint8_t> file, bool flag1555);
-  Status OpenPcx(std::span<const std::uint8_t> file, bool flag1555);
+  Status OpenSingle(const PictureFormat& format, std::span<const std::uint8_t> file,
+                    bool flag1555);
   Status OpenSprite(std::vector<std::uint8_t> file,
                     const ConversionRequest& request);
   void SetSinglePicture(PixelFormat format, std::int32_t endFrame);
@@ -79,18 +86,19 @@ class ConversionPictures {
   Status Finish(ConvertedPicture& picture) const;
   Status InFile(Status status) const;
 
-  Road road_ = Road::kPcx;
+  PictureKind kind_ = PictureKind::kPcx;
+  ByteOrder byteOrder_ = ByteOrder::kAsRoad;
   std::string fileName_;
+  std::vector<std::string> notices_;
   std::size_t count_ = 0;
   std::int32_t frameCount_ = 0;
   std::int32_t startFrame_ = 0;
   std::int32_t endFrame_ = 0;
   PixelFormat declaredFormat_ = kPixelFormatIndexed;
-  // The frame (0 for a BMP or PCX picture) whose pixels the reader holds,
-  // or -1 once they are handed over.
+  // The frame (0 for a single picture) whose pixels are held, or -1 once
+  // they are handed over.
   std::int32_t heldFrame_ = -1;
-  BmpImage bmp_;
-  PcxImage pcx_;
+  Picture single_;
   XspSprite sprite_;
 };
 

@@ -25,8 +25,8 @@ std::string WithoutExtension(const std::string& fileName) {
   return dot == std::string::npos ? fileName : fileName.substr(0, dot);
 }
 
-constexpr std::array<std::string_view, 3> kAcceptedExtensions = {"PCX", "XSP",
-                                                                 "BMP"};
+constexpr std::array<std::string_view, 5> kAcceptedExtensions = {"PCX", "XSP", "BMP",
+                                                                 "DIB", "PNG"};
 
 char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;

@@ -29,7 +29,7 @@ OutputNames DeriveOutputNames(const std::string& selectedPath);
 std::string DeriveIdentifierName(const std::string& path);
 
 // Whether a dropped file looks like a picture Krelt reads: the three bytes
-// after the first dot of its file name spell PCX, XSP or BMP in any letter
+// after the first dot of its file name spell PCX, XSP, BMP, DIB or PNG in any letter
 // case. Bytes after those three are not looked at, so "a.pcxz" passes; a
 // name without a dot, or with fewer than three bytes after it, fails. Both
 // '/' and '\\' end a folder name on every system, so a dot in a folder

@@ -6,12 +6,20 @@
 #include <span>
 
 #include "common/status.h"
+#include "image/picture.h"
 #include "image/raster_image.h"
 
 namespace krelt {
 
-// Reads run-length coded PCX pictures: 1-bit planar (1 to 4 planes),
-// 8-bit indexed and 24-bit in three planes.
+// Reads a run-length coded PCX picture: 1 bit in 1 to 4 planes and 2 or 4
+// bits in one plane (indices 0..15 into the header palette), 8 bits in one
+// plane (indices; with flag1555 5-5-5 values through the 256-colour
+// palette) and 8 bits in three planes (red, green, blue, as wide as the
+// bytes per line).
+Status ReadPcx(std::span<const std::uint8_t> file, const ReadOptions& options,
+               Picture& picture);
+
+// ReadPcx over a file, with the two 16-bit conversions.
 class PcxImage : public RasterImage {
  public:
   Status Open(const std::filesystem::path& path);

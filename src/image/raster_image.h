@@ -5,19 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/picture.h"
+
 namespace krelt {
-
-// Layout of a picture's pixel bytes; for 1 to 3 also the bytes per pixel.
-// Pixel buffers are row-major, top row first, without row padding.
-using PixelFormat = std::int32_t;
-inline constexpr PixelFormat kPixelFormat16Colour = 0;  // one index 0..15 per byte
-inline constexpr PixelFormat kPixelFormatIndexed = 1;   // one palette index per byte
-inline constexpr PixelFormat kPixelFormat16Bit = 2;     // 16-bit little-endian values
-inline constexpr PixelFormat kPixelFormatRgb = 3;       // red, green, blue bytes
-
-// Limits every reader enforces before it allocates anything.
-inline constexpr std::int32_t kMaxImageDimension = 32768;
-inline constexpr std::size_t kMaxPixelBytes = std::size_t{256} << 20;
 
 // The in-memory picture every reader fills.
 class RasterImage {

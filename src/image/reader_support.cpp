@@ -13,7 +13,7 @@ std::string FileName(const std::filesystem::path& path) {
 }  // namespace
 
 Status CheckPictureSize(std::int64_t width, std::int64_t height,
-                        std::int64_t bytesPerPixel) {
+                        std::int64_t bytesPerPixel, std::size_t maxPixelBytes) {
   const std::string size =
       std::to_string(width) + " x " + std::to_string(height) + " pixels";
   if (width <= 0 || height <= 0) {
@@ -23,10 +23,19 @@ Status CheckPictureSize(std::int64_t width, std::int64_t height,
   // three factors stays far inside 64 bits.
   if (width > kMaxImageDimension || height > kMaxImageDimension ||
       static_cast<std::uint64_t>(width * height * bytesPerPixel) >
-          kMaxPixelBytes) {
+          maxPixelBytes) {
     return Status::Error(ErrorKind::kTooLarge, "picture too large: " + size);
   }
   return Status();
+}
+
+std::string Hex32(std::uint32_t value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    text += kDigits[(value >> shift) & 0xF];
+  }
+  return text;
 }
 
 Status PrefixFileName(const std::filesystem::path& path, Status status) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "image/picture.h"
 
 namespace krelt::image_detail {
 
@@ -44,9 +45,13 @@ inline bool FitsInside(std::size_t size, std::int64_t offset,
 }
 
 // Refuses sizes of zero or less, and pictures whose sides exceed
-// kMaxImageDimension or whose pixel bytes exceed kMaxPixelBytes.
+// kMaxImageDimension or whose pixel bytes exceed maxPixelBytes.
 Status CheckPictureSize(std::int64_t width, std::int64_t height,
-                        std::int64_t bytesPerPixel);
+                        std::int64_t bytesPerPixel,
+                        std::size_t maxPixelBytes = kMaxPixelBytes);
+
+// "0x00FF0000".
+std::string Hex32(std::uint32_t value);
 
 // "name.ext: message" for a failed status; success passes through.
 Status PrefixFileName(const std::filesystem::path& path, Status status);
