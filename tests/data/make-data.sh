@@ -69,29 +69,33 @@ ppmtopcx -packed "$work/few7x5.ppm" > pcx16_packed4_7x5.pcx
 { cat pcx256_13x6.pcx; printf '\0'; } > pcx256_extra_byte_13x6.pcx
 head -c -1 pcx256_13x6.pcx > pcx256_cut_13x6.pcx
 
+# ImageMagick's PNG files leave out the time chunks, so that they stay the
+# same from one run to the next.
+nodate=(-define png:exclude-chunk=date,time,tIME)
+
 # PNG: palettes of 1, 2, 4 and 8 bits (Netpbm and ImageMagick) and with
 # transparency, grey of 1, 2, 4, 8 and 16 bits, grey with alpha, RGB of 8
 # and 16 bits (one interlaced, one with a transparent colour), RGBA of 8
 # and 16 bits.
 pnmtopng "$work/two13x6.ppm" > png_palette1_13x6.png
-convert "$work/four7x5.ppm" -define png:bit-depth=2 PNG8:png_palette2_7x5.png
+convert "$work/four7x5.ppm" "${nodate[@]}" -define png:bit-depth=2 PNG8:png_palette2_7x5.png
 pnmtopng "$work/few7x5.ppm" > png_palette4_7x5.png
 pnmtopng -force "$work/grad13x6.ppm" > png_rgb8_13x6.png
-convert "$work/grad13x6.ppm" -colors 78 PNG8:png_palette8_13x6.png
+convert "$work/grad13x6.ppm" -colors 78 "${nodate[@]}" PNG8:png_palette8_13x6.png
 pnmtopng -transparent=navy "$work/few7x5.ppm" > png_palette_trns_7x5.png
 for depth in 1 2 4 8; do
   convert "$work/grad13x6.ppm" -colorspace Gray -depth $depth \
-    -define png:bit-depth=$depth -define png:color-type=0 PNG:png_grey${depth}_13x6.png
+    "${nodate[@]}" -define png:bit-depth=$depth -define png:color-type=0 PNG:png_grey${depth}_13x6.png
 done
 convert "$work/grad16_13x6.pam" -colorspace Gray -depth 16 \
-  -define png:bit-depth=16 -define png:color-type=0 PNG:png_grey16_13x6.png
+  "${nodate[@]}" -define png:bit-depth=16 -define png:color-type=0 PNG:png_grey16_13x6.png
 convert "$work/grad13x6.ppm" -colorspace Gray -alpha set -channel A -fx 'j/h' +channel \
-  -define png:color-type=4 PNG:png_grey_alpha_13x6.png
+  "${nodate[@]}" -define png:color-type=4 PNG:png_grey_alpha_13x6.png
 pnmtopng -force -interlace "$work/grad13x6.ppm" > png_rgb8_interlaced_13x6.png
-convert "$work/grad16_13x6.pam" PNG48:png_rgb16_13x6.png
-pnmtopng -transparent=orange "$work/few7x5.ppm" -force > png_rgb_trns_7x5.png
-convert "$work/grad13x6.ppm" -alpha set -channel A -fx 'i/w' +channel PNG32:png_rgba8_13x6.png
-convert "$work/grad16_13x6.pam" -alpha set -channel A -fx 'i/w' +channel PNG64:png_rgba16_13x6.png
+convert "$work/grad16_13x6.pam" "${nodate[@]}" PNG48:png_rgb16_13x6.png
+pnmtopng -transparent=rgb:ff/a5/00 -force "$work/few7x5.ppm" > png_rgb_trns_7x5.png
+convert "$work/grad13x6.ppm" -alpha set -channel A -fx 'i/w' +channel "${nodate[@]}" PNG32:png_rgba8_13x6.png
+convert "$work/grad16_13x6.pam" -alpha set -channel A -fx 'i/w' +channel "${nodate[@]}" PNG64:png_rgba16_13x6.png
 
 # What each picture holds, as Netpbm reads it; ImageMagick for the bit-field
 # and OS/2 2.x variants Netpbm reads wrongly or not at all, and for the RLE
@@ -116,6 +120,7 @@ done
 for picture in *.png; do
   pngtopam "$picture" | pamdepth 255 | pamtopnm | ppmtoppm | pnmtoplainpnm \
     > "${picture%.png}.expected.ppm"
-  pngtopam -alpha "$picture" | pamdepth 255 | pnmtoplainpnm \
+  # Netpbm's pngtopam finds the transparent colour of RGB pictures wrongly.
+  convert "$picture" -alpha extract -depth 8 -compress none PGM:- \
     > "${picture%.png}.expected-alpha.pgm"
 done
