@@ -53,6 +53,7 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
   ConversionRequest& request = options.request;
   bool lf = false;
   std::string byteOrder;
+  bool byteOrderGiven = false;
   const Option known[] = {
       {"--1555", nullptr, &request.flag1555},
       {"--start", &request.startFrameText},
@@ -60,13 +61,13 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
       {"--output-dir", &options.outputDirectory, &options.outputDirectoryGiven},
       {"--lf", nullptr, &lf},
       {"--quiet", nullptr, &options.quiet},
-      {"--byte-order", &byteOrder},
+      {"--byte-order", &byteOrder, &byteOrderGiven},
   };
   std::optional<std::string> error =
       ParseArguments(args, known, options.picture,
                      "only one PICTURE can be converted at a time", "no PICTURE given");
   if (lf) request.lineEnding = LineEnding::kLf;
-  if (!error && !byteOrder.empty()) error = ParseByteOrder(byteOrder, request.byteOrder);
+  if (!error && byteOrderGiven) error = ParseByteOrder(byteOrder, request.byteOrder);
   return error;
 }
 

@@ -53,22 +53,23 @@ std::optional<std::string> ParseOptions(const std::vector<std::string_view>& arg
   bool startGiven = false;
   bool endGiven = false;
   std::string byteOrder;
+  bool byteOrderGiven = false;
   const Option known[] = {
       {"--against", &request.sourcePath, &againstGiven},
       {"--1555", nullptr, &request.flag1555},
       {"--start", &request.startFrameText, &startGiven},
       {"--end", &request.endFrameText, &endGiven},
-      {"--byte-order", &byteOrder},
+      {"--byte-order", &byteOrder, &byteOrderGiven},
   };
   if (auto error = ParseArguments(args, known, options.gdFile,
                                   "only one GDFILE can be verified at a time",
                                   "no GDFILE given")) {
     return error;
   }
-  if ((request.flag1555 || startGiven || endGiven || !byteOrder.empty()) && !againstGiven) {
+  if ((request.flag1555 || startGiven || endGiven || byteOrderGiven) && !againstGiven) {
     return "--1555, --start, --end and --byte-order need --against PICTURE";
   }
-  if (!byteOrder.empty()) {
+  if (byteOrderGiven) {
     if (auto error = ParseByteOrder(byteOrder, request.byteOrder)) return error;
   }
   if (againstGiven) options.against = std::move(request);
