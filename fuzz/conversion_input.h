@@ -14,7 +14,7 @@ namespace krelt::fuzz {
 
 struct ConversionOptions {
   static constexpr std::uint8_t kFlag1555 = 0x01;
-  static constexpr std::uint8_t kBmpRoad = 0x02;  // the picture is named .bmp
+  static constexpr std::uint8_t kBmpRoad = 0x02;  // named .bmp; the content decides
   // Bits 2-3: the start frame field: empty, "0", "1" or "-1".
   static constexpr int kStartShift = 2;
   // Bits 4-6: the end frame field: empty, or the value minus 1 ("0".."5").

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "image/picture.h"
 #include "image/raster_image.h"
 
 namespace krelt::fuzz {
@@ -44,5 +45,23 @@ inline void RequireLoadedPicture(const RasterImage& image,
           "pixel bytes match width x height x bytes per pixel");
   Require(pixelByteCount <= kMaxPixelBytes, "pixel bytes within kMaxPixelBytes");
 }
+
+// A picture a reader function delivers: the same rules, and its pixels
+// within the limit it was given.
+inline void RequirePicture(const Picture& picture, std::size_t maxPixelBytes) {
+  Require(picture.width > 0 && picture.width <= kMaxImageDimension,
+          "width within 1 .. kMaxImageDimension");
+  Require(picture.height > 0 && picture.height <= kMaxImageDimension,
+          "height within 1 .. kMaxImageDimension");
+  Require(picture.pixelFormat >= kPixelFormat16Colour && picture.pixelFormat <= kPixelFormatRgb,
+          "known pixel format");
+  Require(picture.pixels.size() ==
+              ExpectedPixelBytes(picture.pixelFormat, picture.width, picture.height),
+          "pixel bytes match width x height x bytes per pixel");
+  Require(picture.pixels.size() <= maxPixelBytes, "pixel bytes within the reader's limit");
+}
+
+// Pictures of at most 4 MiB, so that a small input stays small.
+inline constexpr std::size_t kFuzzPixelBytes = std::size_t{4} << 20;
 
 }  // namespace krelt::fuzz

@@ -4,6 +4,7 @@
 # fuzz/regression/NAME/.
 set(KRELT_FUZZ_TARGETS
   bmp
+  png
   pcx
   xsp
   tfp_decode

@@ -27,6 +27,7 @@ small_seconds=${FUZZ_SMALL_SECONDS:-10}
 # allocation limit.
 declare -A max_len=(
   [bmp]=65536
+  [png]=65536
   [pcx]=32768
   [xsp]=16384
   [tfp_decode]=16384
@@ -36,7 +37,7 @@ declare -A max_len=(
 )
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(bmp pcx xsp tfp_decode tfp_round_trip conversion gd_reader)
+  targets=(bmp png pcx xsp tfp_decode tfp_round_trip conversion gd_reader)
 fi
 
 seeds="$build/fuzz-corpus-seed"
@@ -63,10 +64,10 @@ run_fuzzer() {
   if [ -f "$root/fuzz/$target.dict" ]; then
     options+=(-dict="$root/fuzz/$target.dict")
   fi
-  local corpora=("$work" "$seeds/$target")
-  if [ -d "$root/fuzz/regression/$target" ]; then
-    corpora+=("$root/fuzz/regression/$target")
-  fi
+  local corpora=("$work")
+  for corpus in "$seeds/$target" "$root/fuzz/regression/$target"; do
+    if [ -d "$corpus" ]; then corpora+=("$corpus"); fi
+  done
   echo "=== $target: ${time}s, max_len $length, malloc limit ${malloc_limit} MB"
   if ! "$build/fuzz/krelt-fuzz-$target" "${options[@]}" "${corpora[@]}" 2>"$log"; then
     tail -n 60 "$log" >&2

@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include "dialog_test_support.h"
+#include "support/files.h"
+#include "support/picture_writers.h"
 
 namespace krelt::test {
 namespace {
@@ -193,6 +195,25 @@ TEST_F(ConversionTest, Clicks1555ToggleBoxAndFlagTogether) {
     EXPECT_EQ(contents[3], test.dataFormat) << test.clicks;
     EXPECT_EQ(contents[6], test.size) << test.clicks;
   }
+}
+
+// What the reader noticed is shown after the conversion, as a notice.
+TEST_F(ConversionTest, ReaderNoticesAreShownAfterTheReport) {
+  PcxSpec layout;
+  layout.planes = 3;
+  layout.width = 33;
+  layout.pixels.assign(3 * 33, 90);
+  const QString picture = scratch.filePath("photo.pcx");
+  WriteBytes(picture.toStdString(), MakePcx(layout));
+  Drop({picture});
+  Click("conversionButton");
+
+  EXPECT_TRUE(QFile::exists(scratch.filePath("photo.GD")));
+  EXPECT_EQ(ReportColumn(1).at(7), "34");
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(recorded.messages[0].text,
+            "photo.pcx: 24-bit PCX: 34 pixels wide as stored (bytes per line); its window is 33 wide");
+  EXPECT_EQ(recorded.messages[0].caption, "Notice");
 }
 
 }  // namespace
