@@ -41,6 +41,9 @@ struct ConversionOptions {
     request.lineEnding = (options & kLfLineEnding) ? LineEnding::kLf : LineEnding::kCrlf;
     request.outputDirectory = folder;
     request.outputBaseName = "picture";
+    // Small inputs stay small: run-length coded BMP and PNG pictures could
+    // otherwise describe pictures of up to 256 MiB.
+    request.maxPixelBytes = std::size_t{4} << 20;
     return request;
   }
 };

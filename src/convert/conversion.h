@@ -26,6 +26,8 @@ struct ConversionRequest {
   std::string outputBaseName;
   LineEnding lineEnding = LineEnding::kCrlf;
   ByteOrder byteOrder = ByteOrder::kAsRoad;
+  // Largest pixel buffer a reader may produce for this picture.
+  std::size_t maxPixelBytes = kMaxPixelBytes;
 };
 
 // What the last conversion wrote; read by the report.

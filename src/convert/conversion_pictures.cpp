@@ -80,7 +80,7 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   kind_ = format->kind;
   status = kind_ == PictureKind::kSprite
                ? OpenSprite(std::move(file), request)
-               : OpenSingle(*format, file, request.flag1555);
+               : OpenSingle(*format, file, ReadOptions{request.flag1555, request.maxPixelBytes});
   if (!status.ok()) count_ = 0;
   return status;
 }
@@ -90,12 +90,12 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
 // road and clear on the other (its finishing sets it on non-zero pixels).
 Status ConversionPictures::OpenSingle(const PictureFormat& format,
                                       std::span<const std::uint8_t> file,
-                                      bool flag1555) {
+                                      const ReadOptions& options) {
   Picture picture;
-  if (Status status = format.read(file, ReadOptions{flag1555}, picture); !status.ok()) {
+  if (Status status = format.read(file, options, picture); !status.ok()) {
     return InFile(std::move(status));
   }
-  if (flag1555 && picture.pixelFormat == kPixelFormatRgb) {
+  if (options.flag1555 && picture.pixelFormat == kPixelFormatRgb) {
     picture.pixels = image_detail::RgbTo16Bit(picture.pixels, bmpRoad() ? 0x8000 : 0);
     picture.pixelFormat = kPixelFormat16Bit;
   }

@@ -78,7 +78,7 @@ class ConversionPictures {
 
  private:
   Status OpenSingle(const PictureFormat& format, std::span<const std::uint8_t> file,
-                    bool flag1555);
+                    const ReadOptions& options);
   Status OpenSprite(std::vector<std::uint8_t> file,
                     const ConversionRequest& request);
   void SetSinglePicture(PixelFormat format, std::int32_t endFrame);
