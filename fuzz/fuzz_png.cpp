@@ -9,17 +9,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  const std::span<const std::uint8_t> file(data, size);
-  for (const bool flag1555 : {false, true}) {
-    krelt::Picture picture;
-    const krelt::ReadOptions options{flag1555, krelt::fuzz::kFuzzPixelBytes};
-    if (!krelt::ReadPng(file, options, picture).ok()) continue;
-    krelt::fuzz::RequirePicture(picture, options.maxPixelBytes);
-    krelt::fuzz::Require(
-        flag1555 ? picture.pixelFormat == krelt::kPixelFormat16Bit
-                 : picture.pixelFormat == krelt::kPixelFormatIndexed ||
-                       picture.pixelFormat == krelt::kPixelFormatRgb,
-        "PNG gives indices or RGB, or 16-bit values with the flag");
-  }
+  krelt::fuzz::ReadWithEachFlag(
+      std::span<const std::uint8_t>(data, size), krelt::ReadPng,
+      [](const krelt::Picture& picture, bool flag1555) {
+        krelt::fuzz::Require(
+            flag1555 ? picture.pixelFormat == krelt::kPixelFormat16Bit
+                     : picture.pixelFormat == krelt::kPixelFormatIndexed ||
+                           picture.pixelFormat == krelt::kPixelFormatRgb,
+            "PNG gives indices or RGB, or 16-bit values with the flag");
+      });
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 #include "image/picture.h"
 #include "image/raster_image.h"
@@ -63,5 +64,18 @@ inline void RequirePicture(const Picture& picture, std::size_t maxPixelBytes) {
 
 // Pictures of at most 4 MiB, so that a small input stays small.
 inline constexpr std::size_t kFuzzPixelBytes = std::size_t{4} << 20;
+
+// Runs a reader function on the input without and with the "1555" flag and
+// hands every picture it delivers, checked as above, to `check`.
+template <typename Reader, typename Check>
+void ReadWithEachFlag(std::span<const std::uint8_t> file, Reader read, Check check) {
+  for (const bool flag1555 : {false, true}) {
+    Picture picture;
+    const ReadOptions options{flag1555, kFuzzPixelBytes};
+    if (!read(file, options, picture).ok()) continue;
+    RequirePicture(picture, options.maxPixelBytes);
+    check(picture, flag1555);
+  }
+}
 
 }  // namespace krelt::fuzz
