@@ -202,7 +202,7 @@ constexpr std::array<std::uint32_t, 3> k555Masks = {0x7C00, 0x03E0, 0x001F};
 
 // Reads the colour masks: in the header from 52 bytes on, else right after
 // a 40-byte header, where they also move the colour table.
-Status ReadBitFields(std::span<const std::uint8_t> file, BmpLayout& layout) {
+Status ReadMasksAndTableStart(std::span<const std::uint8_t> file, BmpLayout& layout) {
   layout.tableOffset = kFileHeaderSize + std::uint64_t{layout.headerSize};
   const bool withMasks = !layout.os2 && (layout.compression == kCompressionBitFields ||
                                          layout.compression == kCompressionAlphaBitFields);
@@ -547,7 +547,7 @@ Status ReadLayout(std::span<const std::uint8_t> file, const ReadOptions& options
                   BmpLayout& layout) {
   if (Status status = ReadHeaders(file, layout); !status.ok()) return status;
   if (Status status = CheckEncoding(layout); !status.ok()) return status;
-  if (Status status = ReadBitFields(file, layout); !status.ok()) return status;
+  if (Status status = ReadMasksAndTableStart(file, layout); !status.ok()) return status;
   return ReadGeometry(file, options, layout);
 }
 

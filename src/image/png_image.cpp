@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ std::vector<std::uint8_t> FromRgba(const std::vector<std::uint8_t>& rgba, bool w
     const std::size_t at = (4 * pixel + channel) * sampleBytes;
     if (!wide) return rgba[at];
     std::uint16_t value = 0;
-    std::copy_n(&rgba[at], 2, reinterpret_cast<std::uint8_t*>(&value));  // host order
+    std::memcpy(&value, &rgba[at], sizeof value);  // libspng gives host order
     return Round16To8(value);
   };
   for (std::size_t i = 0; i < count; ++i) {
