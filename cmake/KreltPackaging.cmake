@@ -38,22 +38,22 @@ set(CPACK_DEBIAN_CLI_PACKAGE_NAME krelt-cli)
 set(CPACK_DEBIAN_CLI_PACKAGE_SECTION devel)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "turn pictures into GD source files for OSD firmware
-krelt-cli converts BMP and PCX pictures and XSP sprite files into GD source
+krelt-cli converts BMP, PCX and PNG pictures and XSP sprite files into GD source
 files: C source for an on-screen-display firmware that declares, for each
 picture or frame, the pixel bytes compressed with the COMPRESS_Tfp method
 and a TYPE_GrData record. It also compresses and decompresses COMPRESS_Tfp
 streams and verifies GD files against their pictures.
 .
 The package includes the CMake package Krelt, whose krelt_add_assets
-function converts a firmware's pictures at build time. It needs no
-graphical libraries.")
+function converts a firmware's pictures at build time. Besides libspng
+for PNG pictures it needs no graphical libraries.")
 
 set(CPACK_DEBIAN_APP_PACKAGE_NAME krelt)
 set(CPACK_DEBIAN_APP_PACKAGE_SECTION graphics)
 set(CPACK_COMPONENT_APP_DEPENDS cli)
 set(CPACK_COMPONENT_APP_DESCRIPTION
     "dialog that turns a picture into a GD source file
-Krelt converts BMP and PCX pictures and XSP sprite files into GD source
+Krelt converts BMP, PCX and PNG pictures and XSP sprite files into GD source
 files: C source for an on-screen-display firmware that declares, for each
 picture or frame, the pixel bytes compressed with the COMPRESS_Tfp method
 and a TYPE_GrData record.
