@@ -68,6 +68,7 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   frameCount_ = 0;
   heldFrame_ = -1;
   notices_.clear();
+  spriteFile_.clear();
   byteOrder_ = request.byteOrder;
   fileName_ = FileName(request.sourcePath);
   std::vector<std::uint8_t> file;
@@ -113,15 +114,17 @@ Status ConversionPictures::OpenSingle(const PictureFormat& format,
 // to load) has the format frame 0 has.
 Status ConversionPictures::OpenSprite(std::vector<std::uint8_t> file,
                                       const ConversionRequest& request) {
-  if (Status status = sprite_.OpenFromBytes(std::move(file), request.flag1555);
-      !status.ok()) {
-    return InFile(std::move(status));
+  XspFile sprite;
+  XspFrame frame;
+  options_ = ReadOptions{request.flag1555, request.maxPixelBytes};
+  if (Status status = ReadXspFile(file, sprite); !status.ok()) return InFile(std::move(status));
+  if (Status status = ReadXspFrame(file, options_, 0, frame); !status.ok()) {
+    return InFile(std::move(status));  // the reader names the frame
   }
-  if (sprite_.frameCount < 1) {
-    return InFile(Status::Error(ErrorKind::kDamaged, "the sprite file holds no frames"));
-  }
-  SetSinglePicture(sprite_.pixelFormat, 0);
-  frameCount_ = sprite_.frameCount;
+  spriteFile_ = std::move(file);
+  single_ = std::move(frame.picture);
+  SetSinglePicture(single_.pixelFormat, 0);
+  frameCount_ = sprite.frameCount;
   if (frameCount_ == 1) return Status();
   if (Status status = ResolveFrameRange(request.startFrameText,
                                         request.endFrameText, frameCount_,
@@ -163,13 +166,15 @@ Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
 Status ConversionPictures::LoadSpriteFrame(std::int32_t frame,
                                            ConvertedPicture& picture) {
   if (heldFrame_ != frame) {
-    if (Status status = sprite_.LoadFrame(frame); !status.ok()) {
+    XspFrame read;
+    if (Status status = ReadXspFrame(spriteFile_, options_, frame, read); !status.ok()) {
       return InFile(std::move(status));  // the reader names the frame
     }
+    single_ = std::move(read.picture);
   }
   heldFrame_ = -1;
-  picture = {frame, sprite_.width, sprite_.height, sprite_.pixelFormat,
-             std::move(sprite_.pixels)};
+  picture = {frame, single_.width, single_.height, single_.pixelFormat,
+             std::move(single_.pixels)};
   return Finish(picture);
 }
 

@@ -98,8 +98,10 @@ class ConversionPictures {
   // The frame (0 for a single picture) whose pixels are held, or -1 once
   // they are handed over.
   std::int32_t heldFrame_ = -1;
+  // The picture, or the sprite frame, read last.
   Picture single_;
-  XspSprite sprite_;
+  std::vector<std::uint8_t> spriteFile_;
+  ReadOptions options_;
 };
 
 }  // namespace krelt

@@ -19,7 +19,7 @@ bool StartsAsPcx(std::span<const std::uint8_t> file) {
 constexpr std::array<PictureFormat, 4> kFormats = {{
     {PictureKind::kBmp, "BMP", HasBmpSignature, ReadBmp},
     {PictureKind::kPng, "PNG", HasPngSignature, ReadPng},
-    {PictureKind::kSprite, "XSP", XspSprite::HasMagic, nullptr},
+    {PictureKind::kSprite, "XSP", HasXspMagic, nullptr},
     {PictureKind::kPcx, "PCX", StartsAsPcx, ReadPcx},
 }};
 

@@ -31,149 +31,162 @@ Status FrameError(std::int32_t n, const std::string& message) {
   return Status::Error(ErrorKind::kDamaged, "frame " + std::to_string(n) + ": " + message);
 }
 
+Status CheckHeader(std::span<const std::uint8_t> file) {
+  if (!HasXspMagic(file)) {
+    return Status::Error(ErrorKind::kUnsupported, "not an XSP sprite file");
+  }
+  if (file.size() < kHeaderSize) {
+    return Status::Error(ErrorKind::kDamaged, "the XSP header is cut short");
+  }
+  return Status();
+}
+
 }  // namespace
 
-bool XspSprite::HasMagic(std::span<const std::uint8_t> file) {
+bool HasXspMagic(std::span<const std::uint8_t> file) {
   return file.size() >= 3 && file[0] == 'X' && file[1] == 'S' && file[2] == 'P';
 }
 
+Status ReadXspFile(std::span<const std::uint8_t> file, XspFile& sprite) {
+  if (Status status = CheckHeader(file); !status.ok()) return status;
+  const std::int32_t count = LoadLeSigned32(&file[kFrameCountOffset]);
+  if (count <= 0) {
+    return Status::Error(ErrorKind::kDamaged, "invalid XSP frame count: " + std::to_string(count));
+  }
+  if (!FitsInside(file.size(), kHeaderSize, std::int64_t{4} * count)) {
+    return Status::Error(ErrorKind::kDamaged, "the frame table runs past the end of the file");
+  }
+  const std::int32_t recordCount = LoadLeSigned32(&file[kRecordCountOffset]);
+  if (recordCount < 0) {
+    return Status::Error(ErrorKind::kDamaged, "invalid XSP record count: " +
+                         std::to_string(recordCount));
+  }
+  XspFile read;
+  read.frameCount = count;
+  if (recordCount > 0) {
+    const std::int64_t offset = LoadLeSigned32(&file[kRecordTableOffset]);
+    const std::int64_t length = kRecordSize * recordCount;
+    if (!FitsInside(file.size(), offset, length)) {
+      return Status::Error(ErrorKind::kDamaged, "the record table lies outside the file");
+    }
+    read.records.assign(file.begin() + offset, file.begin() + offset + length);
+  }
+  sprite = std::move(read);
+  return Status();
+}
+
+Status ReadXspFrame(std::span<const std::uint8_t> file, const ReadOptions& options,
+                    std::int32_t n, XspFrame& frame) {
+  if (Status status = CheckHeader(file); !status.ok()) return status;
+  const std::int64_t entry = kHeaderSize + std::int64_t{4} * n;
+  if (n < 0 || n >= LoadLeSigned32(&file[kFrameCountOffset]) ||
+      !FitsInside(file.size(), entry, 4)) {
+    return FrameError(n, "no such frame in the frame table");
+  }
+  const std::int64_t frameOffset = LoadLeSigned32(&file[static_cast<std::size_t>(entry)]);
+  if (!FitsInside(file.size(), frameOffset, kFrameHeaderSize)) {
+    return FrameError(n, "the frame header lies outside the file");
+  }
+  const std::uint8_t* header = &file[static_cast<std::size_t>(frameOffset)];
+  const std::int32_t width = LoadLeSigned32(header);
+  const std::int32_t height = LoadLeSigned32(header + 4);
+  const std::int32_t bytesPerPixel =
+      LoadLeSigned32(&file[kPixelKindOffset]) == kIndexedPixelKind ? 1 : 2;
+  if (Status status = image_detail::CheckPictureSize(width, height, bytesPerPixel,
+                                                     options.maxPixelBytes);
+      !status.ok()) {
+    return status.WithMessage("frame " + std::to_string(n) + ": " + status.message());
+  }
+  const std::int64_t pixelStart = frameOffset + static_cast<std::int64_t>(kFrameHeaderSize);
+  const std::int64_t pixelBytes = std::int64_t{width} * height * bytesPerPixel;
+  if (!FitsInside(file.size(), pixelStart, pixelBytes)) {
+    return FrameError(n, "the pixel data run past the end of the file");
+  }
+  // Frame records follow the frame's own palette when it has one, else the
+  // pixel data.
+  const std::int64_t paletteOffset = LoadLeSigned32(header + kFramePaletteOffset);
+  const std::uint8_t* palette = &file[kDefaultPaletteOffset];
+  std::int64_t recordStart = pixelStart + pixelBytes;
+  if (paletteOffset != 0) {
+    if (!FitsInside(file.size(), paletteOffset, kPaletteSize)) {
+      return FrameError(n, "the frame palette lies outside the file");
+    }
+    palette = &file[static_cast<std::size_t>(paletteOffset)];
+    recordStart = paletteOffset + kPaletteSize;
+  }
+  const std::int32_t recordCount = LoadLeSigned32(header + kFrameRecordCountOffset);
+  if (recordCount < 0) {
+    return FrameError(n, "invalid frame record count: " + std::to_string(recordCount));
+  }
+  const std::int64_t recordBytes = kFrameRecordSize * recordCount;
+  if (!FitsInside(file.size(), recordStart, recordBytes)) {
+    return FrameError(n, "the frame records run past the end of the file");
+  }
+
+  XspFrame read;
+  Picture& picture = read.picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixelFormat = bytesPerPixel;
+  picture.pixels.assign(file.begin() + pixelStart, file.begin() + pixelStart + pixelBytes);
+  std::copy_n(palette, kPaletteSize, picture.palette.begin());
+  if (bytesPerPixel == 1 && options.flag1555) {
+    IndexedTo555(picture.pixels, width, height, palette);
+    picture.pixelFormat = kPixelFormat16Bit;
+  } else if (bytesPerPixel == 2) {
+    Repack565To555(picture.pixels.data(), width, height);
+  }
+  read.x = LoadLeSigned32(header + 8);
+  read.y = LoadLeSigned32(header + 12);
+  read.records.assign(file.begin() + recordStart, file.begin() + recordStart + recordBytes);
+  frame = std::move(read);
+  return Status();
+}
+
 Status XspSprite::Open(const std::filesystem::path& path, bool flag1555) {
-  CloseFile();
   std::vector<std::uint8_t> file;
   if (Status status = ReadFileBytes(path, file); !status.ok()) {
+    file_ = {};
+    frameCount = 0;
     return status;
   }
-  return image_detail::PrefixFileName(path,
-                                      OpenFromBytes(std::move(file), flag1555));
+  return image_detail::PrefixFileName(path, OpenFromBytes(std::move(file), flag1555));
 }
 
 Status XspSprite::OpenFromBytes(std::vector<std::uint8_t> file, bool flag1555) {
-  CloseFile();
-  if (!HasMagic(file)) return Status::Error(ErrorKind::kUnsupported, "not an XSP sprite file");
-  FileTables tables;
-  if (Status status = ReadTables(file, tables); !status.ok()) return status;
-  flag1555_ = flag1555;
-  if (Status status = LoadFrameFrom(file, tables, 0); !status.ok()) {
+  file_ = {};
+  frameCount = 0;
+  XspFile sprite;
+  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
+  XspFrame frame;
+  if (Status status = ReadXspFrame(file, ReadOptions{flag1555}, 0, frame); !status.ok()) {
     return status;
   }
-  frameCount = static_cast<std::int32_t>(tables.frameOffsets.size());
+  Take(std::move(frame));
+  flag1555_ = flag1555;
+  frameCount = sprite.frameCount;
   file_ = std::move(file);
-  tables_ = std::move(tables);
   return Status();
 }
 
 Status XspSprite::LoadFrame(std::int32_t n) {
   if (n < 0 || n >= frameCount) return Status();
-  return LoadFrameFrom(file_, tables_, n);
-}
-
-void XspSprite::CloseFile() {
-  file_ = {};
-  tables_ = {};
-  frameCount = 0;
-}
-
-Status XspSprite::ReadTables(std::span<const std::uint8_t> bytes,
-                             FileTables& tables) {
-  if (bytes.size() < kHeaderSize) {
-    return Status::Error(ErrorKind::kDamaged, "the XSP header is cut short");
+  XspFrame frame;
+  if (Status status = ReadXspFrame(file_, ReadOptions{flag1555_}, n, frame); !status.ok()) {
+    return status;
   }
-  std::copy_n(bytes.begin(), kHeaderSize, tables.header.begin());
-  const std::int32_t count = LoadLeSigned32(&bytes[kFrameCountOffset]);
-  if (count <= 0) {
-    return Status::Error(ErrorKind::kDamaged, "invalid XSP frame count: " + std::to_string(count));
-  }
-  if (!FitsInside(bytes.size(), kHeaderSize, std::int64_t{4} * count)) {
-    return Status::Error(ErrorKind::kDamaged, "the frame table runs past the end of the file");
-  }
-  tables.frameOffsets.resize(static_cast<std::size_t>(count));
-  for (std::size_t i = 0; i < tables.frameOffsets.size(); ++i) {
-    tables.frameOffsets[i] = LoadLeSigned32(&bytes[kHeaderSize + 4 * i]);
-  }
-  const std::int32_t recordCount = LoadLeSigned32(&bytes[kRecordCountOffset]);
-  if (recordCount < 0) {
-    return Status::Error(ErrorKind::kDamaged, "invalid XSP record count: " +
-                         std::to_string(recordCount));
-  }
-  if (recordCount > 0) {
-    const std::int64_t offset = LoadLeSigned32(&bytes[kRecordTableOffset]);
-    const std::int64_t length = kRecordSize * recordCount;
-    if (!FitsInside(bytes.size(), offset, length)) {
-      return Status::Error(ErrorKind::kDamaged, "the record table lies outside the file");
-    }
-    tables.recordTable.assign(bytes.begin() + offset,
-                              bytes.begin() + offset + length);
-  }
+  Take(std::move(frame));
   return Status();
 }
 
-Status XspSprite::LoadFrameFrom(std::span<const std::uint8_t> bytes,
-                                const FileTables& tables, std::int32_t n) {
-  const std::int64_t frameOffset = tables.frameOffsets[static_cast<std::size_t>(n)];
-  if (!FitsInside(bytes.size(), frameOffset, kFrameHeaderSize)) {
-    return FrameError(n, "the frame header lies outside the file");
-  }
-  const std::uint8_t* frame = &bytes[static_cast<std::size_t>(frameOffset)];
-  const std::int32_t frameWidth = LoadLeSigned32(frame);
-  const std::int32_t frameHeight = LoadLeSigned32(frame + 4);
-  const std::int32_t bytesPerPixel =
-      LoadLeSigned32(&tables.header[kPixelKindOffset]) == kIndexedPixelKind ? 1 : 2;
-  if (Status status =
-          image_detail::CheckPictureSize(frameWidth, frameHeight, bytesPerPixel);
-      !status.ok()) {
-    return status.WithMessage("frame " + std::to_string(n) + ": " + status.message());
-  }
-  const std::int64_t pixelStart = frameOffset + static_cast<std::int64_t>(kFrameHeaderSize);
-  const std::int64_t pixelBytes =
-      std::int64_t{frameWidth} * frameHeight * bytesPerPixel;
-  if (!FitsInside(bytes.size(), pixelStart, pixelBytes)) {
-    return FrameError(n, "the pixel data run past the end of the file");
-  }
-  // Frame records follow the frame's own palette when it has one, else the
-  // pixel data.
-  const std::int64_t paletteOffset = LoadLeSigned32(frame + kFramePaletteOffset);
-  const std::uint8_t* paletteBytes = &tables.header[kDefaultPaletteOffset];
-  std::int64_t recordStart = pixelStart + pixelBytes;
-  if (paletteOffset != 0) {
-    if (!FitsInside(bytes.size(), paletteOffset, kPaletteSize)) {
-      return FrameError(n, "the frame palette lies outside the file");
-    }
-    paletteBytes = &bytes[static_cast<std::size_t>(paletteOffset)];
-    recordStart = paletteOffset + kPaletteSize;
-  }
-  const std::int32_t recordCount =
-      LoadLeSigned32(frame + kFrameRecordCountOffset);
-  if (recordCount < 0) {
-    return FrameError(n, "invalid frame record count: " +
-                             std::to_string(recordCount));
-  }
-  const std::int64_t recordBytes = kFrameRecordSize * recordCount;
-  if (!FitsInside(bytes.size(), recordStart, recordBytes)) {
-    return FrameError(n, "the frame records run past the end of the file");
-  }
-
-  std::vector<std::uint8_t> framePixels(bytes.begin() + pixelStart,
-                                        bytes.begin() + pixelStart + pixelBytes);
-  PixelFormat format = bytesPerPixel;
-  if (bytesPerPixel == 1 && flag1555_) {
-    IndexedTo555(framePixels, frameWidth, frameHeight, paletteBytes);
-    format = kPixelFormat16Bit;
-  } else if (bytesPerPixel == 2) {
-    Repack565To555(framePixels.data(), frameWidth, frameHeight);
-  }
-
-  std::copy_n(frame, kFrameHeaderSize, frameHeader_.begin());
-  std::copy_n(paletteBytes, kPaletteSize, framePalette_.begin());
-  frameRecords_.assign(bytes.begin() + recordStart,
-                       bytes.begin() + recordStart + recordBytes);
-  pixels = std::move(framePixels);
-  width = frameWidth;
-  height = frameHeight;
-  pixelFormat = format;
-  if (format == kPixelFormatIndexed) SetPalette(framePalette_.data());
-  x = LoadLeSigned32(frame + 8);
-  y = LoadLeSigned32(frame + 12);
-  return Status();
+void XspSprite::Take(XspFrame frame) {
+  pixels = std::move(frame.picture.pixels);
+  width = frame.picture.width;
+  height = frame.picture.height;
+  pixelFormat = frame.picture.pixelFormat;
+  if (pixelFormat == kPixelFormatIndexed) SetPalette(frame.picture.palette.data());
+  x = frame.x;
+  y = frame.y;
 }
 
 }  // namespace krelt

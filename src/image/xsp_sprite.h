@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "image/picture.h"
 #include "image/raster_image.h"
 
 namespace krelt {
@@ -20,16 +21,37 @@ void IndexedTo555(std::vector<std::uint8_t>& pixels, std::int32_t width,
 void Repack565To555(std::uint8_t* pixels, std::int32_t width,
                     std::int32_t height);
 
-// Reads XSP sprite files: a header, a frame table and numbered frames of
-// 8-bit indices or 16-bit 5-6-5 pixels. The file is held in memory and one
-// frame at a time is loaded into the record.
+// True when the bytes start with the "XSP" magic.
+bool HasXspMagic(std::span<const std::uint8_t> file);
+
+// What an XSP sprite file holds besides its frames.
+struct XspFile {
+  std::int32_t frameCount = 0;
+  std::vector<std::uint8_t> records;  // 32 bytes each; no part of Krelt reads them
+};
+
+// Checks the header, the frame table and the record table.
+Status ReadXspFile(std::span<const std::uint8_t> file, XspFile& sprite);
+
+// One frame of a sprite file.
+struct XspFrame {
+  // Pixels of 8-bit indices or 5-5-5 values (with flag1555 also for 8-bit
+  // frames); the palette is the frame's own or the header's default.
+  Picture picture;
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  std::vector<std::uint8_t> records;  // 16 bytes each; no part of Krelt reads them
+};
+
+// Reads frame n (0 .. frame count - 1) of a file that ReadXspFile accepts.
+Status ReadXspFrame(std::span<const std::uint8_t> file, const ReadOptions& options,
+                    std::int32_t n, XspFrame& frame);
+
+// The frames of a sprite file, one at a time, in a RasterImage.
 class XspSprite : public RasterImage {
  public:
-  // True when the bytes start with the "XSP" magic.
-  static bool HasMagic(std::span<const std::uint8_t> file);
-
-  // Checks the header and frame table and loads frame 0. With flag1555,
-  // 8-bit frames become 5-5-5 values as they load.
+  // Checks the file and loads frame 0. With flag1555, 8-bit frames become
+  // 5-5-5 values as they load.
   Status Open(const std::filesystem::path& path, bool flag1555);
   Status OpenFromBytes(std::vector<std::uint8_t> file, bool flag1555);
 
@@ -39,27 +61,10 @@ class XspSprite : public RasterImage {
   std::int32_t frameCount = 0;
 
  private:
-  friend class XspSpriteTestAccess;
-
-  // The file's tables, checked before they replace the current ones.
-  struct FileTables {
-    std::array<std::uint8_t, 872> header{};
-    std::vector<std::int32_t> frameOffsets;
-    std::vector<std::uint8_t> recordTable;
-  };
-
-  void CloseFile();
-  static Status ReadTables(std::span<const std::uint8_t> bytes,
-                           FileTables& tables);
-  Status LoadFrameFrom(std::span<const std::uint8_t> bytes,
-                       const FileTables& tables, std::int32_t n);
+  void Take(XspFrame frame);
 
   std::vector<std::uint8_t> file_;  // the whole sprite file
   bool flag1555_ = false;
-  FileTables tables_;
-  std::array<std::uint8_t, 80> frameHeader_{};
-  std::array<std::uint8_t, 768> framePalette_{};
-  std::vector<std::uint8_t> frameRecords_;
 };
 
 }  // namespace krelt

@@ -13,20 +13,6 @@
 
 namespace krelt {
 
-// Reads the tables the sprite keeps but nothing else uses.
-class XspSpriteTestAccess {
- public:
-  static const std::vector<std::uint8_t>& RecordTable(const XspSprite& sprite) {
-    return sprite.tables_.recordTable;
-  }
-  static const std::vector<std::uint8_t>& FrameRecords(const XspSprite& sprite) {
-    return sprite.frameRecords_;
-  }
-  static const std::array<std::uint8_t, 768>& FramePalette(const XspSprite& sprite) {
-    return sprite.framePalette_;
-  }
-};
-
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -91,11 +77,11 @@ XspSpec ThreeFrames() {
 }
 
 TEST(XspSpriteTest, HasMagicLooksAtTheFirstThreeBytes) {
-  EXPECT_TRUE(XspSprite::HasMagic(Bytes{'X', 'S', 'P'}));
-  EXPECT_TRUE(XspSprite::HasMagic(MakeXsp(ThreeFrames())));
-  EXPECT_FALSE(XspSprite::HasMagic(Bytes{'X', 'S'}));
-  EXPECT_FALSE(XspSprite::HasMagic(Bytes{'x', 'S', 'P'}));
-  EXPECT_FALSE(XspSprite::HasMagic(Bytes{0x0A, 5, 1}));
+  EXPECT_TRUE(HasXspMagic(Bytes{'X', 'S', 'P'}));
+  EXPECT_TRUE(HasXspMagic(MakeXsp(ThreeFrames())));
+  EXPECT_FALSE(HasXspMagic(Bytes{'X', 'S'}));
+  EXPECT_FALSE(HasXspMagic(Bytes{'x', 'S', 'P'}));
+  EXPECT_FALSE(HasXspMagic(Bytes{0x0A, 5, 1}));
 }
 
 std::uint16_t ValueAt(const XspSprite& sprite, std::size_t i) {
@@ -120,14 +106,15 @@ TEST(XspSpriteTest, LoadsOneBytePerPixelFramesThroughTheirPalette) {
     if (c.ownPalette) layout.frames[0].ownPalette = kOwnPalette;
     XspSprite sprite;
     ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(layout), c.flag1555).ok());
+    XspFrame frame;
+    ASSERT_TRUE(ReadXspFrame(MakeXsp(layout), ReadOptions{c.flag1555}, 0, frame).ok());
     EXPECT_EQ(sprite.frameCount, 1);
     EXPECT_EQ(sprite.width, 3);
     EXPECT_EQ(sprite.height, 2);
     EXPECT_EQ(sprite.x, 4);
     EXPECT_EQ(sprite.y, -5);
     const Bytes& palette = c.ownPalette ? kOwnPalette : kDefaultPalette;
-    EXPECT_TRUE(std::equal(palette.begin(), palette.end(),
-                           XspSpriteTestAccess::FramePalette(sprite).begin()));
+    EXPECT_TRUE(std::equal(palette.begin(), palette.end(), frame.picture.palette.begin()));
     if (!c.flag1555) {
       EXPECT_EQ(sprite.pixelFormat, kPixelFormatIndexed);
       EXPECT_EQ(sprite.pixels, layout.frames[0].pixels);
@@ -161,10 +148,13 @@ TEST(XspSpriteTest, RepacksTwoBytePerPixelFramesTo555) {
 
 TEST(XspSpriteTest, LoadFrameMovesBetweenFramesKeepingTheirRecords) {
   const XspSpec layout = ThreeFrames();
+  const Bytes file = MakeXsp(layout);
   XspSprite sprite;
-  ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(layout), false).ok());
+  ASSERT_TRUE(sprite.OpenFromBytes(file, false).ok());
   ASSERT_EQ(sprite.frameCount, 3);
-  EXPECT_EQ(XspSpriteTestAccess::RecordTable(sprite), layout.records);
+  XspFile tables;
+  ASSERT_TRUE(ReadXspFile(file, tables).ok());
+  EXPECT_EQ(tables.records, layout.records);
   for (int n : {0, 1, 2, 1, 0}) {
     SCOPED_TRACE(n);
     ASSERT_TRUE(sprite.LoadFrame(n).ok());
@@ -176,7 +166,9 @@ TEST(XspSpriteTest, LoadFrameMovesBetweenFramesKeepingTheirRecords) {
     EXPECT_EQ(sprite.pixels, frame.pixels);
     const Bytes& palette = n == 1 ? kOwnPalette : kDefaultPalette;
     EXPECT_TRUE(std::equal(palette.begin(), palette.end(), sprite.palette.begin()));
-    EXPECT_EQ(XspSpriteTestAccess::FrameRecords(sprite), frame.records);
+    XspFrame read;
+    ASSERT_TRUE(ReadXspFrame(file, ReadOptions{}, n, read).ok());
+    EXPECT_EQ(read.records, frame.records);
   }
   ASSERT_TRUE(sprite.LoadFrame(2).ok());
   for (int n : {-1, 3, 1000}) {
@@ -199,7 +191,9 @@ TEST(XspSpriteTest, FrameRecordsFollowTheOwnPaletteWhereverItLies) {
   file.insert(file.end(), ownRecords.begin(), ownRecords.end());
   XspSprite sprite;
   ASSERT_TRUE(sprite.OpenFromBytes(file, false).ok());
-  EXPECT_EQ(XspSpriteTestAccess::FrameRecords(sprite), ownRecords);
+  XspFrame read;
+  ASSERT_TRUE(ReadXspFrame(file, ReadOptions{}, 0, read).ok());
+  EXPECT_EQ(read.records, ownRecords);
   EXPECT_EQ(sprite.palette[5], 63);
 }
 
@@ -309,7 +303,9 @@ TEST(XspSpriteTest, OpeningAnotherFileReplacesTheFirst) {
   const XspSpec second = IndexedSprite({IndexedFrame(4, 4, 1, 1)});
   ASSERT_TRUE(sprite.OpenFromBytes(MakeXsp(second), false).ok());
   EXPECT_EQ(sprite.frameCount, 1);
-  EXPECT_TRUE(XspSpriteTestAccess::RecordTable(sprite).empty());
+  XspFile tables;
+  ASSERT_TRUE(ReadXspFile(MakeXsp(second), tables).ok());
+  EXPECT_TRUE(tables.records.empty());
   EXPECT_TRUE(sprite.LoadFrame(1).ok());
   EXPECT_EQ(sprite.width, 4);
   EXPECT_EQ(sprite.pixels, second.frames[0].pixels);
