@@ -4,8 +4,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <mutex>
 #include <optional>
 
+#include "common/worker_pool.h"
 #include "compress/chunk_coder.h"
 #include "compress/tfp_format.h"
 
@@ -50,9 +52,60 @@ void WriteStreamHeader(std::uint8_t* output, std::uint16_t chunkCount) {
   SealRecord(output, kTfpStreamHeaderSize);
 }
 
+// Where chunk `index`'s record goes while the chunks are coded: each at the
+// place it has when every chunk before it is stored raw, which is inside
+// the MaxCompressedSize output however the chunks turn out.
+constexpr std::size_t RecordSlot(std::size_t index) {
+  return kTfpStreamHeaderSize + index * (kTfpChunkHeaderSize + kTfpMaxChunkLength);
+}
+
+// The coders of one Compress call, one for each chunk coded at a time.
+class CoderShelf {
+ public:
+  // False when memory for the coders runs out.
+  bool Stock(std::size_t count) {
+    try {
+      for (std::size_t i = 0; i < count; ++i) {
+        coders_.push_back(std::make_unique<ChunkCoder>());
+      }
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+
+  std::unique_ptr<ChunkCoder> Take() {
+    const std::lock_guard lock(mutex_);
+    std::unique_ptr<ChunkCoder> coder = std::move(coders_.back());
+    coders_.pop_back();
+    return coder;
+  }
+
+  void Return(std::unique_ptr<ChunkCoder> coder) {
+    const std::lock_guard lock(mutex_);
+    coders_.push_back(std::move(coder));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<ChunkCoder>> coders_;
+};
+
+// Moves every record down behind the one before it; returns the stream's
+// length.
+std::size_t CloseRecordGaps(std::uint8_t* output,
+                            const std::vector<std::size_t>& recordSizes) {
+  std::size_t position = kTfpStreamHeaderSize;
+  for (std::size_t index = 0; index < recordSizes.size(); ++index) {
+    std::memmove(output + position, output + RecordSlot(index), recordSizes[index]);
+    position += recordSizes[index];
+  }
+  return position;
+}
+
 }  // namespace
 
-TfpEncoder::TfpEncoder() = default;
+TfpEncoder::TfpEncoder(WorkerPool* pool) : pool_(pool) {}
 TfpEncoder::~TfpEncoder() = default;
 
 // A negative length, or one whose chunk count would not fit its 16-bit
@@ -66,25 +119,30 @@ bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
     *outputLength = 0;
     return true;
   }
-  std::unique_ptr<ChunkCoder> coder;
-  try {
-    coder = std::make_unique<ChunkCoder>();
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
   const auto length = static_cast<std::size_t>(inputLength);
-  std::size_t outputPosition = kTfpStreamHeaderSize;
-  std::uint16_t chunkCount = 0;
-  for (std::size_t consumed = 0; consumed < length;) {
-    const auto chunkLength = static_cast<std::uint32_t>(
-        std::min(length - consumed, kTfpMaxChunkLength));
-    outputPosition += WriteChunkRecord(*coder, input + consumed, chunkLength,
-                                       output + outputPosition);
-    consumed += chunkLength;
-    ++chunkCount;
+  const std::size_t chunkCount =
+      (length + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
+  const unsigned threads = pool_ != nullptr ? pool_->threadCount() : 1;
+  CoderShelf shelf;
+  if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads))) return false;
+
+  std::vector<std::size_t> recordSizes(chunkCount);
+  const auto codeChunk = [&](std::size_t index) {
+    const std::size_t start = index * kTfpMaxChunkLength;
+    const auto chunkLength =
+        static_cast<std::uint32_t>(std::min(length - start, kTfpMaxChunkLength));
+    std::unique_ptr<ChunkCoder> coder = shelf.Take();
+    recordSizes[index] = WriteChunkRecord(*coder, input + start, chunkLength,
+                                          output + RecordSlot(index));
+    shelf.Return(std::move(coder));
+  };
+  if (pool_ != nullptr) {
+    pool_->ParallelFor(chunkCount, codeChunk);
+  } else {
+    for (std::size_t index = 0; index < chunkCount; ++index) codeChunk(index);
   }
-  WriteStreamHeader(output, chunkCount);
-  *outputLength = static_cast<std::int32_t>(outputPosition);
+  WriteStreamHeader(output, static_cast<std::uint16_t>(chunkCount));
+  *outputLength = static_cast<std::int32_t>(CloseRecordGaps(output, recordSizes));
   return true;
 }
 

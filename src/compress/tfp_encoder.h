@@ -6,11 +6,16 @@
 
 namespace krelt {
 
+class WorkerPool;
+
 // Compresses bytes into the COMPRESS_Tfp stream. Work buffers live only for
-// the duration of one Compress call.
+// the duration of one Compress call. Every chunk starts with an empty
+// window, so with a pool the chunks of one stream are coded on several
+// threads at once; the stream's bytes do not depend on the thread count.
 class TfpEncoder {
  public:
-  TfpEncoder();
+  // Without a pool every chunk is coded on the calling thread.
+  explicit TfpEncoder(WorkerPool* pool = nullptr);
   virtual ~TfpEncoder();
   TfpEncoder(const TfpEncoder&) = delete;
   TfpEncoder& operator=(const TfpEncoder&) = delete;
@@ -28,6 +33,9 @@ class TfpEncoder {
   // memory runs out.
   bool Compress(std::span<const std::uint8_t> input,
                 std::vector<std::uint8_t>& stream);
+
+ private:
+  WorkerPool* pool_;
 };
 
 }  // namespace krelt

@@ -8,8 +8,10 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/worker_pool.h"
 #include "compress/bit_writer.h"
 #include "compress/chunk_coder.h"
 #include "compress/huffman_block_coder.h"
@@ -223,6 +225,40 @@ TEST(TfpEncoderTest, ChunkDependsOnItsOwnBytesOnly) {
   ASSERT_TRUE(reused.Compress(afterFlat, stream));
   ASSERT_TRUE(reused.Compress(shortChunk, stream));
   EXPECT_EQ(stream, alone);
+}
+
+// Chunks coded on several threads land in the stream exactly where the
+// single-threaded encoder puts them.
+TEST(TfpEncoderTest, PoolGivesTheSameStream) {
+  const std::size_t chunk = kTfpMaxChunkLength;
+  const std::vector<std::pair<std::string, Bytes>> inputs = {
+      {"one byte", Repeat(0x41, 1)},
+      {"image-like, 6 chunks and a bit", ImageLikeBytes(6 * chunk + 1234, 5)},
+      {"random, 3 chunks", RandomBytes(3 * chunk, 9)},
+      {"stored and coded chunks mixed",
+       Concat(Concat(RandomBytes(chunk, 1), Repeat(7, chunk)), RandomBytes(chunk + 2, 3))},
+      {"flat, 9 chunks", Repeat(0x5A, 9 * chunk - 5)},
+  };
+  for (const auto& [name, input] : inputs) {
+    const Bytes expected = Compressed(input);
+    for (const unsigned threads : {1u, 2u, 3u, 8u}) {
+      WorkerPool pool(threads);
+      TfpEncoder encoder(&pool);
+      // The pointer form writes within MaxCompressedSize bytes.
+      const std::size_t bound = MaxCompressedSize(input.size());
+      Bytes output(bound + 16, 0xEE);
+      std::int32_t length = 0;
+      ASSERT_TRUE(encoder.Compress(input.data(), static_cast<std::int32_t>(input.size()),
+                                   output.data(), &length));
+      EXPECT_EQ(Bytes(output.begin(), output.begin() + length), expected)
+          << name << ", " << threads << " threads";
+      EXPECT_EQ(Bytes(output.begin() + static_cast<std::ptrdiff_t>(bound), output.end()),
+                Bytes(16, 0xEE));
+      Bytes stream;
+      ASSERT_TRUE(encoder.Compress(input, stream));
+      EXPECT_EQ(stream, expected) << name << ", " << threads << " threads";
+    }
+  }
 }
 
 TEST(TfpEncoderTest, EmptyAndRefusedInputs) {
