@@ -1,11 +1,18 @@
 #include "convert/conversion.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <limits>
+#include <span>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "common/file_io.h"
 #include "common/utf8_path.h"
+#include "common/worker_pool.h"
+#include "compress/tfp_decoder.h"
 #include "convert/gd_text.h"
 #include "convert/output_names.h"
 
@@ -22,6 +29,7 @@ struct ConversionOutput {
   ConversionState state;
   GdDocument document;
   std::filesystem::path outputPath;
+  LineEnding lineEnding = LineEnding::kCrlf;
 };
 
 std::int32_t ClampToInt32(std::int64_t value) {
@@ -47,25 +55,6 @@ Status TextTooLarge(const ConversionPictures& pictures,
   return Status::Error(ErrorKind::kTooLarge, pictures.fileName() + ": the GD file would be larger than " +
                        std::to_string(maxTextLength) +
                        " bytes, the most Krelt reads back");
-}
-
-// Compresses the picture and records it under its frame's table entry.
-Status AddPicture(TfpEncoder& encoder, const ConversionPictures& pictures,
-                  const ConvertedPicture& source, ConversionOutput& output) {
-  GdPicture picture{source.frame, {},
-                    static_cast<std::int32_t>(source.pixels.size()),
-                    source.width, source.height};
-  if (!encoder.Compress(source.pixels, picture.stream)) {
-    return pictures.PictureFault(
-        source, "the picture could not be compressed: too large for one "
-                "stream, or out of memory");
-  }
-  const auto entry = static_cast<std::size_t>(source.frame);
-  output.state.frameSize[entry] = picture.size;
-  output.state.frameWidth[entry] = picture.width;
-  output.state.frameHeight[entry] = picture.height;
-  output.document.pictures.push_back(std::move(picture));
-  return Status();
 }
 
 // Names, tables and record settings of the conversion of open pictures.
@@ -96,49 +85,237 @@ void PrepareOutput(const ConversionRequest& request,
       request.outputDirectory / PathFromUtf8(request.outputBaseName + suffix + ".GD");
 }
 
-// Loads and compresses each picture in turn. Every stream byte takes five
-// characters of GD text, so the streams alone show early when the text
-// would grow beyond maxTextLength; the whole text is measured at the end.
-Status ConvertPictures(ConversionPictures& pictures, TfpEncoder& encoder,
-                       const ConversionRequest& request,
-                       std::uintmax_t maxTextLength, ConversionOutput& output) {
-  if (Status status = pictures.Open(request); !status.ok()) return status;
-  PrepareOutput(request, pictures, output);
-  ConvertedPicture picture;
-  std::uintmax_t streamBytes = 0;
-  for (std::size_t index = 0; index < pictures.count(); ++index) {
-    if (Status status = pictures.Load(index, picture); !status.ok()) {
-      return status;
-    }
-    if (Status status = AddPicture(encoder, pictures, picture, output);
-        !status.ok()) {
-      return status;
-    }
-    streamBytes += output.document.pictures.back().stream.size();
-    if (streamBytes > maxTextLength / 5) {
-      return TextTooLarge(pictures, maxTextLength);
-    }
+// A digest of pixel bytes: frames with equal digests are compared byte for
+// byte.
+std::uint64_t PixelDigest(std::span<const std::uint8_t> bytes) {
+  constexpr std::uint64_t kPrime = 0x100000001B3;
+  std::uint64_t digest = 0xCBF29CE484222325 ^ bytes.size();
+  std::size_t offset = 0;
+  for (; offset + 8 <= bytes.size(); offset += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + offset, sizeof word);
+    digest = (digest ^ word) * kPrime;
+    digest ^= digest >> 29;
   }
-  if (GdTextLength(output.document, request.lineEnding) > maxTextLength) {
-    return TextTooLarge(pictures, maxTextLength);
-  }
-  return Status();
+  for (; offset < bytes.size(); ++offset) digest = (digest ^ bytes[offset]) * kPrime;
+  return digest;
 }
 
-// Formats the GD text, with the progress following each stream, and
-// replaces the output file in one step.
-Status WriteGdFile(const ConversionOutput& output, LineEnding lineEnding,
-                   ConversionHost& host) {
-  const std::string text = FormatGdText(
-      output.document, lineEnding,
-      [&host](std::size_t formatted, std::size_t length) {
-        const auto toInt32 = [](std::size_t value) {
-          return ClampToInt32(static_cast<std::int64_t>(value));
-        };
-        if (formatted == 0) host.SetProgressRange(toInt32(length));
-        host.SetProgressPosition(toInt32(formatted));
-      });
-  return WriteFileAtomically(output.outputPath, std::string_view(text));
+// A picture loaded and waiting for compression.
+struct LoadedPicture {
+  ConvertedPicture picture;
+  std::size_t index = 0;  // in the document
+  std::uint64_t digest = 0;
+};
+
+// Loads the pictures in order, a few at a time, and compresses each group
+// at once on the pool's threads. A picture whose pixel bytes equal an
+// earlier one's shares that picture's stream instead of being compressed.
+class PictureCompressor {
+ public:
+  PictureCompressor(ConversionPictures& pictures, TfpEncoder& encoder,
+                    WorkerPool* pool, std::uintmax_t maxTextLength,
+                    ConversionOutput& output)
+      : pictures_(pictures),
+        encoder_(encoder),
+        pool_(pool),
+        maxTextLength_(maxTextLength),
+        output_(output) {}
+
+  // Every stream byte takes five characters of GD text, so the streams
+  // alone show early when the text would grow beyond maxTextLength; the
+  // whole text is measured at the end.
+  Status Run() {
+    output_.document.pictures.reserve(pictures_.count());
+    while (output_.document.pictures.size() < pictures_.count()) {
+      const Status loading = LoadGroup();
+      CompressGroup();
+      if (Status status = RecordGroup(); !status.ok()) return status;
+      if (!loading.ok()) return loading;
+    }
+    if (GdTextLength(output_.document, output_.lineEnding) > maxTextLength_) {
+      return TextTooLarge(pictures_, maxTextLength_);
+    }
+    return Status();
+  }
+
+ private:
+  // Pictures loaded before a group is compressed: a few per thread, and no
+  // more pixel bytes than this unless one picture alone is larger.
+  static constexpr std::size_t kPicturesPerThread = 2;
+  static constexpr std::size_t kGroupPixelBytes = std::size_t{64} << 20;
+
+  // Loads the next pictures into group_; a load error ends the group early.
+  Status LoadGroup() {
+    group_.clear();
+    faults_.clear();
+    const std::size_t most =
+        pool_ != nullptr ? kPicturesPerThread * pool_->threadCount() : 1;
+    std::size_t pixelBytes = 0;
+    while (group_.size() < most && pixelBytes < kGroupPixelBytes) {
+      const std::size_t index = output_.document.pictures.size();
+      if (index == pictures_.count()) break;
+      LoadedPicture loaded;
+      loaded.index = index;
+      if (Status status = pictures_.Load(index, loaded.picture); !status.ok()) {
+        return status;
+      }
+      loaded.digest = PixelDigest(loaded.picture.pixels);
+      pixelBytes += loaded.picture.pixels.size();
+      AddToDocument(loaded);
+      group_.push_back(std::move(loaded));
+    }
+    return Status();
+  }
+
+  void AddToDocument(const LoadedPicture& loaded) {
+    const ConvertedPicture& source = loaded.picture;
+    GdPicture picture{source.frame, {},
+                      static_cast<std::int32_t>(source.pixels.size()),
+                      source.width, source.height};
+    picture.sameStreamAs = EarlierTwin(loaded);
+    if (picture.sameStreamAs < 0) {
+      firstByDigest_.emplace(loaded.digest, static_cast<std::int32_t>(loaded.index));
+    }
+    output_.document.pictures.push_back(std::move(picture));
+  }
+
+  // The earlier picture with the same pixel bytes, -1 when there is none.
+  // Pictures of this group are compared with their pixels, earlier ones
+  // with their decoded streams.
+  std::int32_t EarlierTwin(const LoadedPicture& loaded) const {
+    const auto [first, last] = firstByDigest_.equal_range(loaded.digest);
+    for (auto candidate = first; candidate != last; ++candidate) {
+      const auto index = static_cast<std::size_t>(candidate->second);
+      const std::size_t groupStart = group_.empty() ? loaded.index : group_.front().index;
+      if (index >= groupStart) {
+        if (group_[index - groupStart].picture.pixels == loaded.picture.pixels) {
+          return candidate->second;
+        }
+        continue;
+      }
+      std::vector<std::uint8_t> decoded;
+      if (TfpDecoder::Decode(output_.document.pictures[index].stream, decoded).ok() &&
+          decoded == loaded.picture.pixels) {
+        return candidate->second;
+      }
+    }
+    return -1;
+  }
+
+  void CompressGroup() {
+    faults_.assign(group_.size(), Status());
+    const auto compress = [this](std::size_t item) {
+      const LoadedPicture& loaded = group_[item];
+      GdPicture& picture = output_.document.pictures[loaded.index];
+      if (picture.sameStreamAs >= 0) return;
+      if (!encoder_.Compress(loaded.picture.pixels, picture.stream)) {
+        faults_[item] = pictures_.PictureFault(
+            loaded.picture,
+            "the picture could not be compressed: too large for one stream, "
+            "or out of memory");
+      }
+    };
+    if (pool_ != nullptr) {
+      pool_->ParallelFor(group_.size(), compress);
+    } else {
+      for (std::size_t item = 0; item < group_.size(); ++item) compress(item);
+    }
+  }
+
+  // Takes the group's pictures into the tables in order, stopping at the
+  // first fault, and lets their pixels go.
+  Status RecordGroup() {
+    for (std::size_t item = 0; item < group_.size(); ++item) {
+      if (!faults_[item].ok()) return faults_[item];
+      const GdPicture& picture = output_.document.pictures[group_[item].index];
+      const auto entry = static_cast<std::size_t>(picture.frame);
+      output_.state.frameSize[entry] = picture.size;
+      output_.state.frameWidth[entry] = picture.width;
+      output_.state.frameHeight[entry] = picture.height;
+      streamBytes_ += StreamOf(output_.document, picture).size();
+      if (streamBytes_ > maxTextLength_ / 5) {
+        return TextTooLarge(pictures_, maxTextLength_);
+      }
+    }
+    group_.clear();
+    return Status();
+  }
+
+  ConversionPictures& pictures_;
+  TfpEncoder& encoder_;
+  WorkerPool* pool_;
+  std::uintmax_t maxTextLength_;
+  ConversionOutput& output_;
+  std::vector<LoadedPicture> group_;
+  std::vector<Status> faults_;
+  std::unordered_multimap<std::uint64_t, std::int32_t> firstByDigest_;
+  std::uintmax_t streamBytes_ = 0;
+};
+
+// The dialog's progress bar follows the items of each stream.
+StreamProgress ProgressTo(ConversionHost& host) {
+  return [&host](std::size_t formatted, std::size_t length) {
+    const auto toInt32 = [](std::size_t value) {
+      return ClampToInt32(static_cast<std::int64_t>(value));
+    };
+    if (formatted == 0) host.SetProgressRange(toInt32(length));
+    host.SetProgressPosition(toInt32(formatted));
+  };
+}
+
+// Formats the GD text straight into a temporary file, which then replaces
+// the output file in one step.
+Status WriteGdFile(const ConversionOutput& output, ConversionHost& host) {
+  AtomicFileWriter writer(output.outputPath);
+  if (Status status = writer.Open(); !status.ok()) return status;
+  if (Status status = WriteGdText(
+          output.document, output.lineEnding,
+          [&writer](std::string_view piece) { return writer.Write(piece); },
+          ProgressTo(host));
+      !status.ok()) {
+    return status;
+  }
+  return writer.Commit();
+}
+
+// Compares the GD text, piece by piece as it is formatted, with the file on
+// disk.
+class GdFileComparison {
+ public:
+  explicit GdFileComparison(const std::filesystem::path& path)
+      : found_(std::filesystem::exists(path)),
+        in_(path, std::ios::binary) {}
+
+  Status Compare(std::string_view piece) {
+    buffer_.resize(piece.size());
+    in_.read(buffer_.data(), static_cast<std::streamsize>(piece.size()));
+    if (static_cast<std::size_t>(in_.gcount()) != piece.size() ||
+        std::string_view(buffer_) != piece) {
+      return Status::Error(ErrorKind::kMismatch, "the GD file differs");
+    }
+    return Status();
+  }
+
+  CheckOutcome Outcome(const Status& comparison) {
+    if (!found_) return CheckOutcome::kMissing;
+    const bool atEnd = in_.peek() == std::char_traits<char>::eof();
+    return comparison.ok() && atEnd ? CheckOutcome::kSame : CheckOutcome::kDiffers;
+  }
+
+ private:
+  bool found_;
+  std::ifstream in_;
+  std::string buffer_;
+};
+
+CheckOutcome CheckGdFile(const ConversionOutput& output, ConversionHost& host) {
+  GdFileComparison comparison(output.outputPath);
+  const Status status = WriteGdText(
+      output.document, output.lineEnding,
+      [&comparison](std::string_view piece) { return comparison.Compare(piece); },
+      ProgressTo(host));
+  return comparison.Outcome(status);
 }
 
 }  // namespace
@@ -155,21 +332,33 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   host.SetProgressPosition(0);
 
   ConversionOutput output;
-  Status status =
-      ConvertPictures(pictures_, encoder_, request, maxGdTextLength_, output);
-  if (status.ok()) status = WriteGdFile(output, request.lineEnding, host);
+  output.lineEnding = request.lineEnding;
+  Status status = pictures_.Open(request);
+  if (status.ok()) {
+    PrepareOutput(request, pictures_, output);
+    status = PictureCompressor(pictures_, encoder_, pool_, maxGdTextLength_, output).Run();
+  }
+  const bool checking = request.action == OutputAction::kCheck;
+  if (status.ok()) {
+    if (checking) {
+      result.check = CheckGdFile(output, host);
+      result.checkedPath = output.outputPath;
+    } else {
+      status = WriteGdFile(output, host);
+    }
+  }
   if (!status.ok()) {
     host.ShowMessage(status.message(), kApplicationCaption);
     result.status = std::move(status);
     return result;
   }
   state_ = std::move(output.state);
-  result.writtenPath = output.outputPath;
+  if (!checking) result.writtenPath = output.outputPath;
   result.notices = pictures_.notices();
   result.report = BuildReport(state_, output.document.dataFormatCode,
                               output.document.perFrameRecords);
   host.ShowReport(result.report);
-  host.EnableOpen();
+  if (!checking) host.EnableOpen();
   return result;
 }
 

@@ -13,7 +13,13 @@
 
 namespace krelt {
 
+class WorkerPool;
+
 enum class LineEnding { kCrlf, kLf };
+
+// What a conversion does with its GD text: write the GD file, or compare it
+// with the GD file already on disk and write nothing.
+enum class OutputAction { kWrite, kCheck };
 
 // Everything one conversion needs from its front end.
 struct ConversionRequest {
@@ -28,6 +34,7 @@ struct ConversionRequest {
   ByteOrder byteOrder = ByteOrder::kAsRoad;
   // Largest pixel buffer a reader may produce for this picture.
   std::size_t maxPixelBytes = kMaxPixelBytes;
+  OutputAction action = OutputAction::kWrite;
 };
 
 // What the last conversion wrote; read by the report.
@@ -55,24 +62,33 @@ class ConversionHost {
   virtual void ShowReport(const std::vector<ReportRow>& rows) = 0;
 };
 
+// How the GD file on disk compares with a checking conversion's text.
+enum class CheckOutcome { kNotChecked, kSame, kDiffers, kMissing };
+
 struct ConversionResult {
   Status status;                        // failure: nothing was written
   std::filesystem::path writtenPath;    // the GD file, when written
   std::vector<ReportRow> report;
   // What the reader accepted but the user should be told, file name first.
   std::vector<std::string> notices;
+  std::filesystem::path checkedPath;    // the GD file compared, when checking
+  CheckOutcome check = CheckOutcome::kNotChecked;
 };
 
 // Largest GD text a conversion writes: the largest file Krelt reads back.
 inline constexpr std::uintmax_t kMaxGdTextLength = kMaxReadFileSize;
 
 // Runs conversions, reusing its readers and encoder from one to the next.
+// With a pool, the frames of a sprite file and the chunks of each stream
+// are compressed on its threads; the GD text is the same either way. Frames
+// with identical pixel bytes are compressed once.
 class Converter {
  public:
   // A conversion whose GD text would exceed maxGdTextLength characters is
   // refused before anything is formatted.
-  explicit Converter(std::uintmax_t maxGdTextLength = kMaxGdTextLength)
-      : maxGdTextLength_(maxGdTextLength) {}
+  explicit Converter(std::uintmax_t maxGdTextLength = kMaxGdTextLength,
+                     WorkerPool* pool = nullptr)
+      : maxGdTextLength_(maxGdTextLength), pool_(pool), encoder_(pool) {}
 
   ConversionResult RunConversion(const ConversionRequest& request,
                                  ConversionHost& host);
@@ -80,6 +96,7 @@ class Converter {
 
  private:
   std::uintmax_t maxGdTextLength_;
+  WorkerPool* pool_;
   ConversionPictures pictures_;
   TfpEncoder encoder_;
   ConversionState state_;

@@ -7,13 +7,17 @@
 namespace krelt {
 namespace {
 
-// Collects the text, writing every "\n" of a piece as the chosen line end;
-// or, when measuring, only counts its characters.
+// Gathers the text in a buffer that goes to the sink whenever it fills,
+// writing every "\n" of a piece as the chosen line end; or, without a sink,
+// only counts its characters. After a sink error nothing more is passed on.
 class GdTextWriter {
  public:
-  GdTextWriter(LineEnding lineEnding, bool measuring)
+  GdTextWriter(LineEnding lineEnding, const TextSink* sink)
       : newline_(lineEnding == LineEnding::kCrlf ? "\r\n" : "\n"),
-        measuring_(measuring) {}
+        measuring_(sink == nullptr),
+        sink_(sink) {
+    if (!measuring_) text_.reserve(kBufferSize + kBufferSlack);
+  }
 
   GdTextWriter& operator<<(std::string_view piece) {
     for (std::size_t start = 0;;) {
@@ -35,6 +39,7 @@ class GdTextWriter {
   // non-zero multiple of 16.
   void WriteStream(const std::vector<std::uint8_t>& stream,
                    const StreamProgress& progress) {
+    if (!status_.ok()) return;
     const std::size_t length = stream.size();
     if (measuring_) {
       const std::size_t lineEnds = length == 0 ? 0 : (length - 1) / 16;
@@ -56,27 +61,43 @@ class GdTextWriter {
       const char item[kItemLength] = {'0', 'x', kHexDigits[stream[k] >> 4],
                                       kHexDigits[stream[k] & 0xF], ','};
       text_.append(item, sizeof item);
+      if (text_.size() >= kBufferSize) Flush();
     }
     if (progress) progress(length, length);
   }
 
-  void Reserve(std::size_t bytes) { text_.reserve(bytes); }
-  std::string Take() { return std::move(text_); }
+  // Hands the buffered text to the sink; the sink's first error.
+  Status Finish() {
+    Flush();
+    return status_;
+  }
   std::size_t length() const { return length_; }
 
  private:
   static constexpr std::size_t kItemLength = 5;
+  static constexpr std::size_t kBufferSize = std::size_t{64} << 10;
+  // Room for the line end and item that may pass the buffer size.
+  static constexpr std::size_t kBufferSlack = 16;
 
   void Append(std::string_view piece) {
     if (measuring_) {
       length_ += piece.size();
-    } else {
-      text_.append(piece);
+      return;
     }
+    text_.append(piece);
+    if (text_.size() >= kBufferSize) Flush();
+  }
+
+  void Flush() {
+    if (measuring_ || text_.empty()) return;
+    if (status_.ok()) status_ = (*sink_)(text_);
+    text_.clear();
   }
 
   std::string_view newline_;
   bool measuring_;
+  const TextSink* sink_;
+  Status status_;
   std::string text_;
   std::size_t length_ = 0;
 };
@@ -109,7 +130,7 @@ void WriteDocument(GdTextWriter& out, const GdDocument& document,
   out << "#include \"type.h\"\n";
   for (const GdPicture& picture : document.pictures) {
     out << "byte _" << PictureName(document, picture) << "Cpm[] = \n{\n";
-    out.WriteStream(picture.stream, progress);
+    out.WriteStream(StreamOf(document, picture), progress);
     out << "\n};\n\n";
   }
   for (const GdPicture& picture : document.pictures) {
@@ -127,16 +148,36 @@ void WriteDocument(GdTextWriter& out, const GdDocument& document,
 
 }  // namespace
 
+const std::vector<std::uint8_t>& StreamOf(const GdDocument& document,
+                                          const GdPicture& picture) {
+  if (picture.sameStreamAs < 0) return picture.stream;
+  return document.pictures.at(static_cast<std::size_t>(picture.sameStreamAs)).stream;
+}
+
+Status WriteGdText(const GdDocument& document, LineEnding lineEnding,
+                   const TextSink& sink, const StreamProgress& progress) {
+  GdTextWriter out(lineEnding, &sink);
+  WriteDocument(out, document, progress);
+  return out.Finish();
+}
+
 std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
                          const StreamProgress& progress) {
-  GdTextWriter out(lineEnding, false);
-  out.Reserve(GdTextLength(document, lineEnding));
-  WriteDocument(out, document, progress);
-  return out.Take();
+  std::string text;
+  text.reserve(GdTextLength(document, lineEnding));
+  // Appending to a string never fails.
+  static_cast<void>(WriteGdText(
+      document, lineEnding,
+      [&text](std::string_view piece) {
+        text.append(piece);
+        return Status();
+      },
+      progress));
+  return text;
 }
 
 std::size_t GdTextLength(const GdDocument& document, LineEnding lineEnding) {
-  GdTextWriter out(lineEnding, true);
+  GdTextWriter out(lineEnding, nullptr);
   WriteDocument(out, document, nullptr);
   return out.length();
 }

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/status.h"
 #include "convert/conversion.h"
 
 namespace krelt {
@@ -17,6 +19,9 @@ struct GdPicture {
   std::int32_t size = 0;             // uncompressed byte count
   std::int32_t width = 0;
   std::int32_t height = 0;
+  // The index of an earlier picture of the document whose stream this one
+  // has (identical pixel bytes), -1 when `stream` is its own.
+  std::int32_t sameStreamAs = -1;
 };
 
 // Everything a GD source file declares.
@@ -34,9 +39,21 @@ struct GdDocument {
 using StreamProgress =
     std::function<void(std::size_t formatted, std::size_t length)>;
 
+// The stream a picture's array holds: its own or the one it shares.
+const std::vector<std::uint8_t>& StreamOf(const GdDocument& document,
+                                          const GdPicture& picture);
+
+// Receives the GD text piece by piece, in order; an error stops the text.
+using TextSink = std::function<Status(std::string_view piece)>;
+
 // The GD source text: the include line, one byte array per picture, one
 // record per picture and, with per-frame records, the pointer table. Every
-// line ends with lineEnding.
+// line ends with lineEnding. The text goes to sink in pieces of up to about
+// 64 KiB as it is formatted; the first error the sink returns is returned.
+Status WriteGdText(const GdDocument& document, LineEnding lineEnding,
+                   const TextSink& sink, const StreamProgress& progress = nullptr);
+
+// The same text as one string.
 std::string FormatGdText(const GdDocument& document, LineEnding lineEnding,
                          const StreamProgress& progress = nullptr);
 
