@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/utf8_path.h"
+#include "common/worker_pool.h"
 #include "convert/gd_test_support.h"
 #include "convert/output_names.h"
 #include "support/picture_writers.h"
@@ -136,6 +137,10 @@ class ConversionTest : public ::testing::Test {
   }
 
   ConversionResult Convert(const fs::path& picture, const Options& options = {}) {
+    return converter_.RunConversion(Request(picture, options), host_);
+  }
+
+  static ConversionRequest Request(const fs::path& picture, const Options& options = {}) {
     ConversionRequest request;
     request.sourcePath = PathToUtf8(picture);
     const OutputNames names = DeriveOutputNames(request.sourcePath);
@@ -145,7 +150,7 @@ class ConversionTest : public ::testing::Test {
     request.startFrameText = options.start;
     request.endFrameText = options.end;
     request.alphaSelection = options.alpha;
-    return converter_.RunConversion(request, host_);
+    return request;
   }
 
   // A conversion that wrote `expected` and told the front end.
@@ -616,6 +621,130 @@ TEST_F(ConversionTest, AlphaLevelFromTheSelection) {
   options.alpha = 3;
   ASSERT_TRUE(Convert(Write("b.bmp", BmpBytes(1, 1, 24, Bytes{1, 2, 3})), options).status.ok());
   EXPECT_EQ(converter_.state().alphaLevel, 0);
+}
+
+// ---- Threads, shared streams and checks ----
+
+// A 24-bit picture of several chunks: rows of gradients and noise.
+Bytes ImageRows(std::int32_t width, std::int32_t height, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes rgb(static_cast<std::size_t>(width * height * 3));
+  for (std::size_t i = 0; i < rgb.size(); ++i) {
+    const std::size_t x = i / 3 % static_cast<std::size_t>(width);
+    rgb[i] = static_cast<std::uint8_t>(x / 3 + i % 3 * 50 + (random() % 8 == 0 ? random() % 4 : 0));
+  }
+  return rgb;
+}
+
+TEST_F(ConversionTest, ThreadCountDoesNotChangeTheFile) {
+  test::XspSpec sprite = Sprite(9, 2);
+  sprite.frames[4].width = 300;
+  sprite.frames[4].height = 120;
+  sprite.frames[4].pixels = RandomBytes(300 * 120 * 2, 4);
+  const std::vector<fs::path> pictures = {
+      Write("anim.xsp", test::MakeXsp(sprite)),
+      Write("wide.bmp", BmpBytes(400, 90, 24, ImageRows(400, 90, 2))),
+      Write("photo.pcx", test::MakePcx(RgbPcx(200, 70, ImageRows(200, 70, 3)))),
+  };
+  for (const fs::path& picture : pictures) {
+    for (const bool flag1555 : {false, true}) {
+      SCOPED_TRACE(PathToUtf8(picture.filename()) + (flag1555 ? " 1555" : ""));
+      Options options;
+      options.flag1555 = flag1555;
+      const ConversionResult single = Convert(picture, options);
+      ASSERT_TRUE(single.status.ok()) << single.status.message();
+      const std::string expected = FileText(single.writtenPath);
+      for (const unsigned threads : {2u, 3u, 8u}) {
+        WorkerPool pool(threads);
+        Converter pooled(kMaxGdTextLength, &pool);
+        const ConversionResult result = pooled.RunConversion(Request(picture, options), host_);
+        ASSERT_TRUE(result.status.ok()) << result.status.message();
+        EXPECT_EQ(FileText(result.writtenPath), expected) << threads << " threads";
+        EXPECT_EQ(result.report, single.report);
+      }
+    }
+  }
+}
+
+// Frames 0, 2 and 3 hold the same bytes (frame 2 in another shape); each
+// still gets its own array, record and size.
+TEST_F(ConversionTest, IdenticalFramesShareOneStream) {
+  test::XspSpec layout = Sprite(5);
+  layout.frames[0].width = 40;
+  layout.frames[0].height = 30;
+  layout.frames[0].pixels = Pattern(1200, 9);
+  layout.frames[2] = layout.frames[0];
+  layout.frames[2].width = 30;
+  layout.frames[2].height = 40;
+  layout.frames[3] = layout.frames[0];
+  const fs::path picture = Write("anim.xsp", test::MakeXsp(layout));
+  for (const unsigned threads : {1u, 4u}) {
+    SCOPED_TRACE(threads);
+    WorkerPool pool(threads);
+    Converter pooled(kMaxGdTextLength, &pool);
+    const ConversionResult result = pooled.RunConversion(Request(picture), host_);
+    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    const GdSource source = ParsedGdFile(result.writtenPath);
+    ASSERT_EQ(source.arrays.size(), 5u);
+    for (std::size_t frame = 0; frame < 5; ++frame) {
+      EXPECT_EQ(DecodedArray(source, "_anim" + std::to_string(frame) + "Cpm"),
+                layout.frames[frame].pixels)
+          << frame;
+    }
+    EXPECT_EQ(source.arrays[2].bytes, source.arrays[0].bytes);
+    EXPECT_EQ(source.arrays[3].bytes, source.arrays[0].bytes);
+    EXPECT_NE(source.arrays[1].bytes, source.arrays[0].bytes);
+    EXPECT_EQ(source.records[2].width, 30);
+    EXPECT_EQ(source.records[2].height, 40);
+    EXPECT_EQ(source.records[3].size, 1200);
+  }
+}
+
+TEST_F(ConversionTest, FailedFrameAmongGroupedFramesIsReportedInOrder) {
+  Bytes sprite = test::MakeXsp(Sprite(7));
+  sprite.pop_back();  // the last frame's pixels are cut short
+  Write("anim.GD", Bytes{'o', 'l', 'd'});
+  WorkerPool pool(4);
+  Converter pooled(kMaxGdTextLength, &pool);
+  ExpectRefused(pooled.RunConversion(Request(Write("anim.xsp", sprite)), host_),
+                "anim.xsp: frame 6: ");
+  EXPECT_EQ(FileText(dir_ / "anim.GD"), "old");
+  EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
+}
+
+TEST_F(ConversionTest, CheckComparesWithTheFileOnDiskAndWritesNothing) {
+  const fs::path picture = Write("anim.xsp", test::MakeXsp(Sprite(3)));
+  ExpectWritten(Convert(picture), dir_ / "anim.GD");
+  const std::string written = FileText(dir_ / "anim.GD");
+  std::string lastByteChanged = written;
+  lastByteChanged.back() = 'x';
+  const std::vector<std::pair<std::string, CheckOutcome>> cases = {
+      {written, CheckOutcome::kSame},
+      {written + "\n", CheckOutcome::kDiffers},
+      {written.substr(0, written.size() - 1), CheckOutcome::kDiffers},
+      {lastByteChanged, CheckOutcome::kDiffers},
+      {"", CheckOutcome::kDiffers},
+  };
+  ConversionRequest request = Request(picture);
+  request.action = OutputAction::kCheck;
+  host_ = RecordingHost();
+  for (const auto& [onDisk, outcome] : cases) {
+    SCOPED_TRACE(onDisk.size());
+    test::WriteBytes(dir_ / "anim.GD", Bytes(onDisk.begin(), onDisk.end()));
+    const ConversionResult result = converter_.RunConversion(request, host_);
+    ASSERT_TRUE(result.status.ok()) << result.status.message();
+    EXPECT_EQ(result.check, outcome);
+    EXPECT_EQ(result.checkedPath, dir_ / "anim.GD");
+    EXPECT_TRUE(result.writtenPath.empty());
+    EXPECT_EQ(FileText(dir_ / "anim.GD"), onDisk);
+  }
+  fs::remove(dir_ / "anim.GD");
+  EXPECT_EQ(converter_.RunConversion(request, host_).check, CheckOutcome::kMissing);
+  request.lineEnding = LineEnding::kLf;
+  test::WriteBytes(dir_ / "anim.GD", Bytes(written.begin(), written.end()));
+  EXPECT_EQ(converter_.RunConversion(request, host_).check, CheckOutcome::kDiffers);
+  EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
+  for (const std::string& event : host_.events) EXPECT_NE(event, "enable");
 }
 
 }  // namespace
