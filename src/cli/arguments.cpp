@@ -1,46 +1,60 @@
 #include "cli/arguments.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
-
-#include "cli/commands.h"
+#include <limits>
 
 namespace krelt::cli {
 namespace {
 
-const Option* FindOption(std::span<const Option> options, std::string_view name) {
-  for (const Option& option : options) {
-    if (option.name == name) return &option;
-  }
-  return nullptr;
+// The help text up to its first empty line: the usage lines.
+std::string_view UsageLines(std::string_view help) {
+  const std::size_t end = help.find("\n\n");
+  return end == std::string_view::npos ? help : help.substr(0, end + 1);
 }
 
 }  // namespace
 
-std::optional<std::string> ParseArguments(const std::vector<std::string_view>& args,
-                                          std::span<const Option> options,
-                                          std::string& operand,
-                                          std::string_view tooManyOperands,
-                                          std::string_view noOperand) {
-  bool haveOperand = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg.size() > 1 && arg[0] == '-') {
-      const Option* option = FindOption(options, arg);
-      if (option == nullptr) return "unknown option " + std::string(arg);
-      if (option->value != nullptr) {
-        if (i + 1 == args.size()) return "option " + std::string(arg) + " needs a value";
-        *option->value = std::string(args[++i]);
-      }
-      if (option->given != nullptr) *option->given = true;
-    } else if (haveOperand) {
-      return std::string(tooManyOperands);
-    } else {
-      operand = std::string(arg);
-      haveOperand = true;
-    }
+std::optional<std::int32_t> ParseDecimal(std::string_view text, std::int32_t minimum,
+                                         std::int32_t maximum) {
+  const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
+  if (digits.empty() ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
   }
-  if (!haveOperand) return std::string(noOperand);
-  return std::nullopt;
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < minimum ||
+      value > maximum) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+CLI::Validator Decimal(std::int32_t minimum, std::int32_t maximum) {
+  return CLI::Validator(
+      [minimum, maximum](const std::string& text) -> std::string {
+        if (ParseDecimal(text, minimum, maximum)) return {};
+        const std::string range = std::to_string(minimum) + " to " + std::to_string(maximum);
+        if (ParseDecimal(text, INT32_MIN, INT32_MAX) ||
+            (!text.empty() && text.find_first_not_of("-0123456789") == std::string::npos)) {
+          return "'" + text + "' is out of range (" + range + ")";
+        }
+        return "'" + text + "' is not a decimal number (" + range + ")";
+      },
+      "N");
+}
+
+void AddFrameOptions(CLI::App& command, ConversionRequest& request) {
+  constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
+  command.add_option("--start", request.startFrameText)->check(Decimal(kLowest, kHighest));
+  command.add_option("--end", request.endFrameText)->check(Decimal(kLowest, kHighest));
+}
+
+CLI::Option* AddByteOrderOption(CLI::App& command, std::string& text) {
+  return command.add_option("--byte-order", text)->option_text("high-first|low-first");
 }
 
 std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& order) {
@@ -54,21 +68,23 @@ std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& orde
   return std::nullopt;
 }
 
-void Warning(std::string_view command, const std::string& message) {
-  std::fprintf(stderr, "krelt-cli %.*s: warning: %s\n", static_cast<int>(command.size()),
-               command.data(), message.c_str());
+void Warning(const Command& command, const std::string& message) {
+  std::fprintf(stderr, "%.*swarning: %s\n", static_cast<int>(command.messagePrefix.size()),
+               command.messagePrefix.data(), message.c_str());
 }
 
-int UsageError(std::string_view command, const std::string& message) {
-  const int length = static_cast<int>(command.size());
-  std::fprintf(stderr, "krelt-cli %.*s: %s\nTry 'krelt-cli %.*s --help'.\n", length,
-               command.data(), message.c_str(), length, command.data());
+int UsageError(const Command& command, const std::string& message) {
+  const std::string_view usage = UsageLines(command.help);
+  std::fprintf(stderr, "%.*s%s\n%.*sTry 'krelt-cli %.*s --help'.\n",
+               static_cast<int>(command.messagePrefix.size()), command.messagePrefix.data(),
+               message.c_str(), static_cast<int>(usage.size()), usage.data(),
+               static_cast<int>(command.name.size()), command.name.data());
   return kExitUsage;
 }
 
-int Failure(std::string_view command, const std::string& message) {
-  std::fprintf(stderr, "krelt-cli %.*s: %s\n", static_cast<int>(command.size()),
-               command.data(), message.c_str());
+int Failure(const Command& command, const std::string& message) {
+  std::fprintf(stderr, "%.*s%s\n", static_cast<int>(command.messagePrefix.size()),
+               command.messagePrefix.data(), message.c_str());
   return kExitFailure;
 }
 

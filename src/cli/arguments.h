@@ -1,43 +1,47 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "convert/conversion_pictures.h"
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+#include "convert/conversion.h"
 
 namespace krelt::cli {
 
-// An option a command takes. One with a value stores it in `value`; `given`
-// is set whenever the option appears. Either pointer may be null.
-struct Option {
-  std::string_view name;
-  std::string* value = nullptr;
-  bool* given = nullptr;
-};
+// The value of decimal text: an optional '-' and then digits only, within
+// [minimum, maximum]. Anything else (white space, a '+', hexadecimal or
+// exponent forms, a number out of range) gives nothing.
+std::optional<std::int32_t> ParseDecimal(std::string_view text, std::int32_t minimum,
+                                         std::int32_t maximum);
 
-// Reads the arguments of a command that takes the options and exactly one
-// operand (any argument not starting with '-'). Returns the text of a usage
-// error: an unknown option, a missing value, a second operand
-// (tooManyOperands) or none at all (noOperand).
-std::optional<std::string> ParseArguments(const std::vector<std::string_view>& args,
-                                          std::span<const Option> options,
-                                          std::string& operand,
-                                          std::string_view tooManyOperands,
-                                          std::string_view noOperand);
+// A CLI11 check that lets only such decimal text through.
+CLI::Validator Decimal(std::int32_t minimum, std::int32_t maximum);
+
+// --start N and --end N: the frame fields of a conversion, decimal only.
+void AddFrameOptions(CLI::App& command, ConversionRequest& request);
+
+// --byte-order high-first|low-first, read into `text`; its option, for
+// telling whether it was given.
+CLI::Option* AddByteOrderOption(CLI::App& command, std::string& text);
 
 // "high-first" or "low-first" into `order`; an error text for anything else.
 std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& order);
 
-// "krelt-cli COMMAND: warning: message" on stderr.
-void Warning(std::string_view command, const std::string& message);
+// The command's message prefix, "warning: " and the message on stderr.
+void Warning(const Command& command, const std::string& message);
 
-// "krelt-cli COMMAND: message" and a pointer to the help on stderr; exit 2.
-int UsageError(std::string_view command, const std::string& message);
+// The command's message prefix and message, its usage lines and a pointer
+// to its help on stderr; exit 2.
+int UsageError(const Command& command, const std::string& message);
 
-// "krelt-cli COMMAND: message" on stderr; exit 1.
-int Failure(std::string_view command, const std::string& message);
+// --start N and --end N: the frame fields of a conversion, decimal only.
+void AddFrameOptions(CLI::App& command, ConversionRequest& request);
+
+// The command's message prefix and message on stderr; exit 1.
+int Failure(const Command& command, const std::string& message);
 
 }  // namespace krelt::cli

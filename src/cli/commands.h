@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
-#include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace krelt::cli {
 
@@ -10,13 +14,16 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// One subcommand: its name, a one-line summary, its full help text and the
-// function that runs it on the arguments after the command name.
+// One subcommand: its name, a one-line summary, its full help text (usage
+// lines first), what its messages start with, and the function that adds
+// its options to its CLI11 subcommand and returns what runs it once they
+// are read.
 struct Command {
   std::string_view name;
   std::string_view summary;
   std::string_view help;
-  int (*run)(const std::vector<std::string_view>& args);
+  std::string_view messagePrefix;
+  std::function<int()> (*define)(CLI::App& command);
 };
 
 extern const Command kCompressCommand;

@@ -1,9 +1,13 @@
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
 #include "common/file_io.h"
@@ -36,12 +40,6 @@ Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
   return {};
 }
 
-int UsageError(std::string_view usage, const std::string& problem) {
-  std::fprintf(stderr, "krelt-cli: %s\n%.*s", problem.c_str(),
-               static_cast<int>(usage.size()), usage.data());
-  return kExitUsage;
-}
-
 int Failure(const std::string& message) {
   std::fprintf(stderr, "krelt-cli: %s\n", message.c_str());
   return kExitFailure;
@@ -56,21 +54,10 @@ std::string Quoted(std::string_view text) {
 
 // Reads IN, transforms its bytes and writes the result to OUT, which is
 // replaced only when everything succeeded.
-int RunFileCommand(const std::vector<std::string_view>& args,
-                   std::string_view usage, Transform transform) {
-  std::vector<std::string_view> files;
-  for (std::string_view arg : args) {
-    if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError(usage, "unknown option " + Quoted(arg));
-    }
-    files.push_back(arg);
-  }
-  if (files.size() != 2) {
-    return UsageError(usage, "expected 2 file names, got " +
-                                 std::to_string(files.size()));
-  }
-  const std::filesystem::path in = PathFromUtf8(files[0]);
-  const std::filesystem::path out = PathFromUtf8(files[1]);
+int RunFileCommand(const std::string& inName, const std::string& outName,
+                   Transform transform) {
+  const std::filesystem::path in = PathFromUtf8(inName);
+  const std::filesystem::path out = PathFromUtf8(outName);
 
   Bytes input;
   if (const Status status = ReadFileBytes(in, input); !status.ok()) {
@@ -78,7 +65,7 @@ int RunFileCommand(const std::vector<std::string_view>& args,
   }
   Bytes output;
   if (const Status status = transform(input, output); !status.ok()) {
-    return Failure(Quoted(files[0]) + ": " + status.message());
+    return Failure(Quoted(inName) + ": " + status.message());
   }
   if (const Status status = WriteFileAtomically(out, output); !status.ok()) {
     return Failure(status.message());
@@ -86,16 +73,17 @@ int RunFileCommand(const std::vector<std::string_view>& args,
   return kExitOk;
 }
 
-constexpr std::string_view kCompressUsage = "Usage: krelt-cli compress IN OUT\n";
-constexpr std::string_view kDecompressUsage =
-    "Usage: krelt-cli decompress IN OUT\n";
-
-int RunCompress(const std::vector<std::string_view>& args) {
-  return RunFileCommand(args, kCompressUsage, CompressBytes);
-}
-
-int RunDecompress(const std::vector<std::string_view>& args) {
-  return RunFileCommand(args, kDecompressUsage, DecompressBytes);
+// IN and OUT, both required.
+template <Transform transform>
+std::function<int()> DefineFileCommand(CLI::App& command) {
+  struct Files {
+    std::string in;
+    std::string out;
+  };
+  const auto files = std::make_shared<Files>();
+  command.add_option("IN", files->in)->required();
+  command.add_option("OUT", files->out)->required();
+  return [files] { return RunFileCommand(files->in, files->out, transform); };
 }
 
 }  // namespace
@@ -109,11 +97,13 @@ const Command kCompressCommand = {
     "file's byte array holds. An empty IN gives an empty OUT.\n"
     "\n"
     "OUT is written only when compression succeeded; an existing OUT is\n"
-    "replaced then and left untouched otherwise.\n"
+    "replaced then and left untouched otherwise. After '--' the next two\n"
+    "arguments are IN and OUT even when they start with '-'.\n"
     "\n"
     "Exit status: 0 success, 1 IN unreadable or OUT not writable,\n"
     "2 usage error.\n",
-    RunCompress,
+    "krelt-cli: ",
+    DefineFileCommand<CompressBytes>,
 };
 
 const Command kDecompressCommand = {
@@ -125,11 +115,13 @@ const Command kDecompressCommand = {
     "lengths and coded data) and writes the bytes it stands for to OUT.\n"
     "\n"
     "OUT is written only when the whole stream decoded; an existing OUT is\n"
-    "replaced then and left untouched otherwise.\n"
+    "replaced then and left untouched otherwise. After '--' the next two\n"
+    "arguments are IN and OUT even when they start with '-'.\n"
     "\n"
     "Exit status: 0 success, 1 IN unreadable, not a valid stream, or OUT\n"
     "not writable, 2 usage error.\n",
-    RunDecompress,
+    "krelt-cli: ",
+    DefineFileCommand<DecompressBytes>,
 };
 
 }  // namespace krelt::cli

@@ -1,124 +1,245 @@
 #include <cstdio>
-#include <optional>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "common/utf8_path.h"
+#include "common/worker_pool.h"
 #include "convert/conversion.h"
 #include "convert/output_names.h"
 
 namespace krelt::cli {
 namespace {
 
+// The most threads -j takes.
+constexpr std::int32_t kMaxJobs = 256;
+
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
-    "                         [--byte-order high-first|low-first] [--lf] [--quiet]\n"
-    "                         PICTURE\n"
+    "                         [--byte-order high-first|low-first] [--lf] [-j N]\n"
+    "                         [--check] [--quiet] [--] PICTURE...\n"
     "\n"
-    "Converts a BMP, PCX or PNG picture or an XSP sprite file (the format is\n"
+    "Converts each BMP, PCX or PNG picture or XSP sprite file (the format is\n"
     "found by the file's content) into a GD source file, exactly as the\n"
-    "dialog's Conversion button does. The file is named after\n"
-    "PICTURE with the extension .GD (sprite ranges not starting at frame 0 add\n"
-    "the start frame to the name) and goes into PICTURE's folder.\n"
+    "dialog's Conversion button does, all with the same options.\n"
+    "Each file is named after its PICTURE with the extension .GD (sprite ranges\n"
+    "not starting at frame 0 add the start frame to the name) and goes into\n"
+    "PICTURE's folder.\n"
     "\n"
     "Options:\n"
     "  --1555            16-bit pixels for 24-bit and 256-colour pictures\n"
     "  --start N         first frame of a sprite file (default 0)\n"
     "  --end N           last frame of a sprite file (default: the last)\n"
-    "  --output-dir DIR  write the GD file into DIR instead\n"
+    "  --output-dir DIR  write the GD files into DIR instead\n"
     "  --byte-order high-first|low-first\n"
     "                    store 16-bit pixels in this order (default: BMP\n"
     "                    pictures low byte first, the others high byte first)\n"
     "  --lf              end lines with LF instead of CR LF\n"
-    "  --quiet           print only the written file's path\n"
+    "  -j, --jobs N      threads sharing the pictures, the frames of a sprite\n"
+    "                    file and the chunks of each stream (default: one per\n"
+    "                    core); the files are the same for every N\n"
+    "  --check           write nothing: compare each GD file on disk with what\n"
+    "                    the conversion gives and list those that differ or\n"
+    "                    are missing\n"
+    "  --quiet           print only the written files' paths, no progress line\n"
+    "  --                end of options: every later argument is a PICTURE\n"
     "\n"
-    "Prints the written file's path, then the report: one row a line, the\n"
-    "type, a tab and the content. Warnings about the picture go to stderr. Exit status: 0 written, 1 failed (nothing\n"
-    "written), 2 usage error.\n";
+    "N is a decimal number. For each picture, in the order given, prints the\n"
+    "written file's path, then the report: one row a line, the type, a tab and\n"
+    "the content; warnings about a picture go to stderr before its path. A\n"
+    "picture that fails prints its message on stderr, nothing is written for\n"
+    "it, and the other pictures go on. A run of several pictures ends with a\n"
+    "summary on stderr (\"12 converted, 1 failed\"). When stderr is a terminal,\n"
+    "a run longer than a second shows a progress line there (pictures done,\n"
+    "MB/s).\n"
+    "\n"
+    "Exit status: 0 every file written (with --check: every file up to date),\n"
+    "1 a picture failed, or with --check a GD file differs or is missing,\n"
+    "2 usage error.\n";
 
 struct ConvertOptions {
-  ConversionRequest request;
-  std::string picture;
+  ConversionRequest request;  // the settings every picture shares
+  std::vector<std::string> pictures;
   std::string outputDirectory;
   bool outputDirectoryGiven = false;
+  bool lf = false;
+  std::string byteOrder;
+  std::string jobs;
+  bool check = false;
   bool quiet = false;
 };
 
-// Fills options from the arguments; returns an error text for bad usage.
-std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
-                                        ConvertOptions& options) {
-  ConversionRequest& request = options.request;
-  bool lf = false;
-  std::string byteOrder;
-  bool byteOrderGiven = false;
-  const Option known[] = {
-      {"--1555", nullptr, &request.flag1555},
-      {"--start", &request.startFrameText},
-      {"--end", &request.endFrameText},
-      {"--output-dir", &options.outputDirectory, &options.outputDirectoryGiven},
-      {"--lf", nullptr, &lf},
-      {"--quiet", nullptr, &options.quiet},
-      {"--byte-order", &byteOrder, &byteOrderGiven},
-  };
-  std::optional<std::string> error =
-      ParseArguments(args, known, options.picture,
-                     "only one PICTURE can be converted at a time", "no PICTURE given");
-  if (lf) request.lineEnding = LineEnding::kLf;
-  if (!error && byteOrderGiven) error = ParseByteOrder(byteOrder, request.byteOrder);
-  return error;
-}
-
-// The command line's side of a conversion: failures go to stderr; the
-// report comes back in the result.
+// The command line's side of a conversion: it keeps the failure message
+// for printing in the pictures' order.
 class CliHost : public ConversionHost {
  public:
   void ClearReport() override {}
   void SetProgressRange(std::int32_t) override {}
   void SetProgressPosition(std::int32_t) override {}
   void EnableOpen() override {}
-  void ShowMessage(const std::string& text, const std::string&) override {
-    Failure(kConvertCommand.name, text);
-  }
+  void ShowMessage(const std::string& text, const std::string&) override { message = text; }
   void ShowReport(const std::vector<ReportRow>&) override {}
+
+  std::string message;
 };
 
-int RunConvert(const std::vector<std::string_view>& args) {
-  ConvertOptions options;
-  if (const auto error = ParseOptions(args, options)) {
-    return UsageError(kConvertCommand.name, *error);
-  }
+struct PictureOutcome {
+  ConversionResult result;
+  std::string failure;  // the message of a failed conversion
+};
 
-  const OutputNames names = DeriveOutputNames(options.picture);
-  ConversionRequest& request = options.request;
-  request.sourcePath = options.picture;
+ConversionRequest PictureRequest(const ConvertOptions& options, const std::string& picture) {
+  const OutputNames names = DeriveOutputNames(picture);
+  ConversionRequest request = options.request;
+  request.sourcePath = picture;
   request.outputDirectory = options.outputDirectoryGiven
                                 ? PathFromUtf8(options.outputDirectory)
                                 : names.outputDirectory;
   request.outputBaseName = names.outputBaseName;
+  return request;
+}
 
-  Converter converter;
-  CliHost host;
-  const ConversionResult result = converter.RunConversion(request, host);
-  if (!result.status.ok()) return kExitFailure;
-  for (const std::string& notice : result.notices) {
-    Warning(kConvertCommand.name, notice);
+// Prints each picture's outcome as soon as those before it are printed, so
+// the output follows the order the pictures were given in.
+class OrderedPrinter {
+ public:
+  OrderedPrinter(const ConvertOptions& options, std::vector<PictureOutcome>& outcomes,
+                 ProgressLine& progress)
+      : options_(options), outcomes_(outcomes), ready_(outcomes.size(), false),
+        progress_(progress) {}
+
+  void Ready(std::size_t index) {
+    const std::lock_guard lock(mutex_);
+    ready_[index] = true;
+    for (; next_ < ready_.size() && ready_[next_]; ++next_) {
+      progress_.Print([this] { PrintOutcome(outcomes_[next_]); });
+    }
   }
-  std::printf("%s\n", PathToUtf8(result.writtenPath).c_str());
-  if (!options.quiet) {
+
+ private:
+  void PrintOutcome(const PictureOutcome& outcome) const {
+    const ConversionResult& result = outcome.result;
+    if (!result.status.ok()) {
+      Failure(kConvertCommand, outcome.failure);
+      return;
+    }
+    if (options_.check) {
+      if (result.check == CheckOutcome::kDiffers) {
+        std::printf("%s: differs\n", PathToUtf8(result.checkedPath).c_str());
+      } else if (result.check == CheckOutcome::kMissing) {
+        std::printf("%s: missing\n", PathToUtf8(result.checkedPath).c_str());
+      }
+      return;
+    }
+    for (const std::string& notice : result.notices) Warning(kConvertCommand, notice);
+    std::printf("%s\n", PathToUtf8(result.writtenPath).c_str());
+    if (options_.quiet) return;
     for (const ReportRow& row : result.report) {
       std::printf("%s\t%s\n", row.type.c_str(), row.content.c_str());
     }
   }
-  return kExitOk;
+
+  const ConvertOptions& options_;
+  const std::vector<PictureOutcome>& outcomes_;
+  std::mutex mutex_;
+  std::vector<bool> ready_;
+  std::size_t next_ = 0;
+  ProgressLine& progress_;
+};
+
+std::uintmax_t FileSize(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(path), error);
+  return error ? 0 : size;
+}
+
+// "12 converted, 1 failed", or with --check "11 up to date, 1 out of date,
+// 1 failed"; true when all went well.
+bool Summarize(const std::vector<PictureOutcome>& outcomes, bool check,
+               std::string& summary) {
+  std::size_t failed = 0;
+  std::size_t outOfDate = 0;
+  for (const PictureOutcome& outcome : outcomes) {
+    if (!outcome.result.status.ok()) {
+      ++failed;
+    } else if (check && outcome.result.check != CheckOutcome::kSame) {
+      ++outOfDate;
+    }
+  }
+  const std::size_t good = outcomes.size() - failed - outOfDate;
+  summary = check ? std::to_string(good) + " up to date, " + std::to_string(outOfDate) +
+                        " out of date, " + std::to_string(failed) + " failed"
+                  : std::to_string(good) + " converted, " + std::to_string(failed) + " failed";
+  return failed == 0 && outOfDate == 0;
+}
+
+int RunConvert(ConvertOptions& options) {
+  const auto threads = static_cast<unsigned>(
+      options.jobs.empty() ? WorkerPool::HardwareThreads()
+                           : *ParseDecimal(options.jobs, 1, kMaxJobs));
+  options.request.action = options.check ? OutputAction::kCheck : OutputAction::kWrite;
+
+  std::vector<PictureOutcome> outcomes(options.pictures.size());
+  ProgressLine progress(stderr, outcomes.size(),
+                        !options.quiet && ProgressLine::StderrIsTerminal());
+  OrderedPrinter printer(options, outcomes, progress);
+  WorkerPool pool(threads);
+  pool.ParallelFor(outcomes.size(), [&](std::size_t index) {
+    const std::string& picture = options.pictures[index];
+    Converter converter(kMaxGdTextLength, &pool);
+    CliHost host;
+    outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+    outcomes[index].failure = host.message;
+    progress.AddDone(FileSize(picture));
+    printer.Ready(index);
+  });
+
+  std::string summary;
+  const bool allGood = Summarize(outcomes, options.check, summary);
+  if (outcomes.size() > 1) {
+    progress.Print([&summary] { std::fprintf(stderr, "%s\n", summary.c_str()); });
+  }
+  return allGood ? kExitOk : kExitFailure;
+}
+
+std::function<int()> DefineConvert(CLI::App& command) {
+  const auto options = std::make_shared<ConvertOptions>();
+  ConversionRequest& request = options->request;
+  command.add_flag("--1555", request.flag1555);
+  AddFrameOptions(command, request);
+  CLI::Option* outputDirectory = command.add_option("--output-dir", options->outputDirectory);
+  CLI::Option* byteOrder = AddByteOrderOption(command, options->byteOrder);
+  command.add_flag("--lf", options->lf);
+  command.add_option("-j,--jobs", options->jobs)->check(Decimal(1, kMaxJobs));
+  command.add_flag("--check", options->check);
+  command.add_flag("--quiet", options->quiet);
+  command.add_option("PICTURE", options->pictures)->required();
+  return [options, outputDirectory, byteOrder] {
+    options->outputDirectoryGiven = outputDirectory->count() != 0;
+    if (options->lf) options->request.lineEnding = LineEnding::kLf;
+    if (byteOrder->count() != 0) {
+      if (auto error = ParseByteOrder(options->byteOrder, options->request.byteOrder)) {
+        return UsageError(kConvertCommand, *error);
+      }
+    }
+    return RunConvert(*options);
+  };
 }
 
 }  // namespace
 
 extern const Command kConvertCommand = {
-    "convert", "convert a picture or sprite file into a GD source file",
-    kConvertHelp, RunConvert};
+    "convert", "convert pictures or sprite files into GD source files", kConvertHelp,
+    "krelt-cli convert: ", DefineConvert};
 
 }  // namespace krelt::cli

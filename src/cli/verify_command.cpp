@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdint>
-#include <optional>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@ constexpr std::string_view kVerifyHelp =
     "  --end N            the conversion's last frame of a sprite file\n"
     "  --byte-order high-first|low-first\n"
     "                     the conversion's order of 16-bit pixel bytes\n"
+    "  --                 end of options: the next argument is GDFILE\n"
     "\n"
     "Prints one line per record: name, size, data format, compressed and raw\n"
     "bytes. Exit status: 0 all checks hold, 1 a fault (the first is named on\n"
@@ -42,39 +44,11 @@ constexpr std::string_view kVerifyHelp =
 
 struct VerifyOptions {
   std::string gdFile;
-  std::optional<ConversionRequest> against;
-};
-
-// Fills options from the arguments; returns an error text for bad usage.
-std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
-                                        VerifyOptions& options) {
-  ConversionRequest request;
+  ConversionRequest against;
   bool againstGiven = false;
-  bool startGiven = false;
-  bool endGiven = false;
   std::string byteOrder;
   bool byteOrderGiven = false;
-  const Option known[] = {
-      {"--against", &request.sourcePath, &againstGiven},
-      {"--1555", nullptr, &request.flag1555},
-      {"--start", &request.startFrameText, &startGiven},
-      {"--end", &request.endFrameText, &endGiven},
-      {"--byte-order", &byteOrder, &byteOrderGiven},
-  };
-  if (auto error = ParseArguments(args, known, options.gdFile,
-                                  "only one GDFILE can be verified at a time",
-                                  "no GDFILE given")) {
-    return error;
-  }
-  if ((request.flag1555 || startGiven || endGiven || byteOrderGiven) && !againstGiven) {
-    return "--1555, --start, --end and --byte-order need --against PICTURE";
-  }
-  if (byteOrderGiven) {
-    if (auto error = ParseByteOrder(byteOrder, request.byteOrder)) return error;
-  }
-  if (againstGiven) options.against = std::move(request);
-  return std::nullopt;
-}
+};
 
 std::string RecordCount(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " record" : " records");
@@ -86,41 +60,65 @@ Status PrintRecord(const VerifiedRecord& record, std::span<const std::uint8_t>) 
   return Status();
 }
 
-int RunVerify(const std::vector<std::string_view>& args) {
-  VerifyOptions options;
-  if (const auto error = ParseOptions(args, options)) {
-    return UsageError(kVerifyCommand.name, *error);
+int RunVerify(VerifyOptions& options) {
+  ConversionRequest& request = options.against;
+  if ((request.flag1555 || !request.startFrameText.empty() ||
+       !request.endFrameText.empty() || options.byteOrderGiven) &&
+      !options.againstGiven) {
+    return UsageError(kVerifyCommand,
+                      "--1555, --start, --end and --byte-order need --against PICTURE");
+  }
+  if (options.byteOrderGiven) {
+    if (auto error = ParseByteOrder(options.byteOrder, request.byteOrder)) {
+      return UsageError(kVerifyCommand, *error);
+    }
   }
 
   GdSource source;
   if (Status status = ReadGdSource(PathFromUtf8(options.gdFile), source); !status.ok()) {
-    return Failure(kVerifyCommand.name, status.message());
+    return Failure(kVerifyCommand, status.message());
   }
-  if (!options.against) {
+  if (!options.againstGiven) {
     if (Status status = VerifyGdSource(source, PrintRecord); !status.ok()) {
-      return Failure(kVerifyCommand.name, options.gdFile + ": " + status.message());
+      return Failure(kVerifyCommand, options.gdFile + ": " + status.message());
     }
     std::printf("%s verified\n", RecordCount(source.records.size()).c_str());
     return kExitOk;
   }
-  const std::string& picture = options.against->sourcePath;
+  const std::string& picture = request.sourcePath;
   ConversionPictures pictures;
-  if (Status status = pictures.Open(*options.against); !status.ok()) {
-    return Failure(kVerifyCommand.name, status.message());
+  if (Status status = pictures.Open(request); !status.ok()) {
+    return Failure(kVerifyCommand, status.message());
   }
   if (Status status = VerifyGdSourceAgainst(source, pictures, picture, PrintRecord);
       !status.ok()) {
-    return Failure(kVerifyCommand.name, options.gdFile + ": " + status.message());
+    return Failure(kVerifyCommand, options.gdFile + ": " + status.message());
   }
   std::printf("%s verified, matching %s\n",
               RecordCount(source.records.size()).c_str(), picture.c_str());
   return kExitOk;
 }
 
+std::function<int()> DefineVerify(CLI::App& command) {
+  const auto options = std::make_shared<VerifyOptions>();
+  ConversionRequest& request = options->against;
+  CLI::Option* against =
+      command.add_option("--against", request.sourcePath)->option_text("PICTURE");
+  command.add_flag("--1555", request.flag1555);
+  AddFrameOptions(command, request);
+  CLI::Option* byteOrder = AddByteOrderOption(command, options->byteOrder);
+  command.add_option("GDFILE", options->gdFile)->required();
+  return [options, against, byteOrder] {
+    options->againstGiven = against->count() != 0;
+    options->byteOrderGiven = byteOrder->count() != 0;
+    return RunVerify(*options);
+  };
+}
+
 }  // namespace
 
 extern const Command kVerifyCommand = {
     "verify", "check a GD source file, optionally against its picture",
-    kVerifyHelp, RunVerify};
+    kVerifyHelp, "krelt-cli verify: ", DefineVerify};
 
 }  // namespace krelt::cli
