@@ -48,9 +48,10 @@ test-windows: build
 	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
 
 bench: build
-	scripts/install-deps.sh jlha-utils
+	scripts/install-deps.sh jlha-utils time
 	$(BUILD)/bench/krelt_bench
 	scripts/bench-vs-jlha.sh $(BUILD)
+	scripts/bench-pipelines.sh $(BUILD)
 
 fuzz: deps
 	scripts/install-deps.sh clang libclang-rt-14-dev

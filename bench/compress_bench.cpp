@@ -1,17 +1,22 @@
 // Compression and decompression throughput of COMPRESS_Tfp streams on
-// deterministic inputs. `krelt_bench --write-image FILE` instead writes the
-// 1920x1080 24-bit image-like input to FILE (used by bench-vs-jlha.sh).
+// deterministic inputs, on one thread and on a pool of two.
+// `krelt_bench --write-image FILE` instead writes the 1920x1080 24-bit
+// image-like input to FILE (used by bench-vs-jlha.sh);
+// `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED` writes an image-like
+// 24-bit BMP picture (used by bench-pipelines.sh).
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/worker_pool.h"
 #include "compress/tfp_decoder.h"
 #include "compress/tfp_encoder.h"
 
@@ -60,8 +65,8 @@ Rgb ImagePixel(int x, int y, int width, int height, Noise& noise) {
 
 // 24-bit pixels are red, green, blue bytes; 16-bit pixels are 5-5-5 with
 // bit 15 set, high byte first, as the conversion driver stores them.
-Bytes MakeImage(int width, int height, int bytesPerPixel) {
-  Noise noise(12345);
+Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 12345) {
+  Noise noise(seed);
   Bytes pixels;
   pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                  static_cast<std::size_t>(bytesPerPixel));
@@ -114,9 +119,10 @@ Bytes CompressOrDie(const Bytes& input) {
   return stream;
 }
 
-void BenchCompress(benchmark::State& state, const Input& source) {
+void BenchCompress(benchmark::State& state, const Input& source, unsigned threads) {
   const Bytes input = source.make();
-  TfpEncoder encoder;
+  WorkerPool pool(threads);
+  TfpEncoder encoder(threads > 1 ? &pool : nullptr);
   Bytes stream;
   for (auto _ : state) {
     if (!encoder.Compress(input, stream)) {
@@ -147,9 +153,15 @@ void BenchDecompress(benchmark::State& state, const Input& source) {
 }
 
 void RegisterBenchmarks() {
-  for (const Input& input : Inputs()) {
-    benchmark::RegisterBenchmark(("Compress/" + input.name).c_str(), BenchCompress, input)
-        ->Unit(benchmark::kMillisecond);
+  for (const unsigned threads : {1u, 2u}) {
+    for (const Input& input : Inputs()) {
+      const std::string name =
+          "Compress" + std::string(threads > 1 ? "Pool2/" : "/") + input.name;
+      // Wall time: with a pool the work is done on two threads.
+      benchmark::RegisterBenchmark(name.c_str(), BenchCompress, input, threads)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+    }
   }
   for (const Input& input : Inputs()) {
     benchmark::RegisterBenchmark(("Decompress/" + input.name).c_str(), BenchDecompress, input)
@@ -168,12 +180,58 @@ int WriteImage(const char* path) {
   return 0;
 }
 
+void PutLe(Bytes& bytes, std::size_t offset, std::uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A bottom-up 24-bit BMP of the image-like picture.
+int WriteBmp(const char* path, int width, int height, std::uint32_t seed) {
+  if (width < 1 || height < 1 || width > 20000 || height > 20000) {
+    std::fprintf(stderr, "bad size %d x %d\n", width, height);
+    return 1;
+  }
+  const Bytes rgb = MakeImage(width, height, 3, seed);
+  const auto rowSize = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+  const std::size_t pixelBytes = rowSize * static_cast<std::size_t>(height);
+  Bytes file(54 + pixelBytes, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  PutLe(file, 2, static_cast<std::uint32_t>(file.size()), 4);
+  PutLe(file, 10, 54, 4);
+  PutLe(file, 14, 40, 4);
+  PutLe(file, 18, static_cast<std::uint32_t>(width), 4);
+  PutLe(file, 22, static_cast<std::uint32_t>(height), 4);
+  PutLe(file, 26, 1, 2);
+  PutLe(file, 28, 24, 2);
+  PutLe(file, 34, static_cast<std::uint32_t>(pixelBytes), 4);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = &file[54 + rowSize * static_cast<std::size_t>(height - 1 - y)];
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* pixel = &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+      row[x * 3] = pixel[2];
+      row[x * 3 + 1] = pixel[1];
+      row[x * 3 + 2] = pixel[0];
+    }
+  }
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  if (!out.flush()) {
+    std::fprintf(stderr, "cannot write %s\n", path);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 }  // namespace krelt
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--write-image") {
     return krelt::WriteImage(argv[2]);
+  }
+  if (argc == 6 && std::string_view(argv[1]) == "--write-bmp") {
+    return krelt::WriteBmp(argv[2], std::atoi(argv[3]), std::atoi(argv[4]),
+                           static_cast<std::uint32_t>(std::strtoul(argv[5], nullptr, 10)));
   }
   krelt::RegisterBenchmarks();
   benchmark::Initialize(&argc, argv);
