@@ -160,7 +160,8 @@ class PictureCompressor {
       if (Status status = pictures_.Load(index, loaded.picture); !status.ok()) {
         return status;
       }
-      loaded.digest = PixelDigest(loaded.picture.pixels);
+      // A single picture has no twin to look for.
+      if (pictures_.count() > 1) loaded.digest = PixelDigest(loaded.picture.pixels);
       pixelBytes += loaded.picture.pixels.size();
       AddToDocument(loaded);
       group_.push_back(std::move(loaded));
@@ -173,7 +174,7 @@ class PictureCompressor {
     GdPicture picture{source.frame, {},
                       static_cast<std::int32_t>(source.pixels.size()),
                       source.width, source.height};
-    picture.sameStreamAs = EarlierTwin(loaded);
+    if (pictures_.count() > 1) picture.sameStreamAs = EarlierTwin(loaded);
     if (picture.sameStreamAs < 0) {
       firstByDigest_.emplace(loaded.digest, static_cast<std::int32_t>(loaded.index));
     }
