@@ -2,8 +2,9 @@
 // deterministic inputs, on one thread and on a pool of two.
 // `krelt_bench --write-image FILE` instead writes the 1920x1080 24-bit
 // image-like input to FILE (used by bench-vs-jlha.sh);
-// `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED` writes an image-like
-// 24-bit BMP picture (used by bench-pipelines.sh).
+// `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED [noise]` writes an
+// image-like 24-bit BMP picture, or one of random pixels, which hardly
+// compresses (used by bench-pipelines.sh).
 
 #include <benchmark/benchmark.h>
 
@@ -184,13 +185,14 @@ void PutLe(Bytes& bytes, std::size_t offset, std::uint32_t value, int size) {
   for (int i = 0; i < size; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// A bottom-up 24-bit BMP of the image-like picture.
-int WriteBmp(const char* path, int width, int height, std::uint32_t seed) {
+// A bottom-up 24-bit BMP of the image-like picture, or of noise.
+int WriteBmp(const char* path, int width, int height, std::uint32_t seed, bool noise) {
   if (width < 1 || height < 1 || width > 20000 || height > 20000) {
     std::fprintf(stderr, "bad size %d x %d\n", width, height);
     return 1;
   }
-  const Bytes rgb = MakeImage(width, height, 3, seed);
+  const Bytes rgb = noise ? MakeRandom(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)
+                          : MakeImage(width, height, 3, seed);
   const auto rowSize = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
   const std::size_t pixelBytes = rowSize * static_cast<std::size_t>(height);
   Bytes file(54 + pixelBytes, 0);
@@ -229,9 +231,10 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--write-image") {
     return krelt::WriteImage(argv[2]);
   }
-  if (argc == 6 && std::string_view(argv[1]) == "--write-bmp") {
+  if ((argc == 6 || argc == 7) && std::string_view(argv[1]) == "--write-bmp") {
     return krelt::WriteBmp(argv[2], std::atoi(argv[3]), std::atoi(argv[4]),
-                           static_cast<std::uint32_t>(std::strtoul(argv[5], nullptr, 10)));
+                           static_cast<std::uint32_t>(std::strtoul(argv[5], nullptr, 10)),
+                           argc == 7 && std::string_view(argv[6]) == "noise");
   }
   krelt::RegisterBenchmarks();
   benchmark::Initialize(&argc, argv);

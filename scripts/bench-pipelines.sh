@@ -31,6 +31,7 @@ cd "$work"
 mkdir pictures
 "$bench" --write-bmp osd1080.bmp 1920 1080 1
 "$bench" --write-bmp big4000.bmp 4000 4000 2
+"$bench" --write-bmp noise4000.bmp 4000 4000 3 noise
 for i in $(seq 1 200); do "$bench" --write-bmp "pictures/p$i.bmp" 640 480 "$i"; done
 
 # Best and median wall seconds of REPETITIONS runs of a command.
@@ -80,12 +81,15 @@ if [ -n "$old_cli" ]; then
   echo "before and now: $(same_folders old-batch j1-batch)"
 fi
 
-echo
-echo "== peak memory, 4000x4000 24-bit picture ($(stat -c %s big4000.bmp) bytes)"
-echo "-j 1: $(peak_mb "$cli" convert --quiet -j 1 --output-dir j1 big4000.bmp)"
-echo "-j 2: $(peak_mb "$cli" convert --quiet -j 2 --output-dir j2 big4000.bmp)"
-if [ -n "$old_cli" ]; then
-  echo "before: $(peak_mb "$old_cli" convert --quiet --output-dir old big4000.bmp)"
-  echo "before and now: $(same_folders old j1)"
-fi
+for picture in big4000 noise4000; do
+  echo
+  echo "== peak memory, 4000x4000 24-bit picture $picture.bmp ($(stat -c %s $picture.bmp) bytes)"
+  echo "-j 1: $(peak_mb "$cli" convert --quiet -j 1 --output-dir j1 $picture.bmp)," \
+       "GD file $(stat -c %s j1/$picture.GD) bytes"
+  echo "-j 2: $(peak_mb "$cli" convert --quiet -j 2 --output-dir j2 $picture.bmp)"
+  if [ -n "$old_cli" ]; then
+    echo "before: $(peak_mb "$old_cli" convert --quiet --output-dir old $picture.bmp)"
+    echo "before and now: $(same_folders old j1)"
+  fi
+done
 printf '\nload average at end: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,11 +1,15 @@
 #include "compress/tfp_encoder.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 #include <mutex>
 #include <optional>
+#include <span>
 
 #include "common/worker_pool.h"
 #include "compress/chunk_coder.h"
@@ -59,14 +63,20 @@ constexpr std::size_t RecordSlot(std::size_t index) {
   return kTfpStreamHeaderSize + index * (kTfpChunkHeaderSize + kTfpMaxChunkLength);
 }
 
-// The coders of one Compress call, one for each chunk coded at a time.
-class CoderShelf {
+// What codes one chunk: the coder and room for the chunk's record.
+struct ChunkBench {
+  ChunkCoder coder;
+  std::array<std::uint8_t, kTfpChunkHeaderSize + kTfpMaxChunkLength> record;
+};
+
+// The benches of one Compress call, one for each chunk coded at a time.
+class BenchShelf {
  public:
-  // False when memory for the coders runs out.
+  // False when memory for the benches runs out.
   bool Stock(std::size_t count) {
     try {
       for (std::size_t i = 0; i < count; ++i) {
-        coders_.push_back(std::make_unique<ChunkCoder>());
+        benches_.push_back(std::make_unique<ChunkBench>());
       }
     } catch (const std::bad_alloc&) {
       return false;
@@ -74,22 +84,57 @@ class CoderShelf {
     return true;
   }
 
-  std::unique_ptr<ChunkCoder> Take() {
+  std::unique_ptr<ChunkBench> Take() {
     const std::lock_guard lock(mutex_);
-    std::unique_ptr<ChunkCoder> coder = std::move(coders_.back());
-    coders_.pop_back();
-    return coder;
+    std::unique_ptr<ChunkBench> bench = std::move(benches_.back());
+    benches_.pop_back();
+    return bench;
   }
 
-  void Return(std::unique_ptr<ChunkCoder> coder) {
+  void Return(std::unique_ptr<ChunkBench> bench) {
     const std::lock_guard lock(mutex_);
-    coders_.push_back(std::move(coder));
+    benches_.push_back(std::move(bench));
   }
 
  private:
   std::mutex mutex_;
-  std::vector<std::unique_ptr<ChunkCoder>> coders_;
+  std::vector<std::unique_ptr<ChunkBench>> benches_;
 };
+
+std::size_t ChunkCount(std::size_t length) {
+  return (length + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
+}
+
+// Receives the record of chunk `index` while it lies on its bench.
+using RecordSink =
+    std::function<void(std::size_t index, std::span<const std::uint8_t> record)>;
+
+// Codes every chunk of input[0, length), on the pool's threads when there
+// is a pool, and hands each record to deliver. False, with nothing
+// delivered, when memory for the coders runs out.
+bool CodeChunks(WorkerPool* pool, const std::uint8_t* input, std::size_t length,
+                const RecordSink& deliver) {
+  const std::size_t chunkCount = ChunkCount(length);
+  const unsigned threads = pool != nullptr ? pool->threadCount() : 1;
+  BenchShelf shelf;
+  if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads))) return false;
+  const auto codeChunk = [&](std::size_t index) {
+    const std::size_t start = index * kTfpMaxChunkLength;
+    const auto chunkLength =
+        static_cast<std::uint32_t>(std::min(length - start, kTfpMaxChunkLength));
+    std::unique_ptr<ChunkBench> bench = shelf.Take();
+    const std::size_t recordSize =
+        WriteChunkRecord(bench->coder, input + start, chunkLength, bench->record.data());
+    deliver(index, std::span(bench->record.data(), recordSize));
+    shelf.Return(std::move(bench));
+  };
+  if (pool != nullptr) {
+    pool->ParallelFor(chunkCount, codeChunk);
+  } else {
+    for (std::size_t index = 0; index < chunkCount; ++index) codeChunk(index);
+  }
+  return true;
+}
 
 // Moves every record down behind the one before it; returns the stream's
 // length.
@@ -120,44 +165,56 @@ bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
     return true;
   }
   const auto length = static_cast<std::size_t>(inputLength);
-  const std::size_t chunkCount =
-      (length + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
-  const unsigned threads = pool_ != nullptr ? pool_->threadCount() : 1;
-  CoderShelf shelf;
-  if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads))) return false;
-
+  const std::size_t chunkCount = ChunkCount(length);
   std::vector<std::size_t> recordSizes(chunkCount);
-  const auto codeChunk = [&](std::size_t index) {
-    const std::size_t start = index * kTfpMaxChunkLength;
-    const auto chunkLength =
-        static_cast<std::uint32_t>(std::min(length - start, kTfpMaxChunkLength));
-    std::unique_ptr<ChunkCoder> coder = shelf.Take();
-    recordSizes[index] = WriteChunkRecord(*coder, input + start, chunkLength,
-                                          output + RecordSlot(index));
-    shelf.Return(std::move(coder));
-  };
-  if (pool_ != nullptr) {
-    pool_->ParallelFor(chunkCount, codeChunk);
-  } else {
-    for (std::size_t index = 0; index < chunkCount; ++index) codeChunk(index);
+  if (!CodeChunks(pool_, input, length,
+                  [&](std::size_t index, std::span<const std::uint8_t> record) {
+                    std::memcpy(output + RecordSlot(index), record.data(), record.size());
+                    recordSizes[index] = record.size();
+                  })) {
+    return false;
   }
   WriteStreamHeader(output, static_cast<std::uint16_t>(chunkCount));
   *outputLength = static_cast<std::int32_t>(CloseRecordGaps(output, recordSizes));
   return true;
 }
 
+// Records join the stream in chunk order as they are coded; one that is
+// done before those ahead of it waits aside. The stream's room is reserved
+// for its all-stored size, but only the bytes written take memory.
 bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
                           std::vector<std::uint8_t>& stream) {
   if (input.size() > kMaxInputLength) return false;
+  if (input.empty()) {
+    stream.clear();
+    return true;
+  }
   try {
-    std::vector<std::uint8_t> result(MaxCompressedSize(input.size()));
-    std::int32_t length = 0;
-    if (!Compress(input.data(), static_cast<std::int32_t>(input.size()),
-                  result.data(), &length)) {
+    std::vector<std::uint8_t> result;
+    result.reserve(MaxCompressedSize(input.size()));
+    result.resize(kTfpStreamHeaderSize);
+    std::mutex mutex;
+    std::size_t next = 0;
+    std::map<std::size_t, std::vector<std::uint8_t>> waiting;
+    const auto append = [&result](std::span<const std::uint8_t> record) {
+      result.insert(result.end(), record.begin(), record.end());
+    };
+    if (!CodeChunks(pool_, input.data(), input.size(),
+                    [&](std::size_t index, std::span<const std::uint8_t> record) {
+                      const std::lock_guard lock(mutex);
+                      if (index != next) {
+                        waiting[index].assign(record.begin(), record.end());
+                        return;
+                      }
+                      append(record);
+                      for (++next; !waiting.empty() && waiting.begin()->first == next; ++next) {
+                        append(waiting.begin()->second);
+                        waiting.erase(waiting.begin());
+                      }
+                    })) {
       return false;
     }
-    result.resize(static_cast<std::size_t>(length));
-    result.shrink_to_fit();
+    WriteStreamHeader(result.data(), static_cast<std::uint16_t>(ChunkCount(input.size())));
     stream = std::move(result);
     return true;
   } catch (const std::bad_alloc&) {
