@@ -14,15 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSamples = fs::path(KRELT_SOURCE_DIR) / "samples";
-const fs::path kToolPictures = fs::path(KRELT_SOURCE_DIR) / "tests" / "data";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::kSamples;
+using test::kToolPictures;
+using test::Lines;
 
 // Every sample and every picture from the independent tools.
 std::vector<fs::path> AllPictures() {

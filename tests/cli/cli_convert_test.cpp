@@ -21,15 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-const fs::path kSamples = fs::path(KRELT_SOURCE_DIR) / "samples";
-const fs::path kToolPictures = fs::path(KRELT_SOURCE_DIR) / "tests" / "data";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::kSamples;
+using test::kToolPictures;
+using test::Lines;
 
 // What the readers deliver for each picture or frame, finished the way the
 // firmware takes 16-bit pixels on the PCX and sprite road.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,19 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
 }
 
 #endif
+
+// The bundled samples and the pictures from independent tools.
+inline const std::filesystem::path kSamples = std::filesystem::path(KRELT_SOURCE_DIR) / "samples";
+inline const std::filesystem::path kToolPictures =
+    std::filesystem::path(KRELT_SOURCE_DIR) / "tests" / "data";
+
+// The lines of printed text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 // Runs krelt-cli with the arguments (UTF-8), capturing stdout and stderr in
 // files inside workDir.
