@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -157,6 +159,26 @@ class OrderedPrinter {
   ProgressLine& progress_;
 };
 
+// The pictures in chains of those whose GD files may get the same name
+// (same folder and base name, in any letter case, as on Windows): each
+// chain is converted in the order given, so the last picture's file is the
+// one left, as when they are converted one after another.
+std::vector<std::vector<std::size_t>> SameNameChains(const ConvertOptions& options) {
+  std::vector<std::vector<std::size_t>> chains;
+  std::map<std::string, std::size_t> chainOfName;
+  for (std::size_t index = 0; index < options.pictures.size(); ++index) {
+    const ConversionRequest request = PictureRequest(options, options.pictures[index]);
+    std::string name = PathToUtf8(request.outputDirectory / PathFromUtf8(request.outputBaseName));
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    const auto [entry, added] = chainOfName.emplace(name, chains.size());
+    if (added) chains.emplace_back();
+    chains[entry->second].push_back(index);
+  }
+  return chains;
+}
+
 std::uintmax_t FileSize(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(path), error);
@@ -193,15 +215,18 @@ int RunConvert(ConvertOptions& options) {
   ProgressLine progress(stderr, outcomes.size(),
                         !options.quiet && ProgressLine::StderrIsTerminal());
   OrderedPrinter printer(options, outcomes, progress);
+  const std::vector<std::vector<std::size_t>> chains = SameNameChains(options);
   WorkerPool pool(threads);
-  pool.ParallelFor(outcomes.size(), [&](std::size_t index) {
-    const std::string& picture = options.pictures[index];
-    Converter converter(kMaxGdTextLength, &pool);
-    CliHost host;
-    outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
-    outcomes[index].failure = host.message;
-    progress.AddDone(FileSize(picture));
-    printer.Ready(index);
+  pool.ParallelFor(chains.size(), [&](std::size_t chain) {
+    for (const std::size_t index : chains[chain]) {
+      const std::string& picture = options.pictures[index];
+      Converter converter(kMaxGdTextLength, &pool);
+      CliHost host;
+      outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+      outcomes[index].failure = host.message;
+      progress.AddDone(FileSize(picture));
+      printer.Ready(index);
+    }
   });
 
   std::string summary;

@@ -120,6 +120,25 @@ TEST_F(CliBatchTest, ReportsFollowTheOrderGiven) {
   EXPECT_EQ(run.err, "4 converted, 0 failed\n");
 }
 
+// Two pictures whose GD files share a name: the later one's file is left,
+// as when they are converted one after the other.
+TEST_F(CliBatchTest, PicturesOfTheSameNameLeaveTheLastOnesFile) {
+  fs::copy_file(kSamples / "badge.pcx", dir_ / "pic.pcx");
+  fs::copy_file(kSamples / "logo.bmp", dir_ / "pic.bmp");
+  const std::string pcx = PathToUtf8(dir_ / "pic.pcx");
+  const std::string bmp = PathToUtf8(dir_ / "pic.bmp");
+  const fs::path out = Folder("out");
+  ASSERT_EQ(Convert({"--quiet", "--output-dir", PathToUtf8(Folder("alone")), bmp}).exitCode, 0);
+  const std::string expected = test::FileText(dir_ / "alone" / "pic.GD");
+  for (int run = 0; run < 5; ++run) {
+    ASSERT_EQ(Convert({"--quiet", "-j", "4", "--output-dir", PathToUtf8(out), pcx, bmp,
+                       PathToUtf8(kSamples / "photo24.pcx")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(test::FileText(out / "pic.GD"), expected) << run;
+  }
+}
+
 TEST_F(CliBatchTest, CheckListsWhatIsMissingOrDiffersAndWritesNothing) {
   const fs::path out = Folder("out");
   std::vector<std::string> pictures;
