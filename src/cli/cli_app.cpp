@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -107,6 +108,24 @@ int Run(const std::vector<std::string>& args) {
     if (app.got_subcommand(std::string(kCommands[i]->name))) return runners[i]();
   }
   return kExitUsage;
+}
+
+std::vector<CommandOptions> ListCommandOptions() {
+  CLI::App app("", "krelt-cli");
+  std::array<std::function<int()>, kCommands.size()> runners;
+  DefineApp(app, runners);
+  std::vector<CommandOptions> list;
+  for (const Command* command : kCommands) {
+    CommandOptions entry{std::string(command->name), std::string(command->help), {}};
+    const CLI::App* sub = app.get_subcommand(std::string(command->name));
+    for (const CLI::Option* option : sub->get_options()) {
+      if (option == sub->get_help_ptr()) continue;  // every command's, told once
+      for (const std::string& name : option->get_lnames()) entry.optionNames.push_back("--" + name);
+      for (const std::string& name : option->get_snames()) entry.optionNames.push_back("-" + name);
+    }
+    list.push_back(std::move(entry));
+  }
+  return list;
 }
 
 }  // namespace krelt::cli
