@@ -33,11 +33,11 @@ Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
 
 Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
   const Status status = TfpDecoder::Decode(in, out);
-  if (!status.ok()) {
+  if (status.kind() == ErrorKind::kDamaged) {
     return status.WithMessage("not a valid COMPRESS_Tfp stream: " +
                               status.message());
   }
-  return {};
+  return status;
 }
 
 int Failure(const std::string& message) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -44,5 +46,20 @@ class [[nodiscard]] Status {
   ErrorKind kind_ = ErrorKind::kNone;
   std::string message_;
 };
+
+// Runs body (returning Status) and turns the exceptions the standard library
+// throws when memory runs out or a size is beyond what a container can hold
+// into a failed status, so no caller of the core sees an exception.
+template <typename Body>
+Status CatchAllocationFailure(Body&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return Status::Error(ErrorKind::kTooLarge, "out of memory");
+  } catch (const std::length_error&) {
+    return Status::Error(ErrorKind::kTooLarge,
+                         "a size beyond what this system can hold");
+  }
+}
 
 }  // namespace krelt

@@ -2,6 +2,10 @@
 
 namespace krelt {
 
+// The dictionary's tokens fit the block coder's token buffer layout.
+static_assert(LzssDictionary::kWindowSize - 1 <= HuffmanBlockCoder::kMaxDistanceCode);
+static_assert(LzssDictionary::kMaxMatch + 253 <= HuffmanBlockCoder::kMaxMatchSymbol);
+
 std::optional<std::uint32_t> ChunkCoder::EncodeChunk(std::uint8_t* codedOut,
                                                      const std::uint8_t* chunkIn,
                                                      std::uint32_t chunkLength) {

@@ -23,8 +23,25 @@ class HuffmanBlockCoder {
   // of 20 or more zeros, 3-18 the lengths 1-16.
   static constexpr int kLengthSymbolCount = 19;
   static constexpr std::size_t kTokenBufferSize = 16384;
-  // A new group of eight tokens (at most 25 bytes) starts only below this.
+  // A group is a flag byte and eight tokens of at most three bytes each.
+  static constexpr std::size_t kMaxGroupBytes = 1 + 3 * 8;
+  // A new group starts only below this.
   static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - 3 * 8;
+  // The largest distance code (window size - 1) and the largest match symbol.
+  static constexpr unsigned kMaxDistanceCode = 8191;
+  static constexpr unsigned kMaxMatchSymbol = kSymbolCount - 1;
+
+  // A group started at the last position below the limit still fits.
+  static_assert(kGroupStartLimit - 1 + kMaxGroupBytes <= kTokenBufferSize);
+  // Every token takes at least one buffer byte, so a block holds fewer
+  // tokens than the buffer has bytes. The block's token count field and the
+  // 16-bit frequencies (whose tree root is that count) must hold it.
+  static_assert(kTokenBufferSize - 1 <= 0xFFFF);
+  // A match is stored as its symbol less 256 in one byte and its distance
+  // code in two; the distance class (bit width) must have a code.
+  static_assert(kMaxMatchSymbol - kFirstMatchSymbol <= 0xFF);
+  static_assert(kMaxDistanceCode <= 0xFFFF);
+  static_assert(std::bit_width(kMaxDistanceCode) < kDistanceClassCount);
 
   // Opens a chunk whose coded bytes go to output, at most limit of them.
   void StartBlocks(std::uint8_t* output, std::uint32_t limit);

@@ -158,18 +158,17 @@ Status ParseContainer(std::span<const std::uint8_t> stream,
   return {};
 }
 
+// The output grows one chunk at a time, so memory follows the bytes the
+// stream really decodes to, not the lengths its records claim: a stream of
+// empty records claiming full chunks fails at its first chunk.
 Status DecodeRecords(const std::vector<ChunkRecord>& records,
                      std::vector<std::uint8_t>& output) {
-  std::size_t total = 0;
-  for (const ChunkRecord& record : records) total += record.rawLength;
-  output.resize(total);
   std::unique_ptr<Lh5Decoder> decoder;
-  std::size_t offset = 0;
   for (std::size_t index = 0; index < records.size(); ++index) {
     const ChunkRecord& record = records[index];
-    const auto destination =
-        std::span(output).subspan(offset, record.rawLength);
-    offset += record.rawLength;
+    const std::size_t offset = output.size();
+    output.resize(offset + record.rawLength);
+    const auto destination = std::span(output).subspan(offset);
     if (record.stored()) {
       std::copy(record.data.begin(), record.data.end(), destination.begin());
       continue;
@@ -190,10 +189,12 @@ Status TfpDecoder::Decode(std::span<const std::uint8_t> stream,
   output.clear();
   // An empty input compresses to an empty stream.
   if (stream.empty()) return {};
-  std::vector<ChunkRecord> records;
-  Status status = ParseContainer(stream, records);
-  if (status.ok()) status = DecodeRecords(records, output);
-  if (!status.ok()) output.clear();
+  Status status = CatchAllocationFailure([&] {
+    std::vector<ChunkRecord> records;
+    Status parsed = ParseContainer(stream, records);
+    return parsed.ok() ? DecodeRecords(records, output) : parsed;
+  });
+  if (!status.ok()) output = {};
   return status;
 }
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <stdexcept>
 
 #include "common/worker_pool.h"
 #include "compress/chunk_coder.h"
@@ -22,8 +23,6 @@ namespace {
 constexpr std::uint16_t kRecordMarker = 0xFFFF;
 // Field at offset 6 of the stream header.
 constexpr std::uint16_t kStreamHeaderTag = 1;
-// The chunk count is a 16-bit field.
-constexpr std::size_t kMaxInputLength = kTfpMaxChunkCount * kTfpMaxChunkLength;
 
 // Fills in a record's first field (the number of bytes after it) and its CRC
 // of everything behind the CRC field.
@@ -153,11 +152,11 @@ std::size_t CloseRecordGaps(std::uint8_t* output,
 TfpEncoder::TfpEncoder(WorkerPool* pool) : pool_(pool) {}
 TfpEncoder::~TfpEncoder() = default;
 
-// A negative length, or one whose chunk count would not fit its 16-bit
-// field, is refused like a failed allocation: nothing is written.
+// A negative length, or one whose worst-case stream would not fit the
+// output length, is refused like a failed allocation: nothing is written.
 bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
                           std::uint8_t* output, std::int32_t* outputLength) {
-  if (inputLength < 0 || static_cast<std::size_t>(inputLength) > kMaxInputLength) {
+  if (inputLength < 0 || static_cast<std::size_t>(inputLength) > kTfpMaxInputLength) {
     return false;
   }
   if (inputLength == 0) {
@@ -184,7 +183,7 @@ bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
 // for its all-stored size, but only the bytes written take memory.
 bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
                           std::vector<std::uint8_t>& stream) {
-  if (input.size() > kMaxInputLength) return false;
+  if (input.size() > kTfpMaxInputLength) return false;
   if (input.empty()) {
     stream.clear();
     return true;
@@ -218,6 +217,8 @@ bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
     stream = std::move(result);
     return true;
   } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
     return false;
   }
 }

@@ -24,7 +24,8 @@ class TfpEncoder {
   // MaxCompressedSize(inputLength) bytes, and its length to *outputLength.
   // An empty input gives success and length 0. Returns false, with output
   // untouched, when the work buffers cannot be obtained or the length is
-  // negative or too long for the 16-bit chunk count.
+  // negative or above kTfpMaxInputLength, whose worst-case stream is the
+  // longest that *outputLength can hold.
   bool Compress(const std::uint8_t* input, std::int32_t inputLength,
                 std::uint8_t* output, std::int32_t* outputLength);
 

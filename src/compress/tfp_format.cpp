@@ -35,12 +35,4 @@ void PutBe16(std::uint8_t* destination, std::uint16_t value) {
   destination[1] = static_cast<std::uint8_t>(value & 0xFF);
 }
 
-// An empty input has no chunks, so the bound is the bare stream header (10);
-// Compress writes nothing for it, which this bound covers.
-std::size_t MaxCompressedSize(std::size_t inputLength) {
-  const std::size_t chunkCount =
-      (inputLength + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
-  return kTfpStreamHeaderSize + inputLength + kTfpChunkHeaderSize * chunkCount;
-}
-
 }  // namespace krelt

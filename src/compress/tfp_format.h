@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace krelt {
 
@@ -20,6 +21,29 @@ void PutBe16(std::uint8_t* destination, std::uint16_t value);
 
 // Size of the largest stream an input of inputLength bytes can give: every
 // chunk stored raw. Every output buffer handed to TfpEncoder is this large.
-std::size_t MaxCompressedSize(std::size_t inputLength);
+// An empty input has no chunks, so the bound is the bare stream header (10);
+// Compress writes nothing for it, which this bound covers.
+constexpr std::size_t MaxCompressedSize(std::size_t inputLength) {
+  const std::size_t chunkCount =
+      (inputLength + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
+  return kTfpStreamHeaderSize + inputLength + kTfpChunkHeaderSize * chunkCount;
+}
+
+// Longest input one stream takes: the worst-case stream must have its length
+// in the encoder's 32-bit signed output length. That is below the 65535
+// chunks the 16-bit chunk count allows.
+inline constexpr std::size_t kTfpMaxInputLength = [] {
+  constexpr std::size_t kLimit = std::numeric_limits<std::int32_t>::max();
+  constexpr std::size_t kFullRecord = kTfpChunkHeaderSize + kTfpMaxChunkLength;
+  const std::size_t fullChunks = (kLimit - kTfpStreamHeaderSize) / kFullRecord;
+  const std::size_t rest = (kLimit - kTfpStreamHeaderSize) % kFullRecord;
+  const std::size_t lastChunk = rest > kTfpChunkHeaderSize ? rest - kTfpChunkHeaderSize : 0;
+  return fullChunks * kTfpMaxChunkLength + lastChunk;
+}();
+static_assert(MaxCompressedSize(kTfpMaxInputLength) <=
+              std::size_t{std::numeric_limits<std::int32_t>::max()});
+static_assert(MaxCompressedSize(kTfpMaxInputLength + 1) >
+              std::size_t{std::numeric_limits<std::int32_t>::max()});
+static_assert(kTfpMaxInputLength <= kTfpMaxChunkCount * kTfpMaxChunkLength);
 
 }  // namespace krelt

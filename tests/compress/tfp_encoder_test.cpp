@@ -283,6 +283,23 @@ TEST(TfpEncoderTest, EmptyAndRefusedInputs) {
   }
 }
 
+// The worst-case stream of the longest input accepted still has its length
+// in the 32-bit output length; one byte more, or the longest input the
+// chunk count allows, is refused before anything is read or written.
+TEST(TfpEncoderTest, RefusesInputsWhoseWorstCaseStreamOverflowsTheLength) {
+  EXPECT_EQ(MaxCompressedSize(kTfpMaxInputLength), 2147483647u);
+  EXPECT_EQ(kTfpMaxInputLength, 2146959381u);
+  TfpEncoder encoder;
+  Bytes output(16, 0xEE);
+  const std::uint8_t byte = 0;
+  for (const std::int32_t refused : {2146959382, 2147000000, 2147057670}) {
+    std::int32_t length = 7;
+    EXPECT_FALSE(encoder.Compress(&byte, refused, output.data(), &length)) << refused;
+    EXPECT_EQ(length, 7);
+    EXPECT_EQ(output, Bytes(16, 0xEE));
+  }
+}
+
 TEST(BitWriterTest, PacksFieldsAndStopsAtTheLimit) {
   std::array<std::uint8_t, 4> area{};
   BitWriter bits;
