@@ -1,5 +1,7 @@
 #include "app/converter_dialog.h"
 
+#include <exception>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -328,13 +330,19 @@ void ConverterDialog::OnConversion() {
   request.flag1555 = use1555_;
   request.outputDirectory = outputNames_.outputDirectory;
   request.outputBaseName = outputNames_.outputBaseName;
-  const ConversionResult result = converter_->RunConversion(request, *this);
-  if (!result.writtenPath.empty()) {
-    lastWrittenPath_ = DisplayPath(result.writtenPath);
-  }
-  // What the picture's reader noticed, after the report is shown.
-  for (const std::string& notice : result.notices) {
-    ShowMessage(notice, kNoticeCaption);
+  // An exception must not leave a Qt event handler; the core turns its own
+  // failures into a Status, so only the unforeseen arrive here.
+  try {
+    const ConversionResult result = converter_->RunConversion(request, *this);
+    if (!result.writtenPath.empty()) {
+      lastWrittenPath_ = DisplayPath(result.writtenPath);
+    }
+    // What the picture's reader noticed, after the report is shown.
+    for (const std::string& notice : result.notices) {
+      ShowMessage(notice, kNoticeCaption);
+    }
+  } catch (const std::exception& error) {
+    ShowMessage(std::string("The conversion failed unexpectedly: ") + error.what(), {});
   }
 }
 

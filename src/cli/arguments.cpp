@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/message_text.h"
+
 namespace krelt::cli {
 namespace {
 
@@ -70,21 +72,21 @@ std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& orde
 
 void Warning(const Command& command, const std::string& message) {
   std::fprintf(stderr, "%.*swarning: %s\n", static_cast<int>(command.messagePrefix.size()),
-               command.messagePrefix.data(), message.c_str());
+               command.messagePrefix.data(), EscapeUnprintable(message).c_str());
 }
 
 int UsageError(const Command& command, const std::string& message) {
   const std::string_view usage = UsageLines(command.help);
   std::fprintf(stderr, "%.*s%s\n%.*sTry 'krelt-cli %.*s --help'.\n",
                static_cast<int>(command.messagePrefix.size()), command.messagePrefix.data(),
-               message.c_str(), static_cast<int>(usage.size()), usage.data(),
-               static_cast<int>(command.name.size()), command.name.data());
+               EscapeUnprintable(message).c_str(), static_cast<int>(usage.size()),
+               usage.data(), static_cast<int>(command.name.size()), command.name.data());
   return kExitUsage;
 }
 
 int Failure(const Command& command, const std::string& message) {
   std::fprintf(stderr, "%.*s%s\n", static_cast<int>(command.messagePrefix.size()),
-               command.messagePrefix.data(), message.c_str());
+               command.messagePrefix.data(), EscapeUnprintable(message).c_str());
   return kExitFailure;
 }
 

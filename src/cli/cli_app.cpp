@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdio>
+#include <exception>
 #include <functional>
+#include <new>
 #include <utility>
 #include <string_view>
 
@@ -10,6 +12,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "common/message_text.h"
 
 namespace krelt::cli {
 namespace {
@@ -69,6 +72,20 @@ void DefineApp(CLI::App& app, std::array<std::function<int()>, kCommands.size()>
   }
 }
 
+// Runs a command; anything it throws ends krelt-cli with a message and exit
+// 1 rather than an abort.
+int RunCaught(const Command& command, const std::function<int()>& run) {
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    return Failure(command, "out of memory");
+  } catch (const std::exception& error) {
+    return Failure(command, std::string("unexpected failure: ") + error.what());
+  } catch (...) {
+    return Failure(command, "unexpected failure");
+  }
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args) {
@@ -81,8 +98,8 @@ int Run(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (!args[0].starts_with('-') && FindCommand(args[0]) == nullptr) {
-    std::fprintf(stderr, "krelt-cli: unknown command '%s'\n%s", args[0].c_str(),
-                 Usage().c_str());
+    std::fprintf(stderr, "krelt-cli: unknown command '%s'\n%s",
+                 EscapeUnprintable(args[0]).c_str(), Usage().c_str());
     return kExitUsage;
   }
   CLI::App app("", "krelt-cli");
@@ -105,7 +122,9 @@ int Run(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   for (std::size_t i = 0; i < kCommands.size(); ++i) {
-    if (app.got_subcommand(std::string(kCommands[i]->name))) return runners[i]();
+    if (app.got_subcommand(std::string(kCommands[i]->name))) {
+      return RunCaught(*kCommands[i], runners[i]);
+    }
   }
   return kExitUsage;
 }

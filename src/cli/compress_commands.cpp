@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "common/file_io.h"
+#include "common/message_text.h"
 #include "common/status.h"
 #include "common/utf8_path.h"
 #include "compress/tfp_decoder.h"
@@ -41,7 +42,7 @@ Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
 }
 
 int Failure(const std::string& message) {
-  std::fprintf(stderr, "krelt-cli: %s\n", message.c_str());
+  std::fprintf(stderr, "krelt-cli: %s\n", EscapeUnprintable(message).c_str());
   return kExitFailure;
 }
 

@@ -1,58 +1,77 @@
 #include "common/file_io.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
 #include <system_error>
 #include <utility>
 
+#include "common/message_text.h"
+#include "common/native_file.h"
 #include "common/utf8_path.h"
 
 namespace krelt {
 namespace {
 
+// Pieces smaller than this are gathered before they go to the system.
+constexpr std::size_t kWriteBufferSize = std::size_t{64} << 10;
+// Names tried before giving up when every one is taken.
+constexpr int kTemporaryNameAttempts = 16;
+
 std::string Quoted(const std::filesystem::path& path) {
   std::string quoted(1, '\'');
-  quoted += PathToUtf8(path);
+  quoted += EscapeUnprintable(PathToUtf8(path));
   quoted += '\'';
   return quoted;
 }
 
-// A name in target's folder that no file has yet: target's name with a
-// random suffix, so concurrent writers to one folder don't collide. Empty
-// when every try is taken.
-std::filesystem::path FreeTemporaryPath(const std::filesystem::path& target) {
-  static std::atomic<std::uint32_t> counter{0};
-  std::random_device seed;
-  std::mt19937_64 random(seed() ^ (std::uint64_t{counter++} << 32));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::filesystem::path candidate = target;
-    candidate += ".tmp" + std::to_string(random() % 1000000000);
-    std::error_code ignored;  // a failed look-up shows again when opening
-    if (!std::filesystem::exists(candidate, ignored)) return candidate;
-  }
-  return {};
+Status IoError(const std::string& message) {
+  return Status::Error(ErrorKind::kIo, message);
+}
+
+// ": reason" for the error the C library's last call left, or nothing.
+std::string ErrnoReason(int error) {
+  return error == 0 ? std::string()
+                    : ": " + native::ErrorText(std::error_code(error, std::generic_category()));
+}
+
+// target's name with 16 random hexadecimal digits, in target's folder.
+std::filesystem::path RandomTemporaryPath(const std::filesystem::path& target) {
+  static thread_local std::mt19937_64 random = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device()};
+    return std::mt19937_64(seed);
+  }();
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string suffix = ".tmp";
+  std::uint64_t value = random();
+  for (int digit = 0; digit < 16; ++digit, value >>= 4) suffix += kHex[value & 0xF];
+  std::filesystem::path candidate = target;
+  candidate += suffix;
+  return candidate;
 }
 
 Status TooLarge(const std::filesystem::path& path) {
-  return Status::Error(ErrorKind::kIo, "can't read " + Quoted(path) +
+  return Status::Error(ErrorKind::kTooLarge, "can't read " + Quoted(path) +
                        ": the file is larger than 1 GiB");
 }
 
 }  // namespace
 
-Status ReadFileBytes(const std::filesystem::path& path,
+namespace {
+
+Status ReadWholeFile(const std::filesystem::path& path,
                      std::vector<std::uint8_t>& bytes) {
-  bytes.clear();
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) {
     return Status::Error(ErrorKind::kNotFound, "can't open " + Quoted(path) + ": no such file");
   }
   if (std::filesystem::is_directory(status)) {
-    return Status::Error(ErrorKind::kIo, "can't read " + Quoted(path) + ": it is a folder");
+    return IoError("can't read " + Quoted(path) + ": it is a folder");
   }
   std::uintmax_t announced = 0;
   if (std::filesystem::is_regular_file(status)) {
@@ -60,8 +79,9 @@ Status ReadFileBytes(const std::filesystem::path& path,
     if (!error && size > kMaxReadFileSize) return TooLarge(path);
     if (!error) announced = size;
   }
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::Error(ErrorKind::kIo, "can't open " + Quoted(path));
+  if (!in) return IoError("can't open " + Quoted(path) + ErrnoReason(errno));
 
   // Read the size the file announces and one byte more, which shows the end;
   // then on in pieces, as the file may have grown and non-regular files
@@ -71,59 +91,108 @@ Status ReadFileBytes(const std::filesystem::path& path,
   while (in) {
     const std::size_t start = bytes.size();
     bytes.resize(start + wanted);
+    errno = 0;
     in.read(reinterpret_cast<char*>(bytes.data() + start),
             static_cast<std::streamsize>(wanted));
     bytes.resize(start + static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxReadFileSize) {
-      bytes = {};
-      return TooLarge(path);
-    }
+    if (bytes.size() > kMaxReadFileSize) return TooLarge(path);
     wanted = std::min(kPiece, static_cast<std::size_t>(kMaxReadFileSize + 1 -
                                                        bytes.size()));
   }
   if (in.bad() || !in.eof()) {
-    bytes.clear();
-    return Status::Error(ErrorKind::kIo, "read error in " + Quoted(path));
+    return IoError("read error in " + Quoted(path) + ErrnoReason(errno));
   }
   return {};
 }
 
+}  // namespace
+
+Status ReadFileBytes(const std::filesystem::path& path,
+                     std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  const Status status = CatchAllocationFailure([&] { return ReadWholeFile(path, bytes); });
+  if (!status.ok()) bytes = {};
+  return status;
+}
+
+struct AtomicFileWriter::State {
+  std::filesystem::path destination;  // target with its links followed
+  native::TargetInfo replaced;        // what destination was when opened
+  native::TemporaryFile file;
+  std::vector<std::uint8_t> buffer;
+  WriteFault fault;
+  Status failure;  // the first write failure, repeated from then on
+  bool open = false;
+};
+
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target)
-    : target_(std::move(target)) {}
+    : target_(std::move(target)), state_(std::make_unique<State>()) {}
 
-AtomicFileWriter::~AtomicFileWriter() { RemoveTemporary(); }
+AtomicFileWriter::~AtomicFileWriter() = default;
 
-void AtomicFileWriter::RemoveTemporary() {
-  if (out_.is_open()) out_.close();
-  if (temporary_.empty()) return;
-  std::error_code ignored;
-  std::filesystem::remove(temporary_, ignored);
-  temporary_.clear();
+const std::filesystem::path& AtomicFileWriter::temporaryPath() const {
+  return state_->file.path();
+}
+
+void AtomicFileWriter::InjectWriteFault(WriteFault fault) {
+  state_->fault = std::move(fault);
+}
+
+Status AtomicFileWriter::Fail(const std::string& what, const std::error_code& error) {
+  return IoError(what + " " + Quoted(target_) + ": " + native::ErrorText(error));
 }
 
 Status AtomicFileWriter::Open() {
-  temporary_ = FreeTemporaryPath(target_);
-  if (temporary_.empty()) {
-    return Status::Error(ErrorKind::kIo,
-                         "can't find a free temporary name next to " +
-                             Quoted(target_));
+  return CatchAllocationFailure([&]() -> Status {
+    State& state = *state_;
+    if (state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is already open");
+    if (std::error_code error = native::FollowLinks(target_, state.destination)) {
+      return Fail("can't write", error);
+    }
+    if (std::error_code error = native::Inspect(state.destination, state.replaced)) {
+      return Fail("can't write", error);
+    }
+    if (state.replaced.folder) return IoError("can't write " + Quoted(target_) + ": it is a folder");
+    if (state.replaced.readOnly) return IoError(Quoted(target_) + " is read-only");
+    std::error_code error;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      error = state.file.Create(RandomTemporaryPath(state.destination));
+      if (error != std::errc::file_exists) break;
+    }
+    if (error) return Fail("can't create a file next to", error);
+    state.buffer.reserve(kWriteBufferSize);
+    state.open = true;
+    return Status();
+  });
+}
+
+Status AtomicFileWriter::FlushBuffer() {
+  State& state = *state_;
+  std::error_code error;
+  if (state.fault) error = state.fault(state.buffer);
+  if (!error) error = state.file.Write(state.buffer);
+  state.buffer.clear();
+  if (error) {
+    state.failure = Fail("can't write", error);
+    state.file.Discard();
   }
-  out_.open(temporary_, std::ios::binary | std::ios::trunc);
-  if (!out_) {
-    temporary_.clear();
-    return Status::Error(ErrorKind::kIo, "can't write " + Quoted(target_) +
-                                             ": can't create a file in its folder");
-  }
-  return {};
+  return state.failure;
 }
 
 Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  out_.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  if (out_.fail()) {
-    return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target_));
+  State& state = *state_;
+  if (!state.failure.ok()) return state.failure;
+  if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
+  while (!bytes.empty()) {
+    const std::size_t room = kWriteBufferSize - state.buffer.size();
+    const std::size_t taken = std::min(room, bytes.size());
+    state.buffer.insert(state.buffer.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
+    bytes = bytes.subspan(taken);
+    if (state.buffer.size() == kWriteBufferSize) {
+      if (Status status = FlushBuffer(); !status.ok()) return status;
+    }
   }
-  return {};
+  return Status();
 }
 
 Status AtomicFileWriter::Write(std::string_view text) {
@@ -132,19 +201,16 @@ Status AtomicFileWriter::Write(std::string_view text) {
 }
 
 Status AtomicFileWriter::Commit() {
-  out_.flush();
-  out_.close();
-  if (out_.fail()) {
-    return Status::Error(ErrorKind::kIo, "write error on " + Quoted(target_));
+  State& state = *state_;
+  if (!state.failure.ok()) return state.failure;
+  if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
+  if (Status status = FlushBuffer(); !status.ok()) return status;
+  state.open = false;
+  if (std::error_code error = state.file.CommitAs(state.destination, state.replaced)) {
+    state.failure = Fail("can't replace", error);
+    state.file.Discard();
   }
-  std::error_code error;
-  std::filesystem::rename(temporary_, target_, error);
-  if (error) {
-    return Status::Error(ErrorKind::kIo, "can't replace " + Quoted(target_) +
-                                             ": " + error.message());
-  }
-  temporary_.clear();
-  return {};
+  return state.failure;
 }
 
 Status WriteFileAtomically(const std::filesystem::path& target,

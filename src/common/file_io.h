@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "common/status.h"
@@ -23,6 +25,14 @@ Status ReadFileBytes(const std::filesystem::path& path,
 // Writes a file piece by piece into a temporary file in target's folder;
 // Commit renames it over target. Until then target is left as it was, and a
 // writer destroyed without a successful Commit removes its temporary file.
+//
+// The temporary file is created exclusively under an unpredictable name. A
+// SIGINT, SIGTERM or SIGHUP (Ctrl-C, Ctrl-Break or closing the console on
+// Windows) while it is open removes it before the process ends. A target
+// that is a symbolic link has the file it names replaced and stays a link;
+// the replacement keeps the old file's permission bits (attributes on
+// Windows). A read-only target is refused by Open, before anything is
+// written. Every failure message names target and the system's reason.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(std::filesystem::path target);
@@ -32,16 +42,28 @@ class AtomicFileWriter {
 
   // Creates the temporary file; call once before Write.
   Status Open();
+  // After a failed Write, later Writes and Commit give the same failure.
   Status Write(std::span<const std::uint8_t> bytes);
   Status Write(std::string_view text);
   Status Commit();
 
+  // The temporary file while one is open, else empty.
+  const std::filesystem::path& temporaryPath() const;
+
+  // Stands in for the system's write call in tests: it sees every piece
+  // before it goes to the file, and an error it returns is handled as if
+  // the system had refused the write.
+  using WriteFault = std::function<std::error_code(std::span<const std::uint8_t>)>;
+  void InjectWriteFault(WriteFault fault);
+
  private:
-  void RemoveTemporary();
+  struct State;
+
+  Status Fail(const std::string& what, const std::error_code& error);
+  Status FlushBuffer();
 
   std::filesystem::path target_;
-  std::filesystem::path temporary_;
-  std::ofstream out_;
+  std::unique_ptr<State> state_;
 };
 
 // Writes bytes to a temporary file in target's folder, then renames it over

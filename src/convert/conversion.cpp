@@ -334,20 +334,20 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
 
   ConversionOutput output;
   output.lineEnding = request.lineEnding;
-  Status status = pictures_.Open(request);
-  if (status.ok()) {
-    PrepareOutput(request, pictures_, output);
-    status = PictureCompressor(pictures_, encoder_, pool_, maxGdTextLength_, output).Run();
-  }
   const bool checking = request.action == OutputAction::kCheck;
-  if (status.ok()) {
+  Status status = CatchAllocationFailure([&] {
+    Status done = pictures_.Open(request);
+    if (!done.ok()) return done;
+    PrepareOutput(request, pictures_, output);
+    done = PictureCompressor(pictures_, encoder_, pool_, maxGdTextLength_, output).Run();
+    if (!done.ok()) return done;
     if (checking) {
       result.check = CheckGdFile(output, host);
       result.checkedPath = output.outputPath;
-    } else {
-      status = WriteGdFile(output, host);
+      return Status();
     }
-  }
+    return WriteGdFile(output, host);
+  });
   if (!status.ok()) {
     host.ShowMessage(status.message(), kApplicationCaption);
     result.status = std::move(status);

@@ -5,9 +5,13 @@
 #include <utility>
 
 #include "common/file_io.h"
+#include "common/message_text.h"
+#include "common/utf8_path.h"
 
 namespace krelt {
 namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 enum class TokenKind { kIdentifier, kNumber, kString, kSymbol, kEnd };
 
@@ -74,7 +78,9 @@ class GdLexer {
       token.text = text_.substr(position_++, 1);
       return true;
     }
-    error = "unexpected character '" + std::string(1, c) + "'";
+    error = position_ == 0 && text_.starts_with(kUtf8ByteOrderMark)
+                ? "the file starts with a UTF-8 byte-order mark"
+                : "unexpected character '" + EscapeUnprintable(text_.substr(position_, 1)) + "'";
     return false;
   }
 
@@ -347,8 +353,7 @@ const GdRecord* GdSource::FindRecord(std::string_view name) const {
 
 Status ParseGdSource(std::string_view text, GdSource& source) {
   source = GdSource();
-  GdParser parser(text);
-  Status status = parser.Parse(source);
+  Status status = CatchAllocationFailure([&] { return GdParser(text).Parse(source); });
   if (!status.ok()) source = GdSource();
   return status;
 }
@@ -360,8 +365,8 @@ Status ReadGdSource(const std::filesystem::path& path, GdSource& source) {
       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
       source);
   if (status.ok()) return status;
-  const std::u8string name = path.filename().u8string();
-  return status.WithMessage(std::string(name.begin(), name.end()) + ": " + status.message());
+  return status.WithMessage(EscapeUnprintable(PathToUtf8(path.filename())) + ": " +
+                            status.message());
 }
 
 }  // namespace krelt

@@ -176,8 +176,8 @@ Status CompareRecord(const VerifiedRecord& record,
 
 }  // namespace
 
-Status VerifyGdSource(const GdSource& source,
-                      const VerifiedRecordVisitor& visit) {
+static Status CheckGdSource(const GdSource& source,
+                            const VerifiedRecordVisitor& visit) {
   if (source.records.empty()) {
     return Status::Error(ErrorKind::kMismatch, "the file declares no TYPE_GrData record");
   }
@@ -222,9 +222,9 @@ std::string DescribeRecord(const VerifiedRecord& record) {
          " bytes raw (" + ratio + ")";
 }
 
-Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
-                             const std::string& pictureName,
-                             const VerifiedRecordVisitor& visit) {
+static Status CheckGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
+                                   const std::string& pictureName,
+                                   const VerifiedRecordVisitor& visit) {
   if (source.records.size() != pictures.count()) {
     return Status::Error(ErrorKind::kMismatch, "the file has " + CountOf(source.records.size(), "record") +
                          ", the conversion of " + pictureName + " gives " +
@@ -232,7 +232,7 @@ Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& picture
   }
   std::size_t index = 0;
   ConvertedPicture picture;
-  return VerifyGdSource(
+  return CheckGdSource(
       source, [&](const VerifiedRecord& record, std::span<const std::uint8_t> pixels) {
         if (Status status = pictures.Load(index++, picture); !status.ok()) {
           return status;  // names the picture file
@@ -244,6 +244,18 @@ Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& picture
         }
         return visit ? visit(record, pixels) : Status();
       });
+}
+
+Status VerifyGdSource(const GdSource& source,
+                      const VerifiedRecordVisitor& visit) {
+  return CatchAllocationFailure([&] { return CheckGdSource(source, visit); });
+}
+
+Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
+                             const std::string& pictureName,
+                             const VerifiedRecordVisitor& visit) {
+  return CatchAllocationFailure(
+      [&] { return CheckGdSourceAgainst(source, pictures, pictureName, visit); });
 }
 
 }  // namespace krelt
