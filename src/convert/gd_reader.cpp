@@ -326,7 +326,7 @@ class GdParser {
   static std::string Describe(const Token& token) {
     if (token.kind == TokenKind::kEnd) return "the end of the text";
     constexpr std::size_t kShown = 24;
-    std::string shown(token.text.substr(0, kShown));
+    std::string shown = EscapeUnprintable(token.text.substr(0, kShown));
     if (token.text.size() > kShown) shown += "...";
     return token.kind == TokenKind::kString ? "\"" + shown + "\"" : "'" + shown + "'";
   }

@@ -121,6 +121,25 @@ TEST(GdReaderTest, MalformedTextGivesTheLine) {
   }
 }
 
+// A message shows no raw control or non-UTF-8 byte of the text it quotes.
+TEST(GdReaderTest, UnprintableBytesAreEscapedInMessages) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\xEF\xBB\xBF#include \"type.h\"\r\n",
+       "line 1: the file starts with a UTF-8 byte-order mark"},
+      {"byte \xEF\xBB\xBF", "line 1: unexpected character '\\xEF'"},
+      {"\n\x01", "line 2: unexpected character '\\x01'"},
+      {"byte _aCpm[] = {0x01,\x7F", "unexpected character '\\x7F'"},
+      {"byte \"a\x1B[2J\"", "found \"a\\x1B[2J\""},
+  };
+  for (const auto& [text, message] : cases) {
+    GdSource source;
+    const Status status = ParseGdSource(text, source);
+    EXPECT_EQ(status.kind(), ErrorKind::kDamaged) << message;
+    EXPECT_NE(status.message().find(message), std::string::npos)
+        << message << "\n-> " << status.message();
+  }
+}
+
 TEST(GdReaderTest, LongTokensAreShortenedInMessages) {
   GdSource source;
   const Status status = ParseGdSource(std::string(100000, 'x'), source);
