@@ -211,10 +211,11 @@ class PictureCompressor {
       GdPicture& picture = output_.document.pictures[loaded.index];
       if (picture.sameStreamAs >= 0) return;
       if (!encoder_.Compress(loaded.picture.pixels, picture.stream)) {
-        faults_[item] = pictures_.PictureFault(
+        const Status fault = pictures_.PictureFault(
             loaded.picture,
             "the picture could not be compressed: too large for one stream, "
             "or out of memory");
+        faults_[item] = Status::Error(ErrorKind::kTooLarge, fault.message());
       }
     };
     if (pool_ != nullptr) {

@@ -16,8 +16,9 @@ constexpr std::int32_t kRecordVersion = 1;
 constexpr std::int32_t kRecordReserved = 0;
 constexpr const char* kCompressMethod = "COMPRESS_Tfp";
 
+// A fault of the file itself: a record that breaks what Krelt writes.
 Status RecordFault(const GdRecord& record, const std::string& what) {
-  return Status::Error(ErrorKind::kMismatch, "record " + record.name + " (line " +
+  return Status::Error(ErrorKind::kDamaged, "record " + record.name + " (line " +
                        std::to_string(record.line) + "): " + what);
 }
 
@@ -99,9 +100,12 @@ Status DecodeRecordArray(const GdSource& source, const GdRecord& record,
     return status;
   }
   if (Status status = TfpDecoder::Decode(array->bytes, pixels); !status.ok()) {
-    return RecordFault(record, "array " + array->name + " (line " +
-                                   std::to_string(array->line) +
-                                   ") does not decode: " + status.message());
+    // Keeps the decoder's kind: a damaged stream, or memory running out.
+    return status.WithMessage(RecordFault(record, "array " + array->name + " (line " +
+                                                      std::to_string(array->line) +
+                                                      ") does not decode: " +
+                                                      status.message())
+                                  .message());
   }
   if (pixels.size() != static_cast<std::size_t>(record.size)) {
     return RecordFault(record, "size " + std::to_string(record.size) +
@@ -118,7 +122,7 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
       "pointer table " + table.name + " (line " + std::to_string(table.line) + ")";
   for (const std::string& entry : table.entries) {
     if (source.FindRecord(entry) == nullptr) {
-      return Status::Error(ErrorKind::kMismatch, where + ": names " + entry +
+      return Status::Error(ErrorKind::kDamaged, where + ": names " + entry +
                            ", which is not a declared record");
     }
   }
@@ -130,7 +134,7 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
                    return entry == record.name;
                  });
   if (!inOrder) {
-    return Status::Error(ErrorKind::kMismatch, where + ": does not list the " +
+    return Status::Error(ErrorKind::kDamaged, where + ": does not list the " +
                          std::to_string(source.records.size()) +
                          " records in file order");
   }
@@ -179,7 +183,7 @@ Status CompareRecord(const VerifiedRecord& record,
 static Status CheckGdSource(const GdSource& source,
                             const VerifiedRecordVisitor& visit) {
   if (source.records.empty()) {
-    return Status::Error(ErrorKind::kMismatch, "the file declares no TYPE_GrData record");
+    return Status::Error(ErrorKind::kDamaged, "the file declares no TYPE_GrData record");
   }
   std::vector<std::uint8_t> pixels;
   for (const GdRecord& record : source.records) {
@@ -195,7 +199,7 @@ static Status CheckGdSource(const GdSource& source,
     }
   }
   if (source.records.size() > 1 && source.pointerTables.empty()) {
-    return Status::Error(ErrorKind::kMismatch, "the file declares " +
+    return Status::Error(ErrorKind::kDamaged, "the file declares " +
                          std::to_string(source.records.size()) +
                          " records but no pointer table");
   }

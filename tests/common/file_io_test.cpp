@@ -113,6 +113,23 @@ TEST_F(FileIoTest, ReadRefusesFilesOverOneGibibyte) {
   EXPECT_TRUE(read.empty());
 }
 
+// Callers tell a missing file from one they can't read or that is too big.
+TEST_F(FileIoTest, ReadFailuresCarryTheirKind) {
+  fs::create_directory(dir_ / "sub");
+  const fs::path big = dir_ / "big.bin";
+  std::ofstream(big).put('x');
+  fs::resize_file(big, kMaxReadFileSize + 1);
+  const std::pair<fs::path, ErrorKind> cases[] = {
+      {dir_ / "nope.bin", ErrorKind::kNotFound},
+      {dir_ / "sub", ErrorKind::kIo},
+      {big, ErrorKind::kTooLarge},
+  };
+  for (const auto& [path, kind] : cases) {
+    std::vector<std::uint8_t> read;
+    EXPECT_EQ(ReadFileBytes(path, read).kind(), kind) << PathToUtf8(path);
+  }
+}
+
 TEST_F(FileIoTest, NonAsciiNamesAreWrittenReplacedAndRead) {
   const fs::path folder = dir_ / PathFromUtf8("Grafik \xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80");
   fs::create_directory(folder);

@@ -239,6 +239,7 @@ TEST_F(GdVerifyTest, EachFaultIsNamed) {
     fault.damage(damaged);
     const Status status = VerifyGdSource(damaged);
     ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.kind(), ErrorKind::kDamaged);  // a fault of the file itself
     EXPECT_NE(status.message().find(fault.message), std::string::npos)
         << status.message();
   }
@@ -269,6 +270,7 @@ TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
     ASSERT_TRUE(pictures.Open(request).ok());
     const Status status = VerifyGdSourceAgainst(source, pictures, compare.against.fileName);
     ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.kind(), ErrorKind::kMismatch);  // a sound file, other pixels
     EXPECT_NE(status.message().find(compare.message), std::string::npos)
         << status.message();
   }
