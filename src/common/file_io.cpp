@@ -157,7 +157,7 @@ Status AtomicFileWriter::Open() {
     std::error_code error;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       error = state.file.Create(RandomTemporaryPath(state.destination));
-      if (error != std::errc::file_exists) break;
+      if (!native::AlreadyExists(error)) break;
     }
     if (error) return Fail("can't create a file next to", error);
     state.buffer.reserve(kWriteBufferSize);
@@ -186,7 +186,8 @@ Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
     const std::size_t room = kWriteBufferSize - state.buffer.size();
     const std::size_t taken = std::min(room, bytes.size());
-    state.buffer.insert(state.buffer.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
+    state.buffer.insert(state.buffer.end(), bytes.begin(),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(taken));
     bytes = bytes.subspan(taken);
     if (state.buffer.size() == kWriteBufferSize) {
       if (Status status = FlushBuffer(); !status.ok()) return status;

@@ -17,6 +17,9 @@ std::string ErrorText(const std::error_code& error);
 // The error the last failed system call left (errno or GetLastError).
 std::error_code LastError();
 
+// Whether error says that a file of that name is there already.
+bool AlreadyExists(const std::error_code& error);
+
 // What a file about to be replaced is, and what its replacement keeps.
 struct TargetInfo {
   bool exists = false;

@@ -14,6 +14,8 @@ std::string ErrorText(const std::error_code& error) { return error.message(); }
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
+bool AlreadyExists(const std::error_code& error) { return error.value() == EEXIST; }
+
 std::error_code Inspect(const std::filesystem::path& path, TargetInfo& info) {
   info = {};
   struct stat status {};

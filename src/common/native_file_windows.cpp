@@ -59,6 +59,10 @@ std::error_code LastError() {
   return {static_cast<int>(GetLastError()), std::system_category()};
 }
 
+bool AlreadyExists(const std::error_code& error) {
+  return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
+}
+
 std::error_code Inspect(const std::filesystem::path& path, TargetInfo& info) {
   info = {};
   const DWORD attributes = GetFileAttributesW(path.c_str());
