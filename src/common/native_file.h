@@ -28,8 +28,8 @@ struct TargetInfo {
   std::uint32_t attributes = 0;  // permission bits or file attributes kept
 };
 
-// Looks at path without following a final symbolic link's absence: a
-// missing file gives exists = false and no error.
+// Looks at the file at path; a missing file gives exists = false and no
+// error.
 std::error_code Inspect(const std::filesystem::path& path, TargetInfo& info);
 
 // The file that path names once every symbolic link is followed, which may
