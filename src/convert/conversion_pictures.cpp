@@ -148,14 +148,14 @@ void ConversionPictures::SetSinglePicture(PixelFormat format,
 
 Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
   if (index >= count_) {
-    return Status::Error(ErrorKind::kDamaged, "no picture " + std::to_string(index));
+    return Status::Error(ErrorKind::kUsage, "no picture " + std::to_string(index));
   }
   if (kind_ == PictureKind::kSprite) {
     return LoadSpriteFrame(startFrame_ + static_cast<std::int32_t>(index),
                            picture);
   }
   if (heldFrame_ != 0) {
-    return InFile(Status::Error(ErrorKind::kDamaged, "the picture was loaded before"));
+    return InFile(Status::Error(ErrorKind::kUsage, "the picture was loaded before"));
   }
   heldFrame_ = -1;
   picture = {0, single_.width, single_.height, single_.pixelFormat,

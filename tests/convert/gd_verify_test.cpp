@@ -350,6 +350,9 @@ TEST_F(GdVerifyTest, SinglePicturesAreHandedOverOnceFramesReload) {
   ASSERT_TRUE(pcx.Load(0, picture).ok());
   EXPECT_EQ(picture.pixels, Ramp(9 * 4, 3));
   EXPECT_EQ(pcx.Load(0, picture).message(), "a.pcx: the picture was loaded before");
+  // Asking twice, or for a picture past the count, is the caller's mistake.
+  EXPECT_EQ(pcx.Load(0, picture).kind(), ErrorKind::kUsage);
+  EXPECT_EQ(pcx.Load(1, picture).kind(), ErrorKind::kUsage);
 
   ConversionPictures sprite;
   ASSERT_TRUE(sprite.Open(RequestFor(dir_, "s.xsp", Sprite(1))).ok());
