@@ -17,8 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSamples = fs::path(KRELT_SOURCE_DIR) / "samples";
-
 class CliFailureTest : public ::testing::Test {
  protected:
   test::CliRun Run(const std::vector<std::string>& args) {
@@ -39,7 +37,7 @@ class CliFailureTest : public ::testing::Test {
 };
 
 TEST_F(CliFailureTest, ReadOnlyGdFileIsRefusedAndKept) {
-  fs::copy_file(kSamples / "badge.pcx", dir_ / "badge.pcx");
+  fs::copy_file(test::kSamples / "badge.pcx", dir_ / "badge.pcx");
   ASSERT_EQ(Run({"convert", File("badge.pcx")}).exitCode, 0);
   const std::string written = test::FileText(dir_ / "badge.GD");
   fs::permissions(dir_ / "badge.GD",
@@ -126,7 +124,7 @@ std::vector<std::uint8_t> HugePcx() {
 // 1 instead of an abort.
 TEST_F(CliFailureTest, RunningOutOfMemoryIsAFailureNotACrash) {
   test::WriteBytes(dir_ / "huge.pcx", HugePcx());
-  fs::copy_file(kSamples / "badge.pcx", dir_ / "badge.pcx");
+  fs::copy_file(test::kSamples / "badge.pcx", dir_ / "badge.pcx");
   ASSERT_EQ(Run({"convert", File("badge.pcx")}).exitCode, 0);
   const std::vector<std::vector<std::string>> cases = {
       {"convert", File("huge.pcx")},
