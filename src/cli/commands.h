@@ -30,5 +30,6 @@ extern const Command kCompressCommand;
 extern const Command kDecompressCommand;
 extern const Command kConvertCommand;
 extern const Command kVerifyCommand;
+extern const Command kExtractCommand;
 
 }  // namespace krelt::cli

@@ -357,6 +357,7 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   state_ = std::move(output.state);
   if (!checking) result.writtenPath = output.outputPath;
   result.notices = pictures_.notices();
+  result.byteOrder = pictures_.storedByteOrder();
   result.report = BuildReport(state_, output.document.dataFormatCode,
                               output.document.perFrameRecords);
   host.ShowReport(result.report);

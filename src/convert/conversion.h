@@ -69,6 +69,8 @@ struct ConversionResult {
   Status status;                        // failure: nothing was written
   std::filesystem::path writtenPath;    // the GD file, when written
   std::vector<ReportRow> report;
+  // How the file stores 16-bit pixels: kLowFirst or kHighFirst.
+  ByteOrder byteOrder = ByteOrder::kHighFirst;
   // What the reader accepted but the user should be told, file name first.
   std::vector<std::string> notices;
   std::filesystem::path checkedPath;    // the GD file compared, when checking

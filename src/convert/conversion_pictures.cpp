@@ -203,11 +203,16 @@ Status ConversionPictures::Finish(ConvertedPicture& picture) const {
   picture.pixels.resize(static_cast<std::size_t>(size));
   if (picture.format != kPixelFormat16Bit) return Status();
   if (!bmpRoad()) FinishHighColourPixels(picture.pixels);
-  const ByteOrder roadOrder = bmpRoad() ? ByteOrder::kLowFirst : ByteOrder::kHighFirst;
-  if (byteOrder_ != ByteOrder::kAsRoad && byteOrder_ != roadOrder) {
-    SwapBytePairs(picture.pixels);
-  }
+  if (storedByteOrder() != RoadByteOrder()) SwapBytePairs(picture.pixels);
   return Status();
+}
+
+ByteOrder ConversionPictures::RoadByteOrder() const {
+  return bmpRoad() ? ByteOrder::kLowFirst : ByteOrder::kHighFirst;
+}
+
+ByteOrder ConversionPictures::storedByteOrder() const {
+  return byteOrder_ == ByteOrder::kAsRoad ? RoadByteOrder() : byteOrder_;
 }
 
 Status ConversionPictures::PictureFault(const ConvertedPicture& picture,

@@ -43,6 +43,8 @@ class ConversionPictures {
   // low byte first, and the frame fields and alpha selection unused. Every
   // other picture takes the PCX and sprite road.
   bool bmpRoad() const { return kind_ == PictureKind::kBmp; }
+  // How 16-bit pixels are stored: the request's byte order, or the road's.
+  ByteOrder storedByteOrder() const;
   // What the reader accepted but the user should be told, each prefixed
   // with the file name.
   const std::vector<std::string>& notices() const { return notices_; }
@@ -84,6 +86,7 @@ class ConversionPictures {
   void SetSinglePicture(PixelFormat format, std::int32_t endFrame);
   Status LoadSpriteFrame(std::int32_t frame, ConvertedPicture& picture);
   Status Finish(ConvertedPicture& picture) const;
+  ByteOrder RoadByteOrder() const;
   Status InFile(Status status) const;
 
   PictureKind kind_ = PictureKind::kPcx;

@@ -180,17 +180,24 @@ Status CompareRecord(const VerifiedRecord& record,
 
 }  // namespace
 
+Status VerifyRecord(const GdSource& source, const GdRecord& record,
+                    VerifiedRecord& verified, std::vector<std::uint8_t>& pixels) {
+  verified = VerifiedRecord{record.name, record.width, record.height,
+                            record.dataFormat, 0, 0};
+  pixels.clear();
+  if (Status status = CheckRecordFields(record); !status.ok()) return status;
+  return DecodeRecordArray(source, record, verified, pixels);
+}
+
 static Status CheckGdSource(const GdSource& source,
                             const VerifiedRecordVisitor& visit) {
   if (source.records.empty()) {
     return Status::Error(ErrorKind::kDamaged, "the file declares no TYPE_GrData record");
   }
   std::vector<std::uint8_t> pixels;
+  VerifiedRecord verified;
   for (const GdRecord& record : source.records) {
-    VerifiedRecord verified{record.name, record.width, record.height,
-                            record.dataFormat, 0, 0};
-    if (Status status = CheckRecordFields(record); !status.ok()) return status;
-    if (Status status = DecodeRecordArray(source, record, verified, pixels);
+    if (Status status = VerifyRecord(source, record, verified, pixels);
         !status.ok()) {
       return status;
     }

@@ -28,6 +28,11 @@ struct VerifiedRecord {
 using VerifiedRecordVisitor = std::function<Status(
     const VerifiedRecord& record, std::span<const std::uint8_t> pixels)>;
 
+// Checks one record of a GD source file as VerifyGdSource does and decodes
+// the array it names into pixels (empty on failure).
+Status VerifyRecord(const GdSource& source, const GdRecord& record,
+                    VerifiedRecord& verified, std::vector<std::uint8_t>& pixels);
+
 // Checks what a GD source file declares, one record at a time: each record
 // is version 1, reserved 0, COMPRESS_Tfp, at most kMaxImageDimension pixels
 // a side, names an array that exists and decodes (every length and CRC-16

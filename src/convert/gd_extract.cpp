@@ -1,0 +1,217 @@
+#include "convert/gd_extract.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <system_error>
+
+#include "common/file_io.h"
+#include "common/utf8_path.h"
+#include "image/picture_formats.h"
+#include "image/xsp_sprite.h"
+
+namespace krelt {
+namespace {
+
+constexpr std::uint16_t kOpaqueBit = 0x8000;
+
+// A 6-bit palette component widened to 8 bits by repeating its top bits.
+std::uint8_t Widen6(std::uint8_t value) {
+  return static_cast<std::uint8_t>((value << 2) | (value >> 4));
+}
+
+// A 5-bit component widened to 8 bits by repeating its top bits.
+std::uint8_t Widen5(unsigned value) {
+  return static_cast<std::uint8_t>((value << 3) | (value >> 2));
+}
+
+Palette8 GreyRamp() {
+  Palette8 palette{};
+  for (std::size_t index = 0; index < 256; ++index) {
+    std::fill_n(palette.begin() + 3 * index, 3, static_cast<std::uint8_t>(index));
+  }
+  return palette;
+}
+
+void Expand1555(std::span<const std::uint8_t> pixels, bool lowFirst,
+                std::vector<std::uint8_t>& rgba) {
+  rgba.resize(pixels.size() * 2);
+  for (std::size_t in = 0, out = 0; in + 1 < pixels.size(); in += 2, out += 4) {
+    const unsigned first = pixels[in];
+    const unsigned second = pixels[in + 1];
+    const unsigned value = lowFirst ? (second << 8 | first) : (first << 8 | second);
+    rgba[out] = Widen5(value >> 10 & 0x1F);
+    rgba[out + 1] = Widen5(value >> 5 & 0x1F);
+    rgba[out + 2] = Widen5(value & 0x1F);
+    rgba[out + 3] = (value & kOpaqueBit) != 0 ? 255 : 0;
+  }
+}
+
+Status ReadPaletteFrom(std::span<const std::uint8_t> file, Picture& picture) {
+  const PictureFormat* format = DetectPictureFormat(file);
+  if (format == nullptr) {
+    return Status::Error(ErrorKind::kUnsupported,
+                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
+  }
+  if (format->read != nullptr) return format->read(file, ReadOptions{}, picture);
+  XspFile sprite;
+  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
+  XspFrame frame;
+  if (Status status = ReadXspFrame(file, ReadOptions{}, 0, frame); !status.ok()) {
+    return status;
+  }
+  picture = std::move(frame.picture);
+  return Status();
+}
+
+// "walk" for _walkGds; the record names of its frames are _walk<N>Gd.
+std::string FramePrefix(const GdSource& source) {
+  if (source.pointerTables.empty()) return {};
+  const std::string& table = source.pointerTables.front().name;
+  if (table.size() < 4 || table.front() != '_' || !table.ends_with("Gds")) return {};
+  return table.substr(1, table.size() - 4);
+}
+
+// "walk_3" for _walk3Gd under the prefix "walk"; "logo" for _logoGd.
+std::string PngBaseName(const std::string& record, const std::string& prefix) {
+  std::string base = record;
+  if (base.starts_with('_')) base.erase(0, 1);
+  if (base.ends_with("Gd")) base.erase(base.size() - 2);
+  if (prefix.empty() || !base.starts_with(prefix) || base.size() == prefix.size()) {
+    return base;
+  }
+  const std::string frame = base.substr(prefix.size());
+  const bool digits = std::all_of(frame.begin(), frame.end(), [](unsigned char c) {
+    return std::isdigit(c) != 0;
+  });
+  return digits ? prefix + "_" + frame : base;
+}
+
+void RemoveAll(const std::vector<std::filesystem::path>& paths) {
+  for (const auto& path : paths) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+}
+
+}  // namespace
+
+Status RecordPicture(const VerifiedRecord& record,
+                     std::span<const std::uint8_t> pixels,
+                     const ExtractOptions& options, PngPicture& picture) {
+  picture.width = record.width;
+  picture.height = record.height;
+  if (record.dataFormat == "OSD_256") {
+    picture.colour = PngColour::kPalette;
+    picture.palette = options.palette.value_or(GreyRamp());
+    picture.pixels.assign(pixels.begin(), pixels.end());
+  } else if (record.dataFormat == "OSD_1555") {
+    picture.colour = PngColour::kRgba;
+    Expand1555(pixels, options.byteOrder == ByteOrder::kLowFirst, picture.pixels);
+  } else if (record.dataFormat.empty()) {
+    picture.colour = PngColour::kRgb;
+    picture.pixels.assign(pixels.begin(), pixels.end());
+  } else {
+    return Status::Error(ErrorKind::kUnsupported,
+                         "unknown data format " +
+                             record.dataFormat);
+  }
+  const std::size_t expected = static_cast<std::size_t>(record.width) *
+                               static_cast<std::size_t>(record.height) *
+                               PngBytesPerPixel(picture.colour);
+  if (picture.pixels.size() != expected) {
+    return Status::Error(ErrorKind::kMismatch,
+                         std::to_string(pixels.size()) +
+                             " pixel bytes do not fill " +
+                             std::to_string(record.width) + " x " +
+                             std::to_string(record.height));
+  }
+  return Status();
+}
+
+Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette) {
+  std::vector<std::uint8_t> file;
+  if (Status status = ReadFileBytes(path, file); !status.ok()) return status;
+  const std::string name = PathToUtf8(path.filename());
+  Picture picture;
+  if (Status status = ReadPaletteFrom(file, picture); !status.ok()) {
+    return status.WithMessage(name + ": " + status.message());
+  }
+  if (picture.pixelFormat != kPixelFormatIndexed &&
+      picture.pixelFormat != kPixelFormat16Colour) {
+    return Status::Error(ErrorKind::kUnsupported, name + ": the picture has no palette");
+  }
+  std::transform(picture.palette.begin(), picture.palette.end(), palette.begin(),
+                 Widen6);
+  return Status();
+}
+
+Status PngFileNames(const GdSource& source, std::vector<std::string>& names) {
+  names.clear();
+  const std::string prefix = FramePrefix(source);
+  std::set<std::string> seen;
+  for (const GdRecord& record : source.records) {
+    std::string name = PngBaseName(record.name, prefix) + ".png";
+    if (!seen.insert(name).second) {
+      names.clear();
+      return Status::Error(ErrorKind::kMismatch, "record " + record.name +
+                                                     ": a second picture named " + name);
+    }
+    names.push_back(std::move(name));
+  }
+  return Status();
+}
+
+Status ExtractPngFiles(const GdSource& source, const ExtractOptions& options,
+                       std::vector<NamedFile>& files) {
+  files.clear();
+  std::vector<std::string> names;
+  if (Status status = PngFileNames(source, names); !status.ok()) return status;
+  std::size_t index = 0;
+  PngPicture picture;
+  Status status = VerifyGdSource(
+      source, [&](const VerifiedRecord& record, std::span<const std::uint8_t> pixels) {
+        NamedFile file{names[index++], {}};
+        Status encoded = RecordPicture(record, pixels, options, picture);
+        if (encoded.ok()) encoded = EncodePng(picture, file.bytes);
+        if (!encoded.ok()) {
+          return encoded.WithMessage("record " + record.name + ": " + encoded.message());
+        }
+        files.push_back(std::move(file));
+        return Status();
+      });
+  if (!status.ok()) files.clear();
+  return status;
+}
+
+Status WriteFilesTogether(const std::filesystem::path& folder,
+                          const std::vector<NamedFile>& files,
+                          std::vector<std::filesystem::path>& written) {
+  written.clear();
+  for (const NamedFile& file : files) {
+    const std::filesystem::path target = folder / PathFromUtf8(file.name);
+    if (Status status = WriteFileAtomically(target, file.bytes); !status.ok()) {
+      RemoveAll(written);
+      written.clear();
+      return status;
+    }
+    written.push_back(target);
+  }
+  return Status();
+}
+
+Status ExtractGdFile(const std::filesystem::path& gdFile,
+                     const std::filesystem::path& folder,
+                     const ExtractOptions& options,
+                     std::vector<std::filesystem::path>& written) {
+  written.clear();
+  GdSource source;
+  if (Status status = ReadGdSource(gdFile, source); !status.ok()) return status;
+  std::vector<NamedFile> files;
+  if (Status status = ExtractPngFiles(source, options, files); !status.ok()) {
+    return status;
+  }
+  return WriteFilesTogether(folder, files, written);
+}
+
+}  // namespace krelt
