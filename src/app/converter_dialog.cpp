@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include <iterator>
 #include <utility>
 
+#include "app/preview_panel.h"
 #include "common/utf8_path.h"
 #include "convert/output_names.h"
 
@@ -142,7 +144,13 @@ void ConverterDialog::CreateControls() {
   layout->addWidget(CreateSelectionGroup());
   layout->addWidget(conversionButton_);
   layout->addWidget(progressBar_);
-  layout->addWidget(reportList_, 1);
+  // The preview beside the report list keeps the window low enough for
+  // small screens.
+  preview_ = new PreviewPanel(this);
+  auto* results = new QHBoxLayout;
+  results->addWidget(reportList_, 1);
+  results->addWidget(preview_, 1);
+  layout->addLayout(results, 1);
 }
 
 QGroupBox* ConverterDialog::CreateSelectionGroup() {
@@ -245,6 +253,8 @@ void ConverterDialog::ConnectHandlers() {
           &ConverterDialog::OnConversion);
   connect(use1555Box_, &QCheckBox::clicked, this,
           &ConverterDialog::OnToggle1555);
+  connect(reportList_, &QTableWidget::currentCellChanged, this,
+          [this](int row) { OnReportRowChosen(row); });
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, &ConverterDialog::ShowHelp);
 }
@@ -304,6 +314,7 @@ void ConverterDialog::AcceptSelection(const QString& path) {
   sourcePath_ = path;
   pathEdit_->setText(sourcePath_);
   use1555Box_->setChecked(use1555_);
+  preview_->ShowInput(PathFromUtf8(LocalPath(sourcePath_)));
 }
 
 void ConverterDialog::DeriveNames() {
@@ -336,6 +347,8 @@ void ConverterDialog::OnConversion() {
     const ConversionResult result = converter_->RunConversion(request, *this);
     if (!result.writtenPath.empty()) {
       lastWrittenPath_ = DisplayPath(result.writtenPath);
+      preview_->ShowConverted(result, PathFromUtf8(LocalPath(sourcePath_)),
+                              converter_->state().startFrame);
     }
     // What the picture's reader noticed, after the report is shown.
     for (const std::string& notice : result.notices) {
@@ -348,6 +361,17 @@ void ConverterDialog::OnConversion() {
 
 void ConverterDialog::ShowHelp() {
   hooks_.showMessage(this, kHelpText, kHelpCaption);
+}
+
+// A row of a record, or of one of its fields, shows that record.
+void ConverterDialog::OnReportRowChosen(int row) {
+  for (; row >= 0; --row) {
+    const QTableWidgetItem* content = reportList_->item(row, 1);
+    if (content != nullptr && content->text().endsWith(QStringLiteral("Gd"))) {
+      preview_->ShowRecord(content->text());
+      return;
+    }
+  }
 }
 
 void ConverterDialog::ClearReport() { reportList_->setRowCount(0); }

@@ -19,6 +19,8 @@ class QTableWidget;
 
 namespace krelt {
 
+class PreviewPanel;
+
 // Caption of messages that bring none of their own.
 inline const QString kApplicationName = QStringLiteral("Krelt");
 
@@ -55,6 +57,7 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   void OnToggle1555();
   void OnConversion();
   void ShowHelp();
+  void OnReportRowChosen(int row);
   void AcceptSelection(const QString& path);
   void DeriveNames();
 
@@ -87,6 +90,7 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   QProgressBar* progressBar_ = nullptr;
   QTableWidget* reportList_ = nullptr;
   QCheckBox* use1555Box_ = nullptr;
+  PreviewPanel* preview_ = nullptr;
 };
 
 }  // namespace krelt

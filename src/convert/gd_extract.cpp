@@ -47,23 +47,6 @@ void Expand1555(std::span<const std::uint8_t> pixels, bool lowFirst,
   }
 }
 
-Status ReadPaletteFrom(std::span<const std::uint8_t> file, Picture& picture) {
-  const PictureFormat* format = DetectPictureFormat(file);
-  if (format == nullptr) {
-    return Status::Error(ErrorKind::kUnsupported,
-                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
-  }
-  if (format->read != nullptr) return format->read(file, ReadOptions{}, picture);
-  XspFile sprite;
-  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
-  XspFrame frame;
-  if (Status status = ReadXspFrame(file, ReadOptions{}, 0, frame); !status.ok()) {
-    return status;
-  }
-  picture = std::move(frame.picture);
-  return Status();
-}
-
 // "walk" for _walkGds; the record names of its frames are _walk<N>Gd.
 std::string FramePrefix(const GdSource& source) {
   if (source.pointerTables.empty()) return {};
@@ -129,12 +112,62 @@ Status RecordPicture(const VerifiedRecord& record,
   return Status();
 }
 
+Status ReadFirstPicture(std::span<const std::uint8_t> file,
+                        const ReadOptions& options, Picture& picture) {
+  const PictureFormat* format = DetectPictureFormat(file);
+  if (format == nullptr) {
+    return Status::Error(ErrorKind::kUnsupported,
+                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
+  }
+  if (format->read != nullptr) return format->read(file, options, picture);
+  XspFile sprite;
+  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
+  XspFrame frame;
+  if (Status status = ReadXspFrame(file, options, 0, frame); !status.ok()) {
+    return status;
+  }
+  picture = std::move(frame.picture);
+  return Status();
+}
+
+PngPicture ShownPicture(const Picture& picture) {
+  PngPicture shown;
+  shown.width = picture.width;
+  shown.height = picture.height;
+  const std::size_t count = static_cast<std::size_t>(picture.width) *
+                            static_cast<std::size_t>(picture.height);
+  switch (picture.pixelFormat) {
+    case kPixelFormat16Bit: {
+      shown.colour = PngColour::kRgba;
+      std::vector<std::uint8_t> opaque(picture.pixels.begin(),
+                                       picture.pixels.begin() +
+                                           std::min(2 * count, picture.pixels.size()));
+      for (std::size_t i = 1; i < opaque.size(); i += 2) opaque[i] |= 0x80;
+      Expand1555(opaque, true, shown.pixels);
+      break;
+    }
+    case kPixelFormatRgb:
+      shown.colour = PngColour::kRgb;
+      shown.pixels.assign(picture.pixels.begin(),
+                          picture.pixels.begin() +
+                              std::min(3 * count, picture.pixels.size()));
+      break;
+    default:
+      shown.colour = PngColour::kPalette;
+      std::transform(picture.palette.begin(), picture.palette.end(),
+                     shown.palette.begin(), Widen6);
+      shown.pixels.assign(picture.pixels.begin(),
+                          picture.pixels.begin() + std::min(count, picture.pixels.size()));
+  }
+  return shown;
+}
+
 Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette) {
   std::vector<std::uint8_t> file;
   if (Status status = ReadFileBytes(path, file); !status.ok()) return status;
   const std::string name = PathToUtf8(path.filename());
   Picture picture;
-  if (Status status = ReadPaletteFrom(file, picture); !status.ok()) {
+  if (Status status = ReadFirstPicture(file, ReadOptions{}, picture); !status.ok()) {
     return status.WithMessage(name + ": " + status.message());
   }
   if (picture.pixelFormat != kPixelFormatIndexed &&

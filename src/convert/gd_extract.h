@@ -34,6 +34,15 @@ Status RecordPicture(const VerifiedRecord& record,
                      std::span<const std::uint8_t> pixels,
                      const ExtractOptions& options, PngPicture& picture);
 
+// Reads a picture file Krelt reads, frame 0 of a sprite file.
+Status ReadFirstPicture(std::span<const std::uint8_t> file,
+                        const ReadOptions& options, Picture& picture);
+
+// A picture as a reader delivers it, for showing: indices through its
+// palette widened to 8 bits, RGB as is, 16-bit 5-5-5 values widened and
+// opaque.
+PngPicture ShownPicture(const Picture& picture);
+
 // The palette of a picture file Krelt reads (frame 0 of a sprite file),
 // widened to 8-bit components. Pictures without a palette give an error.
 Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette);

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <filesystem>
+
+#include "convert/conversion.h"
+#include "convert/gd_extract.h"
+
+class QComboBox;
+class QLabel;
+class QScrollArea;
+class QSpinBox;
+
+namespace krelt {
+
+// A picture drawn with nearest-neighbour zoom over a checkerboard, so
+// transparent pixels show as such. Zoom 0 fits the picture into the widget.
+class PictureView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PictureView(QWidget* parent = nullptr);
+
+  void SetImage(QImage image);
+  void SetZoom(int zoom);
+  const QImage& image() const { return image_; }
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect PictureRect() const;
+
+  QImage image_;
+  int zoom_ = 0;
+};
+
+// The picture as the firmware will get it: before a conversion the input
+// picture (frame 0 of a sprite file), after one the pictures decoded from
+// the streams just written, one frame at a time, with its figures below.
+class PreviewPanel final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PreviewPanel(QWidget* parent = nullptr);
+
+  // Shows the picture file as read; clears the view if it can't be read.
+  void ShowInput(const std::filesystem::path& picture);
+  // Shows the records of the GD file a conversion of `picture` just wrote,
+  // the first one first; firstFrame numbers them.
+  void ShowConverted(const ConversionResult& result,
+                     const std::filesystem::path& picture, std::int32_t firstFrame);
+  // Shows the converted record of that name ("spin2Gd"), if there is one.
+  void ShowRecord(const QString& recordName);
+
+ private:
+  void ShowFrame(int frame);
+  void ShowPicture(const PngPicture& picture);
+  void ShowFailure(const QString& message);
+  QString FileTotals() const;
+
+  PictureView* view_ = nullptr;
+  QScrollArea* scrollArea_ = nullptr;
+  QLabel* titleLabel_ = nullptr;
+  QSpinBox* frameSpin_ = nullptr;
+  QComboBox* zoomCombo_ = nullptr;
+  QLabel* figuresLabel_ = nullptr;
+
+  GdSource source_;
+  ExtractOptions extractOptions_;
+  std::int32_t firstFrame_ = 0;
+};
+
+// The picture as a QImage: palette and RGB pictures opaque, RGBA with its
+// alpha.
+QImage ToQImage(const PngPicture& picture);
+
+}  // namespace krelt
