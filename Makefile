@@ -50,6 +50,7 @@ test-windows: build
 bench: build
 	scripts/install-deps.sh jlha-utils time
 	$(BUILD)/bench/krelt_bench
+	$(BUILD)/bench/krelt_preview_bench
 	scripts/bench-vs-jlha.sh $(BUILD)
 	scripts/bench-pipelines.sh $(BUILD)
 
