@@ -10,7 +10,7 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
 fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "$1" && pwd)"
-sample="${2:-$root/samples/badge.pcx}"
+sample="${2:-$root/samples/spin.xsp}"
 tool="$build/src/app/krelt_screenshot"
 if [ ! -x "$tool" ]; then
   cmake --build "$build" --target krelt_screenshot

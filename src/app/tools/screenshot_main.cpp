@@ -1,11 +1,13 @@
 // Renders the Krelt dialog after converting a picture and saves it as PNG:
 //   krelt_screenshot PICTURE OUTPUT.png
 // The picture is chosen through "Find.." and converted through "Conversion"
-// exactly as a user would; the GD file is written next to PICTURE.
+// exactly as a user would; the GD file is written next to PICTURE. For a
+// sprite file the preview then shows frame 1 decoded from the GD file.
 
 #include <QApplication>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSpinBox>
 #include <cstdio>
 
 #include "app/converter_dialog.h"
@@ -48,6 +50,9 @@ int main(int argc, char* argv[]) {
   if (!Click(dialog, "findButton") || !Click(dialog, "conversionButton")) {
     std::fputs("krelt_screenshot: dialog buttons not found\n", stderr);
     return 1;
+  }
+  if (auto* frame = dialog.findChild<QSpinBox*>(QStringLiteral("previewFrame"))) {
+    frame->setValue(1);
   }
   QApplication::processEvents();
   if (!dialog.grab().save(arguments[2], "PNG")) {
