@@ -57,7 +57,9 @@ const QString kHelpText = QStringLiteral(
     "2. Tick \"1555\" for 16-bit pixels. For a sprite file, give a start and "
     "an end frame; empty fields mean all frames.\n"
     "3. Press \"Conversion\". The list shows every record written, and "
-    "\"Open..\" opens the GD file.\n\n"
+    "\"Open..\" opens the GD file.\n"
+    "4. The preview shows the pictures decoded from the GD file: pick a "
+    "frame, or choose a report row of its record, and a zoom.\n\n"
     "Escape or the close box ends Krelt.");
 
 constexpr int kTypeColumnWidth = 180;

@@ -328,6 +328,36 @@ GdSource SourceNaming(std::vector<std::string> records, std::string table = {}) 
   return source;
 }
 
+TEST(ShownPicture, ReaderPicturesBecomeEightBitComponents) {
+  Picture indexed;
+  indexed.width = 2;
+  indexed.height = 1;
+  indexed.pixels = {1, 0};
+  indexed.palette[3] = 63;
+  indexed.palette[5] = 32;
+  const PngPicture shownIndexed = ShownPicture(indexed);
+  EXPECT_EQ(shownIndexed.colour, PngColour::kPalette);
+  EXPECT_EQ(shownIndexed.pixels, (Bytes{1, 0}));
+  EXPECT_EQ(Bytes(shownIndexed.palette.begin(), shownIndexed.palette.begin() + 6),
+            (Bytes{0, 0, 0, 255, 0, 130}));
+
+  // 16-bit pixels show opaque whatever their bit 15: 0x7C00 red, 0x0000.
+  Picture sixteen = indexed;
+  sixteen.pixelFormat = kPixelFormat16Bit;
+  sixteen.pixels = {0x00, 0x7C, 0x00, 0x00};
+  const PngPicture shownSixteen = ShownPicture(sixteen);
+  EXPECT_EQ(shownSixteen.colour, PngColour::kRgba);
+  EXPECT_EQ(shownSixteen.pixels, (Bytes{255, 0, 0, 255, 0, 0, 0, 255}));
+
+  // Readers may hand over more bytes than the sides hold; only those show.
+  Picture rgb = indexed;
+  rgb.pixelFormat = kPixelFormatRgb;
+  rgb.pixels = {1, 2, 3, 4, 5, 6, 7};
+  const PngPicture shownRgb = ShownPicture(rgb);
+  EXPECT_EQ(shownRgb.colour, PngColour::kRgb);
+  EXPECT_EQ(shownRgb.pixels, (Bytes{1, 2, 3, 4, 5, 6}));
+}
+
 TEST(PngFileNames, SinglePicturesAndSpriteFrames) {
   struct Case {
     GdSource source;
