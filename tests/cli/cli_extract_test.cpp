@@ -24,13 +24,7 @@ class CliExtractTest : public ::testing::Test {
 
   // Converts a sample into the test folder; returns the GD file.
   fs::path Convert(const std::string& sample, std::vector<std::string> options = {}) {
-    fs::copy_file(kSamples / sample, dir_ / sample, fs::copy_options::overwrite_existing);
-    std::vector<std::string> args = {"convert", "--quiet"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back(PathToUtf8(dir_ / sample));
-    const test::CliRun run = test::RunCli(args, dir_.path());
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    return dir_ / (PathToUtf8(fs::path(sample).stem()) + ".GD");
+    return test::ConvertSample(dir_.path(), sample, std::move(options));
   }
 
   test::CliRun Extract(std::vector<std::string> args) {

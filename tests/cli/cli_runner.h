@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -142,6 +144,22 @@ inline CliRun RunCli(const std::vector<std::string>& args,
   run.out = FileText(outPath);
   run.err = FileText(errPath);
   return run;
+}
+
+// Copies sample (a file of samples/) into dir and converts it there with
+// `convert --quiet` and the options; returns the GD file's path.
+inline std::filesystem::path ConvertSample(const std::filesystem::path& dir,
+                                           const std::string& sample,
+                                           std::vector<std::string> options = {}) {
+  namespace fs = std::filesystem;
+  fs::copy_file(fs::path(KRELT_SOURCE_DIR) / "samples" / sample, dir / sample,
+                fs::copy_options::overwrite_existing);
+  std::vector<std::string> args = {"convert", "--quiet"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(PathToUtf8(dir / sample));
+  const CliRun run = RunCli(args, dir);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  return dir / (PathToUtf8(fs::path(sample).stem()) + ".GD");
 }
 
 }  // namespace krelt::test

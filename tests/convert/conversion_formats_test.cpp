@@ -20,18 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class QuietHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void ShowReport(const std::vector<ReportRow>&) override {}
-  std::vector<std::string> messages;
-};
+using test::QuietHost;
 
 Bytes RgbBmp() {
   test::BmpSpec layout;

@@ -26,17 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class QuietHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string& text, const std::string&) override {
-    ADD_FAILURE() << text;
-  }
-  void ShowReport(const std::vector<ReportRow>&) override {}
-};
+using test::QuietHost;
 
 fs::path DataPath(const std::string& name) {
   return fs::path(KRELT_TEST_DATA_DIR) / name;
@@ -97,6 +87,7 @@ class ExtractRoundTrip : public ::testing::Test {
     Converter converter;
     ConversionResult result = converter.RunConversion(request, host);
     EXPECT_TRUE(result.status.ok()) << result.status.message();
+    EXPECT_TRUE(host.messages.empty());
     return result;
   }
 

@@ -19,15 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class SilentHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void ShowReport(const std::vector<ReportRow>&) override {}
-};
+using test::QuietHost;
 
 Bytes Ramp(std::size_t count, unsigned step) {
   Bytes bytes(count);
@@ -113,7 +105,7 @@ class GdVerifyTest : public ::testing::Test {
     request_.endFrameText = picture.end;
     request_.outputDirectory = dir_.path();
     request_.outputBaseName = "out";
-    SilentHost host;
+    QuietHost host;
     const ConversionResult result = Converter().RunConversion(request_, host);
     EXPECT_TRUE(result.status.ok()) << result.status.message();
     return test::ParsedGdFile(result.writtenPath);
