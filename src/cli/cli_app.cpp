@@ -17,11 +17,12 @@
 namespace krelt::cli {
 namespace {
 
-const std::array<const Command*, 4> kCommands = {
+const std::array<const Command*, 5> kCommands = {
     &kCompressCommand,
     &kDecompressCommand,
     &kConvertCommand,
     &kVerifyCommand,
+    &kExtractCommand,
 };
 
 std::string Usage() {

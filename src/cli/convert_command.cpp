@@ -18,6 +18,7 @@
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
 #include "convert/conversion.h"
+#include "convert/gd_extract.h"
 #include "convert/output_names.h"
 
 namespace krelt::cli {
@@ -29,7 +30,7 @@ constexpr std::int32_t kMaxJobs = 256;
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
     "                         [--byte-order high-first|low-first] [--lf] [-j N]\n"
-    "                         [--check] [--quiet] [--] PICTURE...\n"
+    "                         [--check] [--quiet] [--preview DIR] [--] PICTURE...\n"
     "\n"
     "Converts each BMP, PCX or PNG picture or XSP sprite file (the format is\n"
     "found by the file's content) into a GD source file, exactly as the\n"
@@ -54,6 +55,9 @@ constexpr std::string_view kConvertHelp =
     "                    the conversion gives and list those that differ or\n"
     "                    are missing\n"
     "  --quiet           print only the written files' paths, no progress line\n"
+    "  --preview DIR     also decode the streams just written into PNG pictures\n"
+    "                    in DIR, as extract does (OSD_256 in the picture's\n"
+    "                    palette), and print their paths after the report\n"
     "  --                end of options: every later argument is a PICTURE\n"
     "\n"
     "N is a decimal number. For each picture, in the order given, prints the\n"
@@ -79,6 +83,8 @@ struct ConvertOptions {
   std::string jobs;
   bool check = false;
   bool quiet = false;
+  std::string previewDirectory;
+  bool previewGiven = false;
 };
 
 // The command line's side of a conversion: it keeps the failure message
@@ -98,7 +104,25 @@ class CliHost : public ConversionHost {
 struct PictureOutcome {
   ConversionResult result;
   std::string failure;  // the message of a failed conversion
+  std::vector<std::filesystem::path> previewPaths;
+  std::string previewFailure;  // the message of a failed preview
 };
+
+// Writes the PNG pictures of the GD file a conversion just wrote into the
+// preview folder, with the picture's palette when it has one.
+void WritePreview(const ConvertOptions& options, const std::string& picture,
+                  PictureOutcome& outcome) {
+  ExtractOptions extract;
+  extract.byteOrder = outcome.result.byteOrder;
+  Palette8 palette{};
+  if (ReadPicturePalette(PathFromUtf8(picture), palette).ok()) extract.palette = palette;
+  if (Status status = ExtractGdFile(outcome.result.writtenPath,
+                                    PathFromUtf8(options.previewDirectory), extract,
+                                    outcome.previewPaths);
+      !status.ok()) {
+    outcome.previewFailure = "--preview: " + status.message();
+  }
+}
 
 ConversionRequest PictureRequest(const ConvertOptions& options, const std::string& picture) {
   const OutputNames names = DeriveOutputNames(picture);
@@ -145,9 +169,18 @@ class OrderedPrinter {
     }
     for (const std::string& notice : result.notices) Warning(kConvertCommand, notice);
     std::printf("%s\n", PathToUtf8(result.writtenPath).c_str());
-    if (options_.quiet) return;
-    for (const ReportRow& row : result.report) {
-      std::printf("%s\t%s\n", row.type.c_str(), row.content.c_str());
+    if (!options_.quiet) {
+      for (const ReportRow& row : result.report) {
+        std::printf("%s\t%s\n", row.type.c_str(), row.content.c_str());
+      }
+    }
+    PrintPreview(outcome);
+  }
+
+  static void PrintPreview(const PictureOutcome& outcome) {
+    if (!outcome.previewFailure.empty()) Failure(kConvertCommand, outcome.previewFailure);
+    for (const auto& path : outcome.previewPaths) {
+      std::printf("%s\n", PathToUtf8(path).c_str());
     }
   }
 
@@ -192,7 +225,7 @@ bool Summarize(const std::vector<PictureOutcome>& outcomes, bool check,
   std::size_t failed = 0;
   std::size_t outOfDate = 0;
   for (const PictureOutcome& outcome : outcomes) {
-    if (!outcome.result.status.ok()) {
+    if (!outcome.result.status.ok() || !outcome.previewFailure.empty()) {
       ++failed;
     } else if (check && outcome.result.check != CheckOutcome::kSame) {
       ++outOfDate;
@@ -224,6 +257,9 @@ int RunConvert(ConvertOptions& options) {
       CliHost host;
       outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
       outcomes[index].failure = host.message;
+      if (options.previewGiven && outcomes[index].result.status.ok()) {
+        WritePreview(options, picture, outcomes[index]);
+      }
       progress.AddDone(FileSize(picture));
       printer.Ready(index);
     }
@@ -248,9 +284,15 @@ std::function<int()> DefineConvert(CLI::App& command) {
   command.add_option("-j,--jobs", options->jobs)->check(Decimal(1, kMaxJobs));
   command.add_flag("--check", options->check);
   command.add_flag("--quiet", options->quiet);
+  CLI::Option* preview = command.add_option("--preview", options->previewDirectory)
+                             ->option_text("DIR");
   command.add_option("PICTURE", options->pictures)->required();
-  return [options, outputDirectory, byteOrder] {
+  return [options, outputDirectory, byteOrder, preview] {
     options->outputDirectoryGiven = outputDirectory->count() != 0;
+    options->previewGiven = preview->count() != 0;
+    if (options->previewGiven && options->check) {
+      return UsageError(kConvertCommand, "--preview writes pictures, --check writes nothing");
+    }
     if (options->lf) options->request.lineEnding = LineEnding::kLf;
     if (byteOrder->count() != 0) {
       if (auto error = ParseByteOrder(options->byteOrder, options->request.byteOrder)) {

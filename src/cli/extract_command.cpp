@@ -1,8 +1,12 @@
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -40,58 +44,56 @@ struct ExtractCommandOptions {
   bool outputDirectoryGiven = false;
   std::string palette;
   bool paletteGiven = false;
-  ExtractOptions extract;
-};
-
-// Fills options from the arguments; returns an error text for bad usage.
-std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
-                                        ExtractCommandOptions& options) {
   std::string byteOrder;
   bool byteOrderGiven = false;
-  const Option known[] = {
-      {"--output-dir", &options.outputDirectory, &options.outputDirectoryGiven},
-      {"--palette", &options.palette, &options.paletteGiven},
-      {"--byte-order", &byteOrder, &byteOrderGiven},
-  };
-  std::optional<std::string> error =
-      ParseArguments(args, known, options.gdFile,
-                     "only one GDFILE can be extracted at a time", "no GDFILE given");
-  if (!error && byteOrderGiven) {
-    error = ParseByteOrder(byteOrder, options.extract.byteOrder);
-  }
-  return error;
-}
+};
 
-int RunExtract(const std::vector<std::string_view>& args) {
-  ExtractCommandOptions options;
-  if (const auto error = ParseOptions(args, options)) {
-    return UsageError(kExtractCommand.name, *error);
+int RunExtract(const ExtractCommandOptions& options) {
+  ExtractOptions extract;
+  if (options.byteOrderGiven) {
+    if (auto error = ParseByteOrder(options.byteOrder, extract.byteOrder)) {
+      return UsageError(kExtractCommand, *error);
+    }
   }
   if (options.paletteGiven) {
     Palette8 palette{};
     if (Status status = ReadPicturePalette(PathFromUtf8(options.palette), palette);
         !status.ok()) {
-      return Failure(kExtractCommand.name, "--palette: " + status.message());
+      return Failure(kExtractCommand, "--palette: " + status.message());
     }
-    options.extract.palette = palette;
+    extract.palette = palette;
   }
   const std::filesystem::path gdFile = PathFromUtf8(options.gdFile);
   const std::filesystem::path folder = options.outputDirectoryGiven
                                            ? PathFromUtf8(options.outputDirectory)
                                            : gdFile.parent_path();
   std::vector<std::filesystem::path> written;
-  if (Status status = ExtractGdFile(gdFile, folder, options.extract, written);
-      !status.ok()) {
-    return Failure(kExtractCommand.name, options.gdFile + ": " + status.message());
+  if (Status status = ExtractGdFile(gdFile, folder, extract, written); !status.ok()) {
+    return Failure(kExtractCommand, options.gdFile + ": " + status.message());
   }
   for (const auto& path : written) std::printf("%s\n", PathToUtf8(path).c_str());
   return kExitOk;
+}
+
+std::function<int()> DefineExtract(CLI::App& command) {
+  const auto options = std::make_shared<ExtractCommandOptions>();
+  CLI::Option* outputDirectory = command.add_option("--output-dir", options->outputDirectory);
+  CLI::Option* palette =
+      command.add_option("--palette", options->palette)->option_text("PICTURE");
+  CLI::Option* byteOrder = AddByteOrderOption(command, options->byteOrder);
+  command.add_option("GDFILE", options->gdFile)->required();
+  return [options, outputDirectory, palette, byteOrder] {
+    options->outputDirectoryGiven = outputDirectory->count() != 0;
+    options->paletteGiven = palette->count() != 0;
+    options->byteOrderGiven = byteOrder->count() != 0;
+    return RunExtract(*options);
+  };
 }
 
 }  // namespace
 
 extern const Command kExtractCommand = {
     "extract", "decode a GD source file's records into PNG pictures",
-    kExtractHelp, RunExtract};
+    kExtractHelp, "krelt-cli extract: ", DefineExtract};
 
 }  // namespace krelt::cli

@@ -97,8 +97,8 @@ TEST_F(CliExtractTest, OptionsAndTheirErrors) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {{}, 2, "no GDFILE given"},
-      {{PathToUtf8(gd), PathToUtf8(gd)}, 2, "only one GDFILE"},
+      {{}, 2, "GDFILE is required"},
+      {{PathToUtf8(gd), PathToUtf8(gd)}, 2, "was not expected"},
       {{"--byte-order", "middle", PathToUtf8(gd)}, 2, "--byte-order takes"},
       {{"--palette", PathToUtf8(gd), PathToUtf8(gd)}, 1, "--palette: "},
       {{PathToUtf8(dir_ / "absent.GD")}, 1, "absent.GD"},
@@ -121,6 +121,11 @@ TEST_F(CliExtractTest, ConvertPreviewWritesThePicturesOfTheStreams) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Pngs(preview), (std::vector<std::string>{"spin_2.png", "spin_3.png"}));
   EXPECT_NE(run.out.find(PathToUtf8(preview / "spin_3.png")), std::string::npos) << run.out;
+
+  const test::CliRun withCheck = test::RunCli(
+      {"convert", "--check", "--preview", PathToUtf8(preview), PathToUtf8(dir_ / "spin.xsp")},
+      dir_.path());
+  EXPECT_EQ(withCheck.exitCode, 2);
 
   const test::CliRun missing = test::RunCli(
       {"convert", "--quiet", "--preview", PathToUtf8(dir_ / "absent"),
