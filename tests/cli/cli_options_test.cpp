@@ -11,7 +11,7 @@ namespace {
 // arguments aside.
 TEST(CliOptionsTest, HelpNamesEveryOptionTheParserReads) {
   const std::vector<cli::CommandOptions> commands = cli::ListCommandOptions();
-  ASSERT_EQ(commands.size(), 4u);
+  ASSERT_EQ(commands.size(), 5u);
   for (const cli::CommandOptions& command : commands) {
     EXPECT_EQ(command.help.rfind("Usage: krelt-cli " + command.command, 0), 0u);
     for (const std::string& name : command.optionNames) {
