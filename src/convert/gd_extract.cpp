@@ -103,7 +103,7 @@ Status RecordPicture(const VerifiedRecord& record,
                                static_cast<std::size_t>(record.height) *
                                PngBytesPerPixel(picture.colour);
   if (picture.pixels.size() != expected) {
-    return Status::Error(ErrorKind::kMismatch,
+    return Status::Error(ErrorKind::kDamaged,
                          std::to_string(pixels.size()) +
                              " pixel bytes do not fill " +
                              std::to_string(record.width) + " x " +
@@ -187,7 +187,7 @@ Status PngFileNames(const GdSource& source, std::vector<std::string>& names) {
     std::string name = PngBaseName(record.name, prefix) + ".png";
     if (!seen.insert(name).second) {
       names.clear();
-      return Status::Error(ErrorKind::kMismatch, "record " + record.name +
+      return Status::Error(ErrorKind::kDamaged, "record " + record.name +
                                                      ": a second picture named " + name);
     }
     names.push_back(std::move(name));
