@@ -42,6 +42,9 @@ class BitWriter {
   // Pads a partly filled byte with zero bits and writes it.
   bool Flush() { return PutBits(7, 0); }
 
+  // Bits written since Start, counting those not yet in a whole byte.
+  std::uint64_t bitCount() const { return std::uint64_t{count_} * 8 + 8 - static_cast<unsigned>(freeBits_); }
+
   // Bytes written since Start.
   std::uint32_t count() const { return count_; }
 

@@ -6,6 +6,7 @@
 
 #include "compress/bit_writer.h"
 #include "compress/huffman_tree.h"
+#include "compress/lh5_format.h"
 
 namespace krelt {
 
@@ -14,14 +15,10 @@ namespace krelt {
 // the token buffer fills and once more when the chunk ends.
 class HuffmanBlockCoder {
  public:
-  // Symbols 0-255 are literal bytes; 256-509 are match lengths 3-256.
-  static constexpr int kSymbolCount = 510;
-  static constexpr unsigned kFirstMatchSymbol = 256;
-  // Distance classes: the bit width of distance - 1 (0..8191).
-  static constexpr int kDistanceClassCount = 14;
-  // Code-length symbols: 0 one zero length, 1 a run of 3-18 zeros, 2 a run
-  // of 20 or more zeros, 3-18 the lengths 1-16.
-  static constexpr int kLengthSymbolCount = 19;
+  static constexpr int kSymbolCount = kLh5SymbolCount;
+  static constexpr unsigned kFirstMatchSymbol = kLh5FirstMatchSymbol;
+  static constexpr int kDistanceClassCount = kLh5DistanceClassCount;
+  static constexpr int kLengthSymbolCount = kLh5LengthSymbolCount;
   static constexpr std::size_t kTokenBufferSize = 16384;
   // A group is a flag byte and eight tokens of at most three bytes each.
   static constexpr std::size_t kMaxGroupBytes = 1 + 3 * 8;
@@ -75,19 +72,12 @@ class HuffmanBlockCoder {
   bool WriteBlock();
   void CountLengthSymbols();
   bool WriteLengthSymbolTable();
-  bool WriteSmallTable(int count, int countBits, int skipAfter);
   bool WriteSymbolLengths();
   bool WriteDistanceTable();
   bool WriteTokens(unsigned tokenCount);
-  bool PutLengthSymbol(int symbol) {
-    return bits_.PutBits(smallLengths_[symbol], smallCodes_[symbol]);
-  }
   bool EncodeSymbol(unsigned symbol) {
     return bits_.PutBits(symbolLengths_[symbol], symbolCodes_[symbol]);
   }
-  bool EncodeDistance(unsigned distanceCode);
-  template <typename Emit>
-  bool ForEachLengthSymbol(Emit emit) const;
 
   BitWriter bits_;
   HuffmanTree tree_;

@@ -1,5 +1,7 @@
 #include "compress/huffman_tree.h"
 
+#include "compress/lh5_table_writer.h"
+
 namespace krelt {
 
 int HuffmanTree::Build(int symbolCount, std::uint16_t* frequencies,
@@ -41,7 +43,7 @@ int HuffmanTree::Build(int symbolCount, std::uint16_t* frequencies,
     right_[node] = static_cast<std::uint16_t>(second);
   }
   LimitLengths(node, codes, lengths);
-  AssignCodes(lengths, codes);
+  AssignCanonicalCodes(lengths, symbolCount_, codes);
   return node;
 }
 
@@ -97,19 +99,6 @@ void HuffmanTree::LimitLengths(int root, const std::uint16_t* leafOrder,
     for (int k = lengthCounts_[length]; k > 0; --k) {
       lengths[*leafOrder++] = static_cast<std::uint8_t>(length);
     }
-  }
-}
-
-// Canonical codes: codes of one length are consecutive in symbol order.
-void HuffmanTree::AssignCodes(const std::uint8_t* lengths,
-                              std::uint16_t* codes) const {
-  std::array<std::uint16_t, kMaxCodeLength + 2> start{};
-  for (int length = 1; length <= kMaxCodeLength; ++length) {
-    start[length + 1] =
-        static_cast<std::uint16_t>((start[length] + lengthCounts_[length]) << 1);
-  }
-  for (int symbol = 0; symbol < symbolCount_; ++symbol) {
-    codes[symbol] = start[lengths[symbol]]++;
   }
 }
 

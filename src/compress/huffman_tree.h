@@ -26,7 +26,6 @@ class HuffmanTree {
   void CountDepths(int node, int depth);
   void LimitLengths(int root, const std::uint16_t* leafOrder,
                     std::uint8_t* lengths);
-  void AssignCodes(const std::uint8_t* lengths, std::uint16_t* codes) const;
 
   int symbolCount_ = 0;
   const std::uint16_t* frequencies_ = nullptr;

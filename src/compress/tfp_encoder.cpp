@@ -14,6 +14,7 @@
 
 #include "common/worker_pool.h"
 #include "compress/chunk_coder.h"
+#include "compress/optimal_chunk_coder.h"
 #include "compress/tfp_format.h"
 
 namespace krelt {
@@ -33,7 +34,8 @@ void SealRecord(std::uint8_t* record, std::size_t recordSize) {
 
 // Writes the record of one chunk at record and returns its size. The chunk
 // is stored raw unless its coded form is shorter.
-std::size_t WriteChunkRecord(ChunkCoder& coder, const std::uint8_t* chunk,
+template <typename Coder>
+std::size_t WriteChunkRecord(Coder& coder, const std::uint8_t* chunk,
                              std::uint32_t length, std::uint8_t* record) {
   std::uint8_t* data = record + kTfpChunkHeaderSize;
   std::uint32_t dataSize = coder.EncodeChunk(data, chunk, length).value_or(length);
@@ -62,9 +64,20 @@ constexpr std::size_t RecordSlot(std::size_t index) {
   return kTfpStreamHeaderSize + index * (kTfpChunkHeaderSize + kTfpMaxChunkLength);
 }
 
-// What codes one chunk: the coder and room for the chunk's record.
+// What codes one chunk: the coder of the level and room for the chunk's
+// record.
 struct ChunkBench {
+  explicit ChunkBench(CompressionLevel level) {
+    if (level == CompressionLevel::kMax) optimalCoder = std::make_unique<OptimalChunkCoder>();
+  }
+
+  std::size_t WriteRecord(const std::uint8_t* chunk, std::uint32_t length) {
+    return optimalCoder ? WriteChunkRecord(*optimalCoder, chunk, length, record.data())
+                        : WriteChunkRecord(coder, chunk, length, record.data());
+  }
+
   ChunkCoder coder;
+  std::unique_ptr<OptimalChunkCoder> optimalCoder;
   std::array<std::uint8_t, kTfpChunkHeaderSize + kTfpMaxChunkLength> record;
 };
 
@@ -72,10 +85,10 @@ struct ChunkBench {
 class BenchShelf {
  public:
   // False when memory for the benches runs out.
-  bool Stock(std::size_t count) {
+  bool Stock(std::size_t count, CompressionLevel level) {
     try {
       for (std::size_t i = 0; i < count; ++i) {
-        benches_.push_back(std::make_unique<ChunkBench>());
+        benches_.push_back(std::make_unique<ChunkBench>(level));
       }
     } catch (const std::bad_alloc&) {
       return false;
@@ -111,19 +124,18 @@ using RecordSink =
 // Codes every chunk of input[0, length), on the pool's threads when there
 // is a pool, and hands each record to deliver. False, with nothing
 // delivered, when memory for the coders runs out.
-bool CodeChunks(WorkerPool* pool, const std::uint8_t* input, std::size_t length,
-                const RecordSink& deliver) {
+bool CodeChunks(WorkerPool* pool, CompressionLevel level, const std::uint8_t* input,
+                std::size_t length, const RecordSink& deliver) {
   const std::size_t chunkCount = ChunkCount(length);
   const unsigned threads = pool != nullptr ? pool->threadCount() : 1;
   BenchShelf shelf;
-  if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads))) return false;
+  if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads), level)) return false;
   const auto codeChunk = [&](std::size_t index) {
     const std::size_t start = index * kTfpMaxChunkLength;
     const auto chunkLength =
         static_cast<std::uint32_t>(std::min(length - start, kTfpMaxChunkLength));
     std::unique_ptr<ChunkBench> bench = shelf.Take();
-    const std::size_t recordSize =
-        WriteChunkRecord(bench->coder, input + start, chunkLength, bench->record.data());
+    const std::size_t recordSize = bench->WriteRecord(input + start, chunkLength);
     deliver(index, std::span(bench->record.data(), recordSize));
     shelf.Return(std::move(bench));
   };
@@ -149,7 +161,8 @@ std::size_t CloseRecordGaps(std::uint8_t* output,
 
 }  // namespace
 
-TfpEncoder::TfpEncoder(WorkerPool* pool) : pool_(pool) {}
+TfpEncoder::TfpEncoder(WorkerPool* pool, CompressionLevel level)
+    : pool_(pool), level_(level) {}
 TfpEncoder::~TfpEncoder() = default;
 
 // A negative length, or one whose worst-case stream would not fit the
@@ -166,7 +179,7 @@ bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
   const auto length = static_cast<std::size_t>(inputLength);
   const std::size_t chunkCount = ChunkCount(length);
   std::vector<std::size_t> recordSizes(chunkCount);
-  if (!CodeChunks(pool_, input, length,
+  if (!CodeChunks(pool_, level_, input, length,
                   [&](std::size_t index, std::span<const std::uint8_t> record) {
                     std::memcpy(output + RecordSlot(index), record.data(), record.size());
                     recordSizes[index] = record.size();
@@ -198,7 +211,7 @@ bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
     const auto append = [&result](std::span<const std::uint8_t> record) {
       result.insert(result.end(), record.begin(), record.end());
     };
-    if (!CodeChunks(pool_, input.data(), input.size(),
+    if (!CodeChunks(pool_, level_, input.data(), input.size(),
                     [&](std::size_t index, std::span<const std::uint8_t> record) {
                       const std::lock_guard lock(mutex);
                       if (index != next) {

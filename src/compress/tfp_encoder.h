@@ -8,6 +8,11 @@ namespace krelt {
 
 class WorkerPool;
 
+// How hard the encoder works. kDefault gives the established bytes; kMax
+// gives streams for the same decoders that are never larger and mostly
+// smaller, several times slower.
+enum class CompressionLevel { kDefault, kMax };
+
 // Compresses bytes into the COMPRESS_Tfp stream. Work buffers live only for
 // the duration of one Compress call. Every chunk starts with an empty
 // window, so with a pool the chunks of one stream are coded on several
@@ -15,7 +20,8 @@ class WorkerPool;
 class TfpEncoder {
  public:
   // Without a pool every chunk is coded on the calling thread.
-  explicit TfpEncoder(WorkerPool* pool = nullptr);
+  explicit TfpEncoder(WorkerPool* pool = nullptr,
+                      CompressionLevel level = CompressionLevel::kDefault);
   virtual ~TfpEncoder();
   TfpEncoder(const TfpEncoder&) = delete;
   TfpEncoder& operator=(const TfpEncoder&) = delete;
@@ -37,6 +43,7 @@ class TfpEncoder {
 
  private:
   WorkerPool* pool_;
+  CompressionLevel level_;
 };
 
 }  // namespace krelt

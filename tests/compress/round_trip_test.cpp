@@ -113,6 +113,39 @@ TEST_P(RoundTripTest, DecodesToInputAtEverySize) {
   }
 }
 
+// Sizes of the chunk records of a stream, in order.
+std::vector<std::size_t> ChunkRecordSizes(const Bytes& stream) {
+  std::vector<std::size_t> sizes;
+  for (std::size_t at = kTfpStreamHeaderSize; at + 2 <= stream.size();) {
+    const std::size_t size = 2 + (std::size_t{stream[at]} << 8 | stream[at + 1]);
+    sizes.push_back(size);
+    at += size;
+  }
+  return sizes;
+}
+
+TEST_P(RoundTripTest, MaxLevelDecodesToInputAndNoChunkGrows) {
+  TfpEncoder fast;
+  TfpEncoder smallest(nullptr, CompressionLevel::kMax);
+  for (std::size_t size : kSizes) {
+    const Bytes input = GetParam().make(size);
+    Bytes defaultStream;
+    Bytes maxStream;
+    ASSERT_TRUE(fast.Compress(input, defaultStream)) << size;
+    ASSERT_TRUE(smallest.Compress(input, maxStream)) << size;
+    Bytes output;
+    const Status status = TfpDecoder::Decode(maxStream, output);
+    ASSERT_TRUE(status.ok()) << size << ": " << status.message();
+    ASSERT_EQ(output, input) << size;
+    const auto defaultSizes = ChunkRecordSizes(defaultStream);
+    const auto maxSizes = ChunkRecordSizes(maxStream);
+    ASSERT_EQ(maxSizes.size(), defaultSizes.size()) << size;
+    for (std::size_t chunk = 0; chunk < maxSizes.size(); ++chunk) {
+      EXPECT_LE(maxSizes[chunk], defaultSizes[chunk]) << size << " chunk " << chunk;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(DataKinds, RoundTripTest, ::testing::ValuesIn(kKinds),
                          [](const auto& info) { return std::string(info.param.name); });
 

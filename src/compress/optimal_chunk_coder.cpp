@@ -1,0 +1,270 @@
+#include "compress/optimal_chunk_coder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace krelt {
+namespace {
+
+constexpr int kHashBits = 15;
+// Candidates looked at per position; the nearest ones come first.
+constexpr int kMaxChainSteps = 192;
+// From this length on, only the longest match of each candidate is priced:
+// inside long repeats every shorter length is reached as well through the
+// position before.
+constexpr int kNiceLength = 64;
+constexpr int kChunkParseRounds = 4;
+constexpr int kBlockParseRounds = 3;
+// Block splitting tries this many cuts per range, then as many around the
+// best; a block holds at least kMinBlockTokens tokens.
+constexpr std::size_t kSplitTries = 8;
+constexpr std::size_t kMinBlockTokens = 64;
+constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
+
+std::uint32_t Hash3(const std::uint8_t* bytes) {
+  const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16);
+  return (value * 2654435761u) >> (32 - kHashBits);
+}
+
+Lh5Token MatchToken(int length, int distance) {
+  return {static_cast<std::uint16_t>(length + kLh5MatchSymbolOffset),
+          static_cast<std::uint16_t>(distance - 1)};
+}
+
+// Price of a symbol: its code length, and for one the code lacks a little
+// more than the longest, so that it stays possible but unlikely.
+struct Prices {
+  std::array<std::uint32_t, kLh5SymbolCount> symbol{};
+  std::array<std::uint32_t, kLh5DistanceClassCount> distance{};
+
+  explicit Prices(const Lh5BlockCode& code) {
+    int longest = 1;
+    for (int s = 0; s < kLh5SymbolCount; ++s) longest = std::max(longest, code.SymbolLength(s));
+    for (int s = 0; s < kLh5SymbolCount; ++s) {
+      symbol[static_cast<std::size_t>(s)] = static_cast<std::uint32_t>(
+          code.UsesSymbol(s) ? std::max(code.SymbolLength(s), 1) : longest + 2);
+    }
+    for (int c = 0; c < kLh5DistanceClassCount; ++c) {
+      const int extra = c > 1 ? c - 1 : 0;
+      distance[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(
+          code.UsesDistanceClass(c) ? std::max(code.DistanceBits(c), 1) : extra + 6);
+    }
+  }
+};
+
+}  // namespace
+
+// Hash chains over the chunk: for each position the matches of growing
+// length, each at the nearest distance that reaches it.
+void OptimalChunkCoder::FindCandidates() {
+  hashHead_.assign(std::size_t{1} << kHashBits, -1);
+  hashPrevious_.resize(length_);
+  candidateStart_.resize(length_ + 1);
+  candidates_.clear();
+  for (std::uint32_t position = 0; position < length_; ++position) {
+    candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
+    if (position + kLh5MinMatch > length_) continue;
+    const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - position));
+    const std::uint8_t* here = chunk_ + position;
+    const std::uint32_t hash = Hash3(here);
+    int best = kLh5MinMatch - 1;
+    std::int32_t source = hashHead_[hash];
+    for (int step = 0; source >= 0 && step < kMaxChainSteps; ++step) {
+      const auto distance = static_cast<int>(position) - source;
+      if (distance > kLh5WindowSize) break;
+      const std::uint8_t* there = chunk_ + source;
+      if (there[best] == here[best]) {
+        int length = 0;
+        while (length < limit && there[length] == here[length]) ++length;
+        if (length > best) {
+          best = length;
+          candidates_.push_back({static_cast<std::uint16_t>(length),
+                                 static_cast<std::uint16_t>(distance)});
+          if (best == limit) break;
+        }
+      }
+      source = hashPrevious_[static_cast<std::size_t>(source)];
+    }
+    hashPrevious_[position] = hashHead_[hash];
+    hashHead_[hash] = static_cast<std::int32_t>(position);
+  }
+  candidateStart_[length_] = static_cast<std::uint32_t>(candidates_.size());
+}
+
+void OptimalChunkCoder::TakeDefaultTokens(Tokens& tokens) {
+  tokens.clear();
+  dictionary_.Start(chunk_, length_);
+  LzssToken token;
+  while (dictionary_.NextToken(token)) {
+    tokens.push_back({static_cast<std::uint16_t>(token.symbol),
+                      static_cast<std::uint16_t>(token.distanceCode)});
+  }
+}
+
+void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
+                              const Lh5BlockCode& code, Tokens& tokens) {
+  const Prices prices(code);
+  pathCost_.assign(length_ + 1, kUnreached);
+  pathStep_.resize(length_ + 1);
+  pathCost_[begin] = 0;
+  const auto relax = [&](std::uint32_t to, std::uint32_t cost, Lh5Token step) {
+    if (cost < pathCost_[to]) {
+      pathCost_[to] = cost;
+      pathStep_[to] = step;
+    }
+  };
+  for (std::uint32_t position = begin; position < end; ++position) {
+    const std::uint32_t here = pathCost_[position];
+    if (here == kUnreached) continue;
+    relax(position + 1, here + prices.symbol[chunk_[position]], {chunk_[position], 0});
+    const Candidate* first = candidates_.data() + candidateStart_[position];
+    const Candidate* last = candidates_.data() + candidateStart_[position + 1];
+    if (first == last) continue;
+    const int limit = static_cast<int>(end - position);
+    const bool longRepeat = std::min<int>(last[-1].length, limit) >= kNiceLength;
+    int length = kLh5MinMatch;
+    for (const Candidate* candidate = first; candidate != last && length <= limit; ++candidate) {
+      const int top = std::min<int>(candidate->length, limit);
+      const std::uint32_t distanceCost =
+          here + prices.distance[static_cast<std::size_t>(std::bit_width(candidate->distance - 1u))];
+      if (longRepeat) length = std::max(length, top);
+      for (; length <= top; ++length) {
+        relax(position + static_cast<std::uint32_t>(length),
+              distanceCost + prices.symbol[static_cast<std::size_t>(length + kLh5MatchSymbolOffset)],
+              MatchToken(length, candidate->distance));
+      }
+    }
+  }
+  tokens.clear();
+  for (std::uint32_t position = end; position > begin;) {
+    const Lh5Token step = pathStep_[position];
+    tokens.push_back(step);
+    position -= static_cast<std::uint32_t>(step.Length());
+  }
+  std::reverse(tokens.begin(), tokens.end());
+}
+
+void OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t end, Tokens& tokens) {
+  const int rounds = begin == 0 && end == length_ ? kChunkParseRounds : kBlockParseRounds;
+  std::uint64_t bestBits = Lh5BlockCode(tokens).BlockBits();
+  Tokens trial;
+  Lh5BlockCode prices(tokens);
+  for (int round = 0; round < rounds; ++round) {
+    Parse(begin, end, prices, trial);
+    const Lh5BlockCode code(trial);
+    if (code.BlockBits() >= bestBits) break;
+    bestBits = code.BlockBits();
+    tokens.swap(trial);
+    prices = code;
+  }
+}
+
+std::uint64_t OptimalChunkCoder::RangeBits(const Tokens& tokens, std::size_t begin,
+                                           std::size_t end) const {
+  return Lh5BlockCode(std::span(tokens).subspan(begin, end - begin)).BlockBits();
+}
+
+// Recursively cuts tokens[begin, end) where two blocks are smaller than one,
+// appending the cut positions in increasing order.
+void OptimalChunkCoder::SplitBlocks(const Tokens& tokens, std::size_t begin, std::size_t end,
+                                    std::vector<std::size_t>& cuts) const {
+  if (end - begin < 2 * kMinBlockTokens) return;
+  const auto bestCutBetween = [&](std::size_t low, std::size_t high, std::uint64_t& bestBits) {
+    std::size_t bestCut = 0;
+    for (std::size_t i = 1; i < kSplitTries; ++i) {
+      const std::size_t cut = low + (high - low) * i / kSplitTries;
+      if (cut - begin < kMinBlockTokens || end - cut < kMinBlockTokens) continue;
+      const std::uint64_t bits = RangeBits(tokens, begin, cut) + RangeBits(tokens, cut, end);
+      if (bits < bestBits) {
+        bestBits = bits;
+        bestCut = cut;
+      }
+    }
+    return bestCut;
+  };
+  std::uint64_t bestBits = RangeBits(tokens, begin, end);
+  std::size_t cut = bestCutBetween(begin, end, bestBits);
+  if (cut == 0) return;
+  const std::size_t step = (end - begin) / kSplitTries;
+  if (const std::size_t finer = bestCutBetween(cut - step, cut + step, bestBits); finer != 0) {
+    cut = finer;
+  }
+  SplitBlocks(tokens, begin, cut, cuts);
+  cuts.push_back(cut);
+  SplitBlocks(tokens, cut, end, cuts);
+}
+
+// Writes the blocks and pads to a byte. Some decoders stop early when the
+// data end on a byte boundary right after a match whose distance takes no
+// bits; such an ending is avoided by sending the match's last byte as a
+// literal.
+std::optional<std::uint32_t> OptimalChunkCoder::WriteBlocks(std::uint8_t* out,
+                                                            std::uint32_t limit) {
+  while (true) {
+    BitWriter bits;
+    bits.Start(out, limit);
+    const Lh5BlockCode* lastCode = nullptr;
+    std::optional<Lh5BlockCode> code;
+    for (const Tokens& block : blocks_) {
+      code.emplace(block);
+      if (!code->Write(bits, block)) return std::nullopt;
+      lastCode = &*code;
+    }
+    Tokens& lastBlock = blocks_.back();
+    const Lh5Token last = lastBlock.back();
+    const bool silentEnd = bits.bitCount() % 8 == 0 && last.IsMatch() &&
+                           lastCode->DistanceBits(std::bit_width(unsigned{last.distanceCode})) == 0;
+    if (!silentEnd) {
+      if (!bits.Flush()) return std::nullopt;
+      return bits.count();
+    }
+    const int length = last.Length();
+    const std::uint8_t finalByte = chunk_[length_ - 1];
+    lastBlock.pop_back();
+    if (length > kLh5MinMatch) {
+      lastBlock.push_back(MatchToken(length - 1, last.distanceCode + 1));
+    } else {
+      for (int i = kLh5MinMatch; i > 1; --i) lastBlock.push_back({chunk_[length_ - static_cast<std::uint32_t>(i)], 0});
+    }
+    lastBlock.push_back({finalByte, 0});
+  }
+}
+
+std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedOut,
+                                                            const std::uint8_t* chunkIn,
+                                                            std::uint32_t chunkLength) {
+  chunk_ = chunkIn;
+  length_ = chunkLength;
+  const std::optional<std::uint32_t> defaultLength =
+      defaultCoder_.EncodeChunk(codedOut, chunkIn, chunkLength);
+  FindCandidates();
+  Tokens tokens;
+  TakeDefaultTokens(tokens);
+  ImproveParse(0, length_, tokens);
+
+  std::vector<std::size_t> cuts;
+  SplitBlocks(tokens, 0, tokens.size(), cuts);
+  cuts.push_back(tokens.size());
+  blocks_.clear();
+  std::size_t first = 0;
+  std::uint32_t byte = 0;
+  for (const std::size_t cut : cuts) {
+    Tokens block(tokens.begin() + static_cast<std::ptrdiff_t>(first),
+                 tokens.begin() + static_cast<std::ptrdiff_t>(cut));
+    std::uint32_t blockEnd = byte;
+    for (const Lh5Token& token : block) blockEnd += static_cast<std::uint32_t>(token.Length());
+    if (cuts.size() > 1) ImproveParse(byte, blockEnd, block);
+    blocks_.push_back(std::move(block));
+    first = cut;
+    byte = blockEnd;
+  }
+  const std::uint32_t limit = defaultLength.value_or(chunkLength);
+  const std::optional<std::uint32_t> optimalLength = WriteBlocks(scratch_.data(), limit);
+  if (!optimalLength || *optimalLength >= limit) return defaultLength;
+  std::memcpy(codedOut, scratch_.data(), *optimalLength);
+  return optimalLength;
+}
+
+}  // namespace krelt
