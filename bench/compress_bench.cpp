@@ -2,12 +2,14 @@
 // deterministic inputs, on one thread and on a pool of two.
 // `krelt_bench --write-image FILE` instead writes the 1920x1080 24-bit
 // image-like input to FILE (used by bench-vs-jlha.sh);
+// `krelt_bench --write-input NAME FILE` writes the input of that name;
 // `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED [noise]` writes an
 // image-like 24-bit BMP picture, or one of random pixels, which hardly
 // compresses (used by bench-pipelines.sh).
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -64,17 +66,31 @@ Rgb ImagePixel(int x, int y, int width, int height, Noise& noise) {
   return {10, 20 + y * 60 / height, 60 + y * 150 / height};
 }
 
+// The picture with grain of +-grain on every channel of every pixel.
+Rgb NoisyPixel(int x, int y, int width, int height, Noise& noise, int grain) {
+  Rgb c = ImagePixel(x, y, width, height, noise);
+  if (grain == 0) return c;
+  const auto add = [&](int value) {
+    return std::clamp(value + static_cast<int>(noise.Next() % unsigned(2 * grain + 1)) - grain, 0, 255);
+  };
+  return {add(c.red), add(c.green), add(c.blue)};
+}
+
 // 24-bit pixels are red, green, blue bytes; 16-bit pixels are 5-5-5 with
-// bit 15 set, high byte first, as the conversion driver stores them.
-Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 12345) {
+// bit 15 set, high byte first, as the conversion driver stores them; 8-bit
+// pixels are indices of a 3-3-2 palette.
+Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 12345,
+                int grain = 0) {
   Noise noise(seed);
   Bytes pixels;
   pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                  static_cast<std::size_t>(bytesPerPixel));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const Rgb c = ImagePixel(x, y, width, height, noise);
-      if (bytesPerPixel == 3) {
+      const Rgb c = NoisyPixel(x, y, width, height, noise, grain);
+      if (bytesPerPixel == 1) {
+        pixels.push_back(static_cast<std::uint8_t>((c.red >> 5) << 5 | (c.green >> 5) << 2 | c.blue >> 6));
+      } else if (bytesPerPixel == 3) {
         pixels.push_back(static_cast<std::uint8_t>(c.red));
         pixels.push_back(static_cast<std::uint8_t>(c.green));
         pixels.push_back(static_cast<std::uint8_t>(c.blue));
@@ -105,10 +121,12 @@ const std::vector<Input>& Inputs() {
   static const std::vector<Input> inputs = {
       {"random_1MiB", [] { return MakeRandom(1 << 20); }},
       {"flat_1920x1080x24", [] { return Bytes(1920 * 1080 * 3, 0x5A); }},
+      {"image_640x480x8", [] { return MakeImage(640, 480, 1); }},
       {"image_640x480x16", [] { return MakeImage(640, 480, 2); }},
       {"image_640x480x24", [] { return MakeImage(640, 480, 3); }},
       {"image_1920x1080x16", [] { return MakeImage(1920, 1080, 2); }},
       {"image_1920x1080x24", [] { return MakeImage(1920, 1080, 3); }},
+      {"noisy_1920x1080x24", [] { return MakeImage(1920, 1080, 3, 12345, 6); }},
   };
   return inputs;
 }
@@ -120,10 +138,11 @@ Bytes CompressOrDie(const Bytes& input) {
   return stream;
 }
 
-void BenchCompress(benchmark::State& state, const Input& source, unsigned threads) {
+void BenchCompress(benchmark::State& state, const Input& source, unsigned threads,
+                   CompressionLevel level) {
   const Bytes input = source.make();
   WorkerPool pool(threads);
-  TfpEncoder encoder(threads > 1 ? &pool : nullptr);
+  TfpEncoder encoder(threads > 1 ? &pool : nullptr, level);
   Bytes stream;
   for (auto _ : state) {
     if (!encoder.Compress(input, stream)) {
@@ -135,6 +154,7 @@ void BenchCompress(benchmark::State& state, const Input& source, unsigned thread
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(input.size()));
   state.counters["ratio"] = static_cast<double>(stream.size()) / static_cast<double>(input.size());
+  state.counters["bytes"] = static_cast<double>(stream.size());
 }
 
 void BenchDecompress(benchmark::State& state, const Input& source) {
@@ -154,15 +174,18 @@ void BenchDecompress(benchmark::State& state, const Input& source) {
 }
 
 void RegisterBenchmarks() {
-  for (const unsigned threads : {1u, 2u}) {
-    for (const Input& input : Inputs()) {
-      const std::string name =
-          "Compress" + std::string(threads > 1 ? "Pool2/" : "/") + input.name;
-      auto* bench = benchmark::RegisterBenchmark(name.c_str(), BenchCompress, input, threads)
-                        ->Unit(benchmark::kMillisecond);
-      // With a pool the work is shared with a second thread, whose CPU
-      // time the calling thread's does not show: count wall time.
-      if (threads > 1) bench->UseRealTime();
+  for (const CompressionLevel level : {CompressionLevel::kDefault, CompressionLevel::kMax}) {
+    for (const unsigned threads : {1u, 2u}) {
+      for (const Input& input : Inputs()) {
+        const std::string name = std::string(level == CompressionLevel::kMax ? "CompressMax" : "Compress") +
+                                 (threads > 1 ? "Pool2/" : "/") + input.name;
+        auto* bench =
+            benchmark::RegisterBenchmark(name.c_str(), BenchCompress, input, threads, level)
+                ->Unit(benchmark::kMillisecond);
+        // With a pool the work is shared with a second thread, whose CPU
+        // time the calling thread's does not show: count wall time.
+        if (threads > 1) bench->UseRealTime();
+      }
     }
   }
   for (const Input& input : Inputs()) {
@@ -171,8 +194,7 @@ void RegisterBenchmarks() {
   }
 }
 
-int WriteImage(const char* path) {
-  const Bytes image = MakeImage(1920, 1080, 3);
+int WriteBytes(const Bytes& image, const char* path) {
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   if (!file.flush()) {
@@ -180,6 +202,14 @@ int WriteImage(const char* path) {
     return 1;
   }
   return 0;
+}
+
+int WriteInput(std::string_view name, const char* path) {
+  for (const Input& input : Inputs()) {
+    if (input.name == name) return WriteBytes(input.make(), path);
+  }
+  std::fprintf(stderr, "no input named %s\n", std::string(name).c_str());
+  return 1;
 }
 
 void PutLe(Bytes& bytes, std::size_t offset, std::uint32_t value, int size) {
@@ -230,7 +260,10 @@ int WriteBmp(const char* path, int width, int height, std::uint32_t seed, bool n
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--write-image") {
-    return krelt::WriteImage(argv[2]);
+    return krelt::WriteBytes(krelt::MakeImage(1920, 1080, 3), argv[2]);
+  }
+  if (argc == 4 && std::string_view(argv[1]) == "--write-input") {
+    return krelt::WriteInput(argv[2], argv[3]);
   }
   if ((argc == 6 || argc == 7) && std::string_view(argv[1]) == "--write-bmp") {
     return krelt::WriteBmp(argv[2], std::atoi(argv[3]), std::atoi(argv[4]),

@@ -55,7 +55,9 @@ const QString kHelpText = QStringLiteral(
     "field below the path shows the GD file that will be written next to "
     "it.\n"
     "2. Tick \"1555\" for 16-bit pixels. For a sprite file, give a start and "
-    "an end frame; empty fields mean all frames.\n"
+    "an end frame; empty fields mean all frames. Tick \"Smallest\" for "
+    "smaller arrays that the same firmware decodes; conversion then takes "
+    "longer.\n"
     "3. Press \"Conversion\". The list shows every record written, and "
     "\"Open..\" opens the GD file.\n"
     "4. The preview shows the pictures decoded from the GD file: pick a "
@@ -185,6 +187,10 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
 
   use1555Box_ = new QCheckBox(QStringLiteral("1555"), group);
   use1555Box_->setObjectName(QStringLiteral("use1555Box"));
+  smallestBox_ = new QCheckBox(QStringLiteral("Smallest"), group);
+  smallestBox_->setObjectName(QStringLiteral("smallestBox"));
+  smallestBox_->setToolTip(QStringLiteral(
+      "Smaller streams for the same firmware decoder; conversion takes longer"));
 
   // Dropped files go to the dialog, never into a text field.
   for (QLineEdit* edit :
@@ -204,6 +210,7 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
   grid->addWidget(startFrameEdit_, 3, 1);
   grid->addWidget(endFrameEdit_, 3, 2);
   grid->addWidget(use1555Box_, 3, 3);
+  grid->addWidget(smallestBox_, 3, 4);
   grid->setRowMinimumHeight(2, grid->spacing());
   for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
   return group;
@@ -242,7 +249,8 @@ void ConverterDialog::CreateReportList() {
 void ConverterDialog::SetTabOrder() {
   QWidget* const order[] = {findButton_, pathEdit_,       conversionButton_,
                             alphaCombo_, startFrameEdit_, endFrameEdit_,
-                            openButton_, reportList_,     use1555Box_};
+                            openButton_, reportList_,     use1555Box_,
+                            smallestBox_};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
@@ -341,6 +349,7 @@ void ConverterDialog::OnConversion() {
   request.startFrameText = startFrameEdit_->text().toStdString();
   request.endFrameText = endFrameEdit_->text().toStdString();
   request.flag1555 = use1555_;
+  request.level = smallestBox_->isChecked() ? CompressionLevel::kMax : CompressionLevel::kDefault;
   request.outputDirectory = outputNames_.outputDirectory;
   request.outputBaseName = outputNames_.outputBaseName;
   // An exception must not leave a Qt event handler; the core turns its own

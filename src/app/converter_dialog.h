@@ -91,6 +91,7 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   QTableWidget* reportList_ = nullptr;
   QCheckBox* use1555Box_ = nullptr;
   PreviewPanel* preview_ = nullptr;
+  QCheckBox* smallestBox_ = nullptr;  // asks for the smallest streams
 };
 
 }  // namespace krelt

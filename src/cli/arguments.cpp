@@ -48,6 +48,21 @@ CLI::Validator Decimal(std::int32_t minimum, std::int32_t maximum) {
       "N");
 }
 
+void AddLevelOption(CLI::App& command, CompressionLevel& level) {
+  command
+      .add_option_function<std::string>(
+          "--level",
+          [&level](const std::string& name) {
+            level = name == "max" ? CompressionLevel::kMax : CompressionLevel::kDefault;
+          })
+      ->check(CLI::Validator(
+          [](const std::string& name) -> std::string {
+            if (name == "default" || name == "max") return {};
+            return "'" + name + "' is not a level (default or max)";
+          },
+          "LEVEL"));
+}
+
 void AddFrameOptions(CLI::App& command, ConversionRequest& request) {
   constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
   constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();

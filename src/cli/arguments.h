@@ -34,6 +34,9 @@ std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& orde
 // The command's message prefix, "warning: " and the message on stderr.
 void Warning(const Command& command, const std::string& message);
 
+// --level default|max: how hard the encoder works.
+void AddLevelOption(CLI::App& command, CompressionLevel& level);
+
 // The command's message prefix and message, its usage lines and a pointer
 // to its help on stderr; exit 2.
 int UsageError(const Command& command, const std::string& message);

@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/file_io.h"
 #include "common/message_text.h"
@@ -21,10 +22,10 @@ namespace krelt::cli {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Transform = Status (*)(std::span<const std::uint8_t> in, Bytes& out);
+using Transform = std::function<Status(std::span<const std::uint8_t> in, Bytes& out)>;
 
-Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
-  TfpEncoder encoder;
+Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out, CompressionLevel level) {
+  TfpEncoder encoder(nullptr, level);
   if (!encoder.Compress(in, out)) {
     return Status::Error(ErrorKind::kTooLarge, "can't compress " + std::to_string(in.size()) +
                          " bytes: too large for one stream or out of memory");
@@ -56,7 +57,7 @@ std::string Quoted(std::string_view text) {
 // Reads IN, transforms its bytes and writes the result to OUT, which is
 // replaced only when everything succeeded.
 int RunFileCommand(const std::string& inName, const std::string& outName,
-                   Transform transform) {
+                   const Transform& transform) {
   const std::filesystem::path in = PathFromUtf8(inName);
   const std::filesystem::path out = PathFromUtf8(outName);
 
@@ -75,8 +76,7 @@ int RunFileCommand(const std::string& inName, const std::string& outName,
 }
 
 // IN and OUT, both required.
-template <Transform transform>
-std::function<int()> DefineFileCommand(CLI::App& command) {
+std::function<int()> DefineFileCommand(CLI::App& command, Transform transform) {
   struct Files {
     std::string in;
     std::string out;
@@ -84,7 +84,19 @@ std::function<int()> DefineFileCommand(CLI::App& command) {
   const auto files = std::make_shared<Files>();
   command.add_option("IN", files->in)->required();
   command.add_option("OUT", files->out)->required();
-  return [files] { return RunFileCommand(files->in, files->out, transform); };
+  return [files, transform] { return RunFileCommand(files->in, files->out, transform); };
+}
+
+std::function<int()> DefineCompress(CLI::App& command) {
+  const auto level = std::make_shared<CompressionLevel>(CompressionLevel::kDefault);
+  AddLevelOption(command, *level);
+  return DefineFileCommand(command, [level](std::span<const std::uint8_t> in, Bytes& out) {
+    return CompressBytes(in, out, *level);
+  });
+}
+
+std::function<int()> DefineDecompress(CLI::App& command) {
+  return DefineFileCommand(command, DecompressBytes);
 }
 
 }  // namespace
@@ -93,9 +105,15 @@ const Command kCompressCommand = {
     "compress",
     "compress a file into a COMPRESS_Tfp stream",
     "Usage: krelt-cli compress IN OUT\n"
+    "       krelt-cli compress --level LEVEL IN OUT\n"
     "\n"
     "Writes the COMPRESS_Tfp stream of the bytes of IN to OUT: the data a GD\n"
     "file's byte array holds. An empty IN gives an empty OUT.\n"
+    "\n"
+    "Options:\n"
+    "  --level LEVEL     default: the established stream, byte for byte;\n"
+    "                    max: a smaller stream for the same decoders, several\n"
+    "                    times slower\n"
     "\n"
     "OUT is written only when compression succeeded; an existing OUT is\n"
     "replaced then and left untouched otherwise. After '--' the next two\n"
@@ -104,7 +122,7 @@ const Command kCompressCommand = {
     "Exit status: 0 success, 1 IN unreadable or OUT not writable,\n"
     "2 usage error.\n",
     "krelt-cli: ",
-    DefineFileCommand<CompressBytes>,
+    DefineCompress,
 };
 
 const Command kDecompressCommand = {
@@ -122,7 +140,7 @@ const Command kDecompressCommand = {
     "Exit status: 0 success, 1 IN unreadable, not a valid stream, or OUT\n"
     "not writable, 2 usage error.\n",
     "krelt-cli: ",
-    DefineFileCommand<DecompressBytes>,
+    DefineDecompress,
 };
 
 }  // namespace krelt::cli

@@ -30,7 +30,8 @@ constexpr std::int32_t kMaxJobs = 256;
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
     "                         [--byte-order high-first|low-first] [--lf] [-j N]\n"
-    "                         [--check] [--quiet] [--preview DIR] [--] PICTURE...\n"
+    "                         [--level LEVEL] [--check] [--quiet] [--preview DIR]\n"
+    "                         [--] PICTURE...\n"
     "\n"
     "Converts each BMP, PCX or PNG picture or XSP sprite file (the format is\n"
     "found by the file's content) into a GD source file, exactly as the\n"
@@ -51,6 +52,9 @@ constexpr std::string_view kConvertHelp =
     "  -j, --jobs N      threads sharing the pictures, the frames of a sprite\n"
     "                    file and the chunks of each stream (default: one per\n"
     "                    core); the files are the same for every N\n"
+    "  --level LEVEL     default: the established streams, byte for byte;\n"
+    "                    max: smaller streams for the same decoders, several\n"
+    "                    times slower\n"
     "  --check           write nothing: compare each GD file on disk with what\n"
     "                    the conversion gives and list those that differ or\n"
     "                    are missing\n"
@@ -282,6 +286,7 @@ std::function<int()> DefineConvert(CLI::App& command) {
   CLI::Option* byteOrder = AddByteOrderOption(command, options->byteOrder);
   command.add_flag("--lf", options->lf);
   command.add_option("-j,--jobs", options->jobs)->check(Decimal(1, kMaxJobs));
+  AddLevelOption(command, request.level);
   command.add_flag("--check", options->check);
   command.add_flag("--quiet", options->quiet);
   CLI::Option* preview = command.add_option("--preview", options->previewDirectory)

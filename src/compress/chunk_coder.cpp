@@ -8,11 +8,13 @@ static_assert(LzssDictionary::kMaxMatch + 253 <= HuffmanBlockCoder::kMaxMatchSym
 
 std::optional<std::uint32_t> ChunkCoder::EncodeChunk(std::uint8_t* codedOut,
                                                      const std::uint8_t* chunkIn,
-                                                     std::uint32_t chunkLength) {
+                                                     std::uint32_t chunkLength,
+                                                     std::vector<LzssToken>* tokens) {
   blocks_.StartBlocks(codedOut, chunkLength);
   dictionary_.Start(chunkIn, chunkLength);
   LzssToken token;
   while (dictionary_.NextToken(token)) {
+    if (tokens != nullptr) tokens->push_back(token);
     if (!blocks_.AddToken(token.symbol, token.distanceCode)) return std::nullopt;
   }
   if (!blocks_.FinishBlocks()) return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "compress/huffman_block_coder.h"
 #include "compress/lzss_dictionary.h"
@@ -15,10 +16,12 @@ class ChunkCoder {
   // Codes the chunk (1 to 32762 bytes) into codedOut, which has room for
   // chunkLength bytes. Returns the coded length, or nothing when the coded
   // form would need more than chunkLength bytes; the bytes written to
-  // codedOut are then meaningless.
+  // codedOut are then meaningless. With tokens, it receives the chunk's
+  // tokens as far as coding got.
   std::optional<std::uint32_t> EncodeChunk(std::uint8_t* codedOut,
                                            const std::uint8_t* chunkIn,
-                                           std::uint32_t chunkLength);
+                                           std::uint32_t chunkLength,
+                                           std::vector<LzssToken>* tokens = nullptr);
 
  private:
   LzssDictionary dictionary_;

@@ -15,6 +15,8 @@ constexpr int kMaxChainSteps = 192;
 // inside long repeats every shorter length is reached as well through the
 // position before.
 constexpr int kNiceLength = 64;
+// The search at a position ends at a match this long.
+constexpr int kEnoughLength = 128;
 constexpr int kChunkParseRounds = 4;
 constexpr int kBlockParseRounds = 3;
 // Block splitting tries this many cuts per range, then as many around the
@@ -82,7 +84,7 @@ void OptimalChunkCoder::FindCandidates() {
           best = length;
           candidates_.push_back({static_cast<std::uint16_t>(length),
                                  static_cast<std::uint16_t>(distance)});
-          if (best == limit) break;
+          if (best == limit || best >= kEnoughLength) break;
         }
       }
       source = hashPrevious_[static_cast<std::size_t>(source)];
@@ -91,16 +93,6 @@ void OptimalChunkCoder::FindCandidates() {
     hashHead_[hash] = static_cast<std::int32_t>(position);
   }
   candidateStart_[length_] = static_cast<std::uint32_t>(candidates_.size());
-}
-
-void OptimalChunkCoder::TakeDefaultTokens(Tokens& tokens) {
-  tokens.clear();
-  dictionary_.Start(chunk_, length_);
-  LzssToken token;
-  while (dictionary_.NextToken(token)) {
-    tokens.push_back({static_cast<std::uint16_t>(token.symbol),
-                      static_cast<std::uint16_t>(token.distanceCode)});
-  }
 }
 
 void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
@@ -237,11 +229,21 @@ std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedO
                                                             std::uint32_t chunkLength) {
   chunk_ = chunkIn;
   length_ = chunkLength;
+  // The default form is the size to beat; its tokens price the first parse.
+  defaultTokens_.clear();
   const std::optional<std::uint32_t> defaultLength =
-      defaultCoder_.EncodeChunk(codedOut, chunkIn, chunkLength);
+      defaultCoder_.EncodeChunk(codedOut, chunkIn, chunkLength, &defaultTokens_);
+  if (!defaultLength) {
+    // Coding stopped early: the rest of the chunk is priced as literals.
+    defaultTokens_.clear();
+    for (std::uint32_t i = 0; i < chunkLength; ++i) defaultTokens_.push_back({chunkIn[i], 0});
+  }
   FindCandidates();
   Tokens tokens;
-  TakeDefaultTokens(tokens);
+  for (const LzssToken& token : defaultTokens_) {
+    tokens.push_back({static_cast<std::uint16_t>(token.symbol),
+                      static_cast<std::uint16_t>(token.distanceCode)});
+  }
   ImproveParse(0, length_, tokens);
 
   std::vector<std::size_t> cuts;

@@ -34,7 +34,6 @@ class OptimalChunkCoder {
   using Tokens = std::vector<Lh5Token>;
 
   void FindCandidates();
-  void TakeDefaultTokens(Tokens& tokens);
   // Shortest path over bytes [begin, end) priced by the code of `prices`.
   void Parse(std::uint32_t begin, std::uint32_t end, const Lh5BlockCode& prices,
              Tokens& tokens);
@@ -49,7 +48,7 @@ class OptimalChunkCoder {
   const std::uint8_t* chunk_ = nullptr;
   std::uint32_t length_ = 0;
   ChunkCoder defaultCoder_;
-  LzssDictionary dictionary_;
+  std::vector<LzssToken> defaultTokens_;
   std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
   std::vector<Candidate> candidates_;
   std::vector<std::int32_t> hashHead_;

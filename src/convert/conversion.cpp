@@ -340,7 +340,8 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
     Status done = pictures_.Open(request);
     if (!done.ok()) return done;
     PrepareOutput(request, pictures_, output);
-    done = PictureCompressor(pictures_, encoder_, pool_, maxGdTextLength_, output).Run();
+    TfpEncoder encoder(pool_, request.level);
+    done = PictureCompressor(pictures_, encoder, pool_, maxGdTextLength_, output).Run();
     if (!done.ok()) return done;
     if (checking) {
       result.check = CheckGdFile(output, host);

@@ -35,6 +35,7 @@ struct ConversionRequest {
   // Largest pixel buffer a reader may produce for this picture.
   std::size_t maxPixelBytes = kMaxPixelBytes;
   OutputAction action = OutputAction::kWrite;
+  CompressionLevel level = CompressionLevel::kDefault;
 };
 
 // What the last conversion wrote; read by the report.
@@ -90,7 +91,7 @@ class Converter {
   // refused before anything is formatted.
   explicit Converter(std::uintmax_t maxGdTextLength = kMaxGdTextLength,
                      WorkerPool* pool = nullptr)
-      : maxGdTextLength_(maxGdTextLength), pool_(pool), encoder_(pool) {}
+      : maxGdTextLength_(maxGdTextLength), pool_(pool) {}
 
   ConversionResult RunConversion(const ConversionRequest& request,
                                  ConversionHost& host);
@@ -100,7 +101,6 @@ class Converter {
   std::uintmax_t maxGdTextLength_;
   WorkerPool* pool_;
   ConversionPictures pictures_;
-  TfpEncoder encoder_;
   ConversionState state_;
 };
 

@@ -9,6 +9,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "convert/gd_reader.h"
+#include "convert/gd_verify.h"
 #include "dialog_test_support.h"
 #include "support/files.h"
 #include "support/picture_writers.h"
@@ -214,6 +216,51 @@ TEST_F(ConversionTest, ReaderNoticesAreShownAfterTheReport) {
   EXPECT_EQ(recorded.messages[0].text,
             "photo.pcx: 24-bit PCX: 34 pixels wide as stored (bytes per line); its window is 33 wide");
   EXPECT_EQ(recorded.messages[0].caption, "Notice");
+}
+
+// The pixels every record of a GD file decodes to, one buffer per record.
+std::vector<std::vector<std::uint8_t>> DecodedRecords(const QString& gdPath,
+                                                      std::size_t& compressedBytes) {
+  QFile file(gdPath);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  GdSource source;
+  EXPECT_TRUE(ParseGdSource(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                            source).ok());
+  std::vector<std::vector<std::uint8_t>> records;
+  compressedBytes = 0;
+  const Status status = VerifyGdSource(source, [&](const VerifiedRecord& record,
+                                                   std::span<const std::uint8_t> pixels) {
+    compressedBytes += record.compressedBytes;
+    records.emplace_back(pixels.begin(), pixels.end());
+    return Status();
+  });
+  EXPECT_TRUE(status.ok()) << status.message();
+  return records;
+}
+
+// "Smallest" writes smaller arrays of the same pixels; clearing it again
+// brings back the default arrays.
+TEST_F(ConversionTest, SmallestBoxWritesSmallerArraysOfTheSamePixels) {
+  const QString picture = CopySample("logo.bmp");
+  const QString gdPath = scratch.filePath("logo.GD");
+  dialog->show();
+  auto* box = Find<QCheckBox>("smallestBox");
+  EXPECT_FALSE(box->isChecked());
+  std::size_t sizes[3] = {};
+  std::vector<std::vector<std::uint8_t>> pixels[3];
+  for (int run = 0; run < 3; ++run) {
+    if (run > 0) QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_EQ(box->isChecked(), run == 1);
+    Drop({picture});
+    Click("conversionButton");
+    pixels[run] = DecodedRecords(gdPath, sizes[run]);
+  }
+  ASSERT_FALSE(pixels[0].empty());
+  EXPECT_EQ(pixels[1], pixels[0]);
+  EXPECT_EQ(pixels[2], pixels[0]);
+  EXPECT_LT(sizes[1], sizes[0]);
+  EXPECT_EQ(sizes[2], sizes[0]);
 }
 
 }  // namespace

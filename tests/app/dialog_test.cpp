@@ -124,7 +124,8 @@ TEST_F(DialogStartTest, TabOrderFollowsTheTemplate) {
   EXPECT_EQ(order, QStringList({"findButton", "pathEdit", "conversionButton",
                                 "alphaCombo", "startFrameEdit", "endFrameEdit",
                                 "openButton", "reportList", "use1555Box",
-                                "previewFrame", "qt_spinbox_lineedit", "previewZoom"}));
+                                "smallestBox", "previewFrame", "qt_spinbox_lineedit",
+                                "previewZoom"}));
 }
 
 class DialogKeyTest : public DialogTest {
