@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth
   dpkg-dev lintian desktop-file-utils
+  lhasa  # an independent lh5 decoder the tests check streams with
   "$@"
 )
 

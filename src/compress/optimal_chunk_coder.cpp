@@ -9,14 +9,14 @@ namespace krelt {
 namespace {
 
 constexpr int kHashBits = 15;
-// Candidates looked at per position; the nearest ones come first.
-constexpr int kMaxChainSteps = 192;
+// Tree nodes looked at per position, and the bytes the tree compares;
+// the longest match is then followed further at its distance.
+constexpr int kMaxTreeSteps = 256;
+constexpr int kTreeLength = 64;
 // From this length on, only the longest match of each candidate is priced:
 // inside long repeats every shorter length is reached as well through the
 // position before.
 constexpr int kNiceLength = 64;
-// The search at a position ends at a match this long.
-constexpr int kEnoughLength = 128;
 constexpr int kChunkParseRounds = 4;
 constexpr int kBlockParseRounds = 3;
 // Block splitting tries this many cuts per range, then as many around the
@@ -58,41 +58,89 @@ struct Prices {
 
 }  // namespace
 
-// Hash chains over the chunk: for each position the matches of growing
-// length, each at the nearest distance that reaches it.
+// Binary trees over the chunk, one per hash of the first three bytes:
+// positions ordered by the bytes that follow them, the most recent at the
+// root. Entering a position walks down from the root, meeting earlier
+// positions that share ever more bytes with it, and re-roots the tree at it.
+// The walk records each match longer than the ones before, so a position
+// gets its matches of growing length.
 void OptimalChunkCoder::FindCandidates() {
-  hashHead_.assign(std::size_t{1} << kHashBits, -1);
-  hashPrevious_.resize(length_);
+  constexpr std::int32_t kNone = -1;
+  hashHead_.assign(std::size_t{1} << kHashBits, kNone);
+  children_.assign(2 * std::size_t{length_}, kNone);
   candidateStart_.resize(length_ + 1);
   candidates_.clear();
+  Candidate previousLongest{0, 0};
   for (std::uint32_t position = 0; position < length_; ++position) {
     candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
     if (position + kLh5MinMatch > length_) continue;
-    const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - position));
+    const int matchLimit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - position));
+    const int limit = std::min(matchLimit, kTreeLength);
     const std::uint8_t* here = chunk_ + position;
-    const std::uint32_t hash = Hash3(here);
+    std::int32_t& head = hashHead_[Hash3(here)];
+    std::int32_t source = head;
+    head = static_cast<std::int32_t>(position);
+    // Where the next smaller and the next greater subtree hang.
+    std::int32_t* smallerLink = &children_[2 * std::size_t{position}];
+    std::int32_t* greaterLink = &children_[2 * std::size_t{position} + 1];
+    int smallerLength = 0;  // bytes the smaller side surely shares
+    int greaterLength = 0;
     int best = kLh5MinMatch - 1;
-    std::int32_t source = hashHead_[hash];
-    for (int step = 0; source >= 0 && step < kMaxChainSteps; ++step) {
-      const auto distance = static_cast<int>(position) - source;
-      if (distance > kLh5WindowSize) break;
-      const std::uint8_t* there = chunk_ + source;
-      if (there[best] == here[best]) {
-        int length = 0;
-        while (length < limit && there[length] == here[length]) ++length;
-        if (length > best) {
-          best = length;
-          candidates_.push_back({static_cast<std::uint16_t>(length),
-                                 static_cast<std::uint16_t>(distance)});
-          if (best == limit || best >= kEnoughLength) break;
-        }
+    for (int step = 0;; ++step) {
+      if (source == kNone || static_cast<int>(position) - source > kLh5WindowSize ||
+          step == kMaxTreeSteps) {
+        *smallerLink = kNone;
+        *greaterLink = kNone;
+        break;
       }
-      source = hashPrevious_[static_cast<std::size_t>(source)];
+      const std::uint8_t* there = chunk_ + source;
+      std::int32_t* pair = &children_[2 * static_cast<std::size_t>(source)];
+      int length = std::min(smallerLength, greaterLength);
+      while (length < limit && there[length] == here[length]) ++length;
+      if (length > best) {
+        best = length;
+        candidates_.push_back({static_cast<std::uint16_t>(length),
+                               static_cast<std::uint16_t>(position - static_cast<std::uint32_t>(source))});
+      }
+      if (length == limit) {
+        // Equal as far as the tree looks: the source's subtrees become ours.
+        *smallerLink = pair[0];
+        *greaterLink = pair[1];
+        break;
+      }
+      if (there[length] < here[length]) {
+        *smallerLink = source;
+        smallerLink = &pair[1];
+        source = pair[1];
+        smallerLength = length;
+      } else {
+        *greaterLink = source;
+        greaterLink = &pair[0];
+        source = pair[0];
+        greaterLength = length;
+      }
     }
-    hashPrevious_[position] = hashHead_[hash];
-    hashHead_[hash] = static_cast<std::int32_t>(position);
+    if (best == limit && limit < matchLimit) ExtendLongest(position, matchLimit, previousLongest);
+    previousLongest = candidates_.size() > candidateStart_[position] ? candidates_.back()
+                                                                    : Candidate{0, 0};
   }
   candidateStart_[length_] = static_cast<std::uint32_t>(candidates_.size());
+}
+
+// Lengthens the position's longest match beyond what the tree compares. A
+// match at the same distance as the previous position's is known to reach
+// one byte less than that one did.
+void OptimalChunkCoder::ExtendLongest(std::uint32_t position, int matchLimit,
+                                      Candidate previousLongest) {
+  Candidate& longest = candidates_.back();
+  int length = longest.length;
+  if (previousLongest.distance == longest.distance && previousLongest.length - 1 > length) {
+    length = previousLongest.length - 1;
+  }
+  const std::uint8_t* here = chunk_ + position;
+  const std::uint8_t* there = here - longest.distance;
+  while (length < matchLimit && there[length] == here[length]) ++length;
+  longest.length = static_cast<std::uint16_t>(length);
 }
 
 void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
@@ -146,9 +194,10 @@ void OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t end, Tok
   for (int round = 0; round < rounds; ++round) {
     Parse(begin, end, prices, trial);
     const Lh5BlockCode code(trial);
-    if (code.BlockBits() >= bestBits) break;
-    bestBits = code.BlockBits();
-    tokens.swap(trial);
+    if (code.BlockBits() < bestBits) {
+      bestBits = code.BlockBits();
+      tokens = trial;
+    }
     prices = code;
   }
 }

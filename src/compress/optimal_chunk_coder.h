@@ -34,6 +34,7 @@ class OptimalChunkCoder {
   using Tokens = std::vector<Lh5Token>;
 
   void FindCandidates();
+  void ExtendLongest(std::uint32_t position, int matchLimit, Candidate previousLongest);
   // Shortest path over bytes [begin, end) priced by the code of `prices`.
   void Parse(std::uint32_t begin, std::uint32_t end, const Lh5BlockCode& prices,
              Tokens& tokens);
@@ -52,7 +53,7 @@ class OptimalChunkCoder {
   std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
   std::vector<Candidate> candidates_;
   std::vector<std::int32_t> hashHead_;
-  std::vector<std::int32_t> hashPrevious_;
+  std::vector<std::int32_t> children_;  // per position: smaller, greater
   std::vector<std::uint32_t> pathCost_;
   std::vector<Lh5Token> pathStep_;
   std::vector<Tokens> blocks_;
