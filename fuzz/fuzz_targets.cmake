@@ -9,6 +9,7 @@ set(KRELT_FUZZ_TARGETS
   xsp
   tfp_decode
   tfp_round_trip
+  tfp_max_round_trip
   conversion
   gd_reader
 )

@@ -266,6 +266,7 @@ bool WriteCorpora(const fs::path& out) {
   using krelt::fuzz::ConversionOptions;
   CorpusWriter bmp(out / "bmp"), pcx(out / "pcx"), xsp(out / "xsp");
   CorpusWriter decode(out / "tfp_decode"), roundTrip(out / "tfp_round_trip");
+  CorpusWriter maxRoundTrip(out / "tfp_max_round_trip");
   CorpusWriter conversion(out / "conversion"), gd(out / "gd_reader");
   const std::uint8_t bmpRoad = ConversionOptions::kBmpRoad;
   const std::uint8_t flag1555 = ConversionOptions::kFlag1555;
@@ -287,11 +288,12 @@ bool WriteCorpora(const fs::path& out) {
   }
   for (const auto& [name, input] : RawInputs()) {
     roundTrip.Add(name, input);
+    maxRoundTrip.Add(name, input);
     decode.Add(name, Compressed(input));
   }
   for (const auto& [name, text] : GdTexts()) gd.Add(name, text);
   return !(bmp.failed() || pcx.failed() || xsp.failed() || decode.failed() ||
-           roundTrip.failed() || conversion.failed() || gd.failed());
+           roundTrip.failed() || maxRoundTrip.failed() || conversion.failed() || gd.failed());
 }
 
 }  // namespace

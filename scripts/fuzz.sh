@@ -32,12 +32,13 @@ declare -A max_len=(
   [xsp]=16384
   [tfp_decode]=16384
   [tfp_round_trip]=131072
+  [tfp_max_round_trip]=65536
   [conversion]=16384
   [gd_reader]=65536
 )
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(bmp png pcx xsp tfp_decode tfp_round_trip conversion gd_reader)
+  targets=(bmp png pcx xsp tfp_decode tfp_round_trip tfp_max_round_trip conversion gd_reader)
 fi
 
 seeds="$build/fuzz-corpus-seed"

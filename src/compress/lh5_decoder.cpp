@@ -6,15 +6,17 @@
 #include <cstring>
 #include <string>
 
+#include "compress/lh5_format.h"
+
 namespace krelt {
 namespace {
 
-constexpr int kMaxCodeLength = 16;
-constexpr int kSymbolCount = 510;  // 256 literals, then match lengths 3..256
-constexpr int kFirstMatchSymbol = 256;
-constexpr int kMatchLengthOffset = 253;  // match length = symbol - 253
-constexpr int kCodeLengthSymbolCount = 19;
-constexpr int kDistanceClassCount = 14;
+constexpr int kMaxCodeLength = kLh5MaxCodeLength;
+constexpr int kSymbolCount = kLh5SymbolCount;
+constexpr int kFirstMatchSymbol = kLh5FirstMatchSymbol;
+constexpr int kMatchLengthOffset = kLh5MatchSymbolOffset;
+constexpr int kCodeLengthSymbolCount = kLh5LengthSymbolCount;
+constexpr int kDistanceClassCount = kLh5DistanceClassCount;
 constexpr int kLookupBits = 12;  // codes up to this long decode in one step
 
 // Eight bytes read as a big-endian value; compilers turn this into one load
@@ -252,13 +254,14 @@ class BlockDecoder {
   }
 
   Status DecodeBlock() {
-    const std::uint32_t tokenCount = reader_.Read(16);
+    const std::uint32_t tokenCount = reader_.Read(kLh5TokenCountBits);
     Status status = ReadSmallCode(tables_.codeLengths, kCodeLengthSymbolCount,
-                                  5, 3);
+                                  kLh5LengthSymbolCountBits, kLh5SkipFieldPosition);
     if (!status.ok()) return Fault("code-length table", status);
     status = ReadSymbolCode();
     if (!status.ok()) return Fault("symbol table", status);
-    status = ReadSmallCode(tables_.distanceClasses, kDistanceClassCount, 4, 0);
+    status = ReadSmallCode(tables_.distanceClasses, kDistanceClassCount,
+                           kLh5DistanceClassCountBits, 0);
     if (!status.ok()) return Fault("distance table", status);
     return DecodeTokens(tokenCount);
   }
@@ -276,8 +279,8 @@ class BlockDecoder {
     auto& lengths = tables_.lengths;
     std::fill_n(lengths.begin(), alphabetSize, 0);
     for (int i = 0; i < count;) {
-      std::uint32_t length = reader_.Read(3);
-      if (length == 7) {
+      std::uint32_t length = reader_.Read(kLh5SmallLengthBits);
+      if (length == kLh5SmallLengthEscape) {
         while (reader_.Read(1) == 1) {
           if (++length > kMaxCodeLength) {
             return Status::Error(ErrorKind::kDamaged, "code length above 16");
@@ -285,7 +288,7 @@ class BlockDecoder {
         }
       }
       lengths[static_cast<std::size_t>(i++)] = static_cast<std::uint8_t>(length);
-      if (i == skipAfter) i += static_cast<int>(reader_.Read(2));
+      if (i == skipAfter) i += static_cast<int>(reader_.Read(kLh5SkipFieldBits));
     }
     return code.Build(
         std::span(lengths).first(static_cast<std::size_t>(alphabetSize)));
@@ -295,9 +298,9 @@ class BlockDecoder {
   // length, 1 = 3..18 zeros (4-bit field), 2 = 20 or more zeros (9-bit
   // field), 3..18 = length 1..16.
   Status ReadSymbolCode() {
-    const auto count = static_cast<int>(reader_.Read(9));
+    const auto count = static_cast<int>(reader_.Read(kLh5SymbolCountBits));
     if (count == 0) {
-      return ReadSingleSymbol(tables_.symbols, kSymbolCount, 9);
+      return ReadSingleSymbol(tables_.symbols, kSymbolCount, kLh5SymbolCountBits);
     }
     if (count > kSymbolCount) return TooMany(count, kSymbolCount);
     auto& lengths = tables_.lengths;
@@ -308,14 +311,16 @@ class BlockDecoder {
       if (lengthSymbol < 0) {
         return Status::Error(ErrorKind::kDamaged, "bits match no code-length code");
       }
-      if (lengthSymbol > 2) {
+      if (lengthSymbol > kLh5LongZeroRunSymbol) {
         lengths[static_cast<std::size_t>(i++)] =
-            static_cast<std::uint8_t>(lengthSymbol - 2);
+            static_cast<std::uint8_t>(lengthSymbol - kLh5LengthSymbolBias);
         continue;
       }
-      const int zeros = lengthSymbol == 0   ? 1
-                        : lengthSymbol == 1 ? 3 + static_cast<int>(reader_.Read(4))
-                                            : 20 + static_cast<int>(reader_.Read(9));
+      const int zeros =
+          lengthSymbol == 0 ? 1
+          : lengthSymbol == kLh5ShortZeroRunSymbol
+              ? kLh5ShortZeroRunMin + static_cast<int>(reader_.Read(kLh5ShortZeroRunBits))
+              : kLh5LongZeroRunMin + static_cast<int>(reader_.Read(kLh5LongZeroRunBits));
       if (zeros > count - i) {
         return Status::Error(ErrorKind::kDamaged, "a run of zero lengths passes the count " +
                              std::to_string(count));

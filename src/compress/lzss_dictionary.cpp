@@ -11,7 +11,7 @@ namespace {
 constexpr std::uint32_t kInitialRead =
     LzssDictionary::kWindowSize + LzssDictionary::kMaxMatch;
 // Match symbols are the match length plus this.
-constexpr int kMatchSymbolOffset = 256 - LzssDictionary::kMinMatch;
+constexpr int kMatchSymbolOffset = kLh5MatchSymbolOffset;
 constexpr unsigned kPositionMask = 0x7FFF;
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "compress/lh5_format.h"
+
 namespace krelt {
 
 // One step of the match finder: a literal byte (symbol < 256, distanceCode
@@ -21,9 +23,9 @@ struct LzssToken {
 // recent occurrence of the longest matching string (at most 256 bytes).
 class LzssDictionary {
  public:
-  static constexpr int kWindowSize = 8192;
-  static constexpr int kMaxMatch = 256;
-  static constexpr int kMinMatch = 3;
+  static constexpr int kWindowSize = kLh5WindowSize;
+  static constexpr int kMaxMatch = kLh5MaxMatch;
+  static constexpr int kMinMatch = kLh5MinMatch;
 
   // Starts a chunk of 1 to 32762 bytes, which must stay valid while its
   // tokens are taken. The window starts out zero-filled, so the tokens

@@ -17,9 +17,6 @@ constexpr bool kCheckCrc = false;  // lets fuzzers reach the block decoder
 constexpr bool kCheckCrc = true;
 #endif
 
-constexpr std::uint16_t kStreamHeaderLengthField = 8;
-constexpr std::uint16_t kMarker = 0xFFFF;
-constexpr std::uint16_t kStreamVersion = 1;
 
 // One chunk record's data and the number of raw bytes it stands for.
 struct ChunkRecord {
@@ -41,7 +38,7 @@ std::string Hex16(std::uint16_t value) {
 // Checks the CRC-16 at offset 2 of a record against the bytes behind it.
 Status CheckCrc(std::span<const std::uint8_t> record) {
   if (!kCheckCrc) return {};
-  const std::uint16_t stored = GetBe16(record, 2);
+  const std::uint16_t stored = GetBe16(record, kTfpCrcOffset);
   const std::uint16_t computed = Crc16(record.data() + 4, record.size() - 4);
   if (stored != computed) {
     return Status::Error(ErrorKind::kDamaged, "CRC-16 " + Hex16(stored) +
@@ -61,19 +58,19 @@ Status ParseStreamHeader(std::span<const std::uint8_t> stream,
   auto fail = [](const std::string& fault) {
     return Status::Error(ErrorKind::kDamaged, "stream header: " + fault);
   };
-  if (GetBe16(header, 0) != kStreamHeaderLengthField) {
-    return fail("length field is " + std::to_string(GetBe16(header, 0)) +
+  if (GetBe16(header, kTfpLengthOffset) != kTfpStreamHeaderLengthField) {
+    return fail("length field is " + std::to_string(GetBe16(header, kTfpLengthOffset)) +
                 ", not 8");
   }
   if (const Status crc = CheckCrc(header); !crc.ok()) return fail(crc.message());
-  if (GetBe16(header, 4) != kMarker) {
-    return fail("marker is " + Hex16(GetBe16(header, 4)) + ", not 0xFFFF");
+  if (GetBe16(header, kTfpMarkerOffset) != kTfpMarker) {
+    return fail("marker is " + Hex16(GetBe16(header, kTfpMarkerOffset)) + ", not 0xFFFF");
   }
-  if (GetBe16(header, 6) != kStreamVersion) {
-    return fail("field at offset 6 is " + std::to_string(GetBe16(header, 6)) +
+  if (GetBe16(header, kTfpVersionOffset) != kTfpStreamVersion) {
+    return fail("field at offset 6 is " + std::to_string(GetBe16(header, kTfpVersionOffset)) +
                 ", not 1");
   }
-  chunkCount = GetBe16(header, 8);
+  chunkCount = GetBe16(header, kTfpChunkCountOffset);
   return {};
 }
 
@@ -87,7 +84,7 @@ Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
                          " bytes, the stream has " +
                          std::to_string(rest.size()) + " left");
   }
-  const std::size_t lengthField = GetBe16(rest, 0);
+  const std::size_t lengthField = GetBe16(rest, kTfpLengthOffset);
   if (lengthField < kTfpChunkHeaderSize - 2) {
     return Status::Error(ErrorKind::kDamaged, "length field " + std::to_string(lengthField) +
                          " is below 6");
@@ -99,11 +96,11 @@ Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
   }
   const auto bytes = rest.first(lengthField + 2);
   if (const Status crc = CheckCrc(bytes); !crc.ok()) return crc;
-  if (GetBe16(bytes, 4) != kMarker) {
-    return Status::Error(ErrorKind::kDamaged, "marker is " + Hex16(GetBe16(bytes, 4)) +
+  if (GetBe16(bytes, kTfpMarkerOffset) != kTfpMarker) {
+    return Status::Error(ErrorKind::kDamaged, "marker is " + Hex16(GetBe16(bytes, kTfpMarkerOffset)) +
                          ", not 0xFFFF");
   }
-  const std::size_t rawLength = GetBe16(bytes, 6);
+  const std::size_t rawLength = GetBe16(bytes, kTfpRawLengthOffset);
   const std::size_t dataLength = lengthField - 6;
   if (rawLength == 0 || rawLength > kTfpMaxChunkLength) {
     return Status::Error(ErrorKind::kDamaged, "raw length " + std::to_string(rawLength) +

@@ -20,16 +20,13 @@
 namespace krelt {
 namespace {
 
-// Every record has this marker behind its CRC field.
-constexpr std::uint16_t kRecordMarker = 0xFFFF;
-// Field at offset 6 of the stream header.
-constexpr std::uint16_t kStreamHeaderTag = 1;
 
 // Fills in a record's first field (the number of bytes after it) and its CRC
 // of everything behind the CRC field.
 void SealRecord(std::uint8_t* record, std::size_t recordSize) {
-  PutBe16(record, static_cast<std::uint16_t>(recordSize - 2));
-  PutBe16(record + 2, Crc16(record + 4, recordSize - 4));
+  PutBe16(record + kTfpLengthOffset, static_cast<std::uint16_t>(recordSize - kTfpCrcOffset));
+  PutBe16(record + kTfpCrcOffset,
+          Crc16(record + kTfpMarkerOffset, recordSize - kTfpMarkerOffset));
 }
 
 // Writes the record of one chunk at record and returns its size. The chunk
@@ -43,17 +40,17 @@ std::size_t WriteChunkRecord(Coder& coder, const std::uint8_t* chunk,
     std::memcpy(data, chunk, length);
     dataSize = length;
   }
-  PutBe16(record + 4, kRecordMarker);
-  PutBe16(record + 6, static_cast<std::uint16_t>(length));
+  PutBe16(record + kTfpMarkerOffset, kTfpMarker);
+  PutBe16(record + kTfpRawLengthOffset, static_cast<std::uint16_t>(length));
   const std::size_t recordSize = kTfpChunkHeaderSize + dataSize;
   SealRecord(record, recordSize);
   return recordSize;
 }
 
 void WriteStreamHeader(std::uint8_t* output, std::uint16_t chunkCount) {
-  PutBe16(output + 4, kRecordMarker);
-  PutBe16(output + 6, kStreamHeaderTag);
-  PutBe16(output + 8, chunkCount);
+  PutBe16(output + kTfpMarkerOffset, kTfpMarker);
+  PutBe16(output + kTfpVersionOffset, kTfpStreamVersion);
+  PutBe16(output + kTfpChunkCountOffset, chunkCount);
   SealRecord(output, kTfpStreamHeaderSize);
 }
 

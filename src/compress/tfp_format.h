@@ -13,6 +13,21 @@ inline constexpr std::size_t kTfpChunkHeaderSize = 8;
 inline constexpr std::size_t kTfpMaxChunkLength = 32762;
 inline constexpr std::size_t kTfpMaxChunkCount = 65535;
 
+// Both headers start with the same three 16-bit big-endian fields: the
+// number of bytes after the first field, the CRC-16 of the bytes from the
+// marker on, and the marker.
+inline constexpr std::size_t kTfpLengthOffset = 0;
+inline constexpr std::size_t kTfpCrcOffset = 2;
+inline constexpr std::size_t kTfpMarkerOffset = 4;
+inline constexpr std::uint16_t kTfpMarker = 0xFFFF;
+// Then the stream header has the version and the chunk count ...
+inline constexpr std::size_t kTfpVersionOffset = 6;
+inline constexpr std::size_t kTfpChunkCountOffset = 8;
+inline constexpr std::uint16_t kTfpStreamVersion = 1;
+inline constexpr std::uint16_t kTfpStreamHeaderLengthField = kTfpStreamHeaderSize - 2;
+// ... and a chunk header the chunk's raw length.
+inline constexpr std::size_t kTfpRawLengthOffset = 6;
+
 // CRC-16/ARC (reflected 0xA001, initial 0, no final inversion).
 std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count);
 
