@@ -73,7 +73,8 @@ Status CheckRecordFields(const GdRecord& record) {
 Status CheckChunkCount(const GdRecord& record, const GdArray& array) {
   if (array.bytes.size() < kTfpStreamHeaderSize) return Status();  // decoder names it
   const std::size_t announced =
-      static_cast<std::size_t>(array.bytes[8] << 8 | array.bytes[9]);
+      static_cast<std::size_t>(array.bytes[kTfpChunkCountOffset] << 8 |
+                               array.bytes[kTfpChunkCountOffset + 1]);
   const std::size_t needed =
       (static_cast<std::size_t>(record.size) + kTfpMaxChunkLength - 1) /
       kTfpMaxChunkLength;
