@@ -127,7 +127,7 @@ std::vector<fs::path> TestPictures() {
   for (const char* folder : {"samples", "tests/data"}) {
     for (const auto& entry : fs::directory_iterator(fs::path(KRELT_SOURCE_DIR) / folder)) {
       const std::string extension = entry.path().extension().string();
-      if (extension == ".bmp" || extension == ".pcx" || extension == ".xsp") {
+      if (extension == ".bmp" || extension == ".pcx" || extension == ".png" || extension == ".xsp") {
         pictures.push_back(entry.path());
       }
     }
