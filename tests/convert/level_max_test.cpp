@@ -20,6 +20,7 @@
 #include "convert/conversion.h"
 #include "convert/gd_reader.h"
 #include "convert/gd_verify.h"
+#include "gd_test_support.h"
 #include "support/files.h"
 
 namespace krelt {
@@ -28,15 +29,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-class SilentHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void ShowReport(const std::vector<ReportRow>&) override {}
-};
+using test::QuietHost;
 
 void PutLe(Bytes& bytes, std::uint32_t value, int size) {
   for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -145,7 +138,7 @@ std::vector<Bytes> ConvertedStreams(const fs::path& picture, bool flag1555, Comp
   request.outputDirectory = folder;
   request.outputBaseName = picture.stem().string() + (level == CompressionLevel::kMax ? "_max" : "");
   request.level = level;
-  SilentHost host;
+  QuietHost host;
   Converter converter;
   const ConversionResult result = converter.RunConversion(request, host);
   if (!result.status.ok()) return {};
