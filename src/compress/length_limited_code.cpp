@@ -37,6 +37,54 @@ MergedList MergeWithPackages(const std::vector<std::uint64_t>& leafWeights,
   return list;
 }
 
+// Huffman code lengths of weights sorted in increasing order, computed in
+// place (Moffat and Katajainen): on return weights[i] is the length of the
+// i-th lightest symbol. Needs at least two weights.
+void HuffmanLengthsInPlace(std::vector<std::uint64_t>& weights) {
+  const std::size_t n = weights.size();
+  std::uint64_t* a = weights.data();
+  // First pass: internal nodes take the slots of the weights they use up;
+  // each consumed internal node's slot then holds its parent.
+  a[0] += a[1];
+  std::size_t root = 0;
+  std::size_t leaf = 2;
+  for (std::size_t next = 1; next < n - 1; ++next) {
+    if (leaf >= n || a[root] < a[leaf]) {
+      a[next] = a[root];
+      a[root++] = next;
+    } else {
+      a[next] = a[leaf++];
+    }
+    if (leaf >= n || (root < next && a[root] < a[leaf])) {
+      a[next] += a[root];
+      a[root++] = next;
+    } else {
+      a[next] += a[leaf++];
+    }
+  }
+  // Second pass: depths of the internal nodes.
+  a[n - 2] = 0;
+  for (std::size_t next = n - 2; next-- > 0;) a[next] = a[a[next]] + 1;
+  // Third pass: depths of the leaves, deepest first.
+  std::size_t available = 1;
+  std::size_t depth = 0;
+  std::ptrdiff_t internal = static_cast<std::ptrdiff_t>(n) - 2;
+  std::ptrdiff_t next = static_cast<std::ptrdiff_t>(n) - 1;
+  while (available > 0) {
+    std::size_t used = 0;
+    while (internal >= 0 && a[internal] == depth) {
+      ++used;
+      --internal;
+    }
+    while (available > used) {
+      a[next--] = depth;
+      --available;
+    }
+    available = 2 * used;
+    ++depth;
+  }
+}
+
 }  // namespace
 
 void OptimalCodeLengths(std::span<const std::uint32_t> frequencies, int maxLength,
@@ -53,6 +101,14 @@ void OptimalCodeLengths(std::span<const std::uint32_t> frequencies, int maxLengt
   std::vector<std::uint64_t> leafWeights(used.size());
   std::transform(used.begin(), used.end(), leafWeights.begin(),
                  [&](std::uint16_t symbol) { return frequencies[symbol]; });
+  // A Huffman code within the limit is optimal; package-merge only when the
+  // limit bites.
+  std::vector<std::uint64_t> huffman = leafWeights;
+  HuffmanLengthsInPlace(huffman);
+  if (huffman.front() <= static_cast<std::uint64_t>(maxLength)) {
+    for (std::size_t i = 0; i < used.size(); ++i) lengths[used[i]] = static_cast<std::uint8_t>(huffman[i]);
+    return;
+  }
 
   // lists[0] belongs to code length 1, lists[maxLength - 1] to the deepest
   // level, which holds only the leaves.

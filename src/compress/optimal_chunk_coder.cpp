@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "compress/block_splitter.h"
+
 namespace krelt {
 namespace {
 
@@ -19,10 +21,6 @@ constexpr int kTreeLength = 64;
 constexpr int kNiceLength = 64;
 constexpr int kChunkParseRounds = 4;
 constexpr int kBlockParseRounds = 3;
-// Block splitting tries this many cuts per range, then as many around the
-// best; a block holds at least kMinBlockTokens tokens.
-constexpr std::size_t kSplitTries = 8;
-constexpr std::size_t kMinBlockTokens = 64;
 constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
 
 std::uint32_t Hash3(const std::uint8_t* bytes) {
@@ -146,8 +144,9 @@ void OptimalChunkCoder::ExtendLongest(std::uint32_t position, int matchLimit,
 void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
                               const Lh5BlockCode& code, Tokens& tokens) {
   const Prices prices(code);
-  pathCost_.assign(length_ + 1, kUnreached);
+  pathCost_.resize(length_ + 1);
   pathStep_.resize(length_ + 1);
+  std::fill(pathCost_.begin() + begin, pathCost_.begin() + end + 1, kUnreached);
   pathCost_[begin] = 0;
   const auto relax = [&](std::uint32_t to, std::uint32_t cost, Lh5Token step) {
     if (cost < pathCost_[to]) {
@@ -194,47 +193,11 @@ void OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t end, Tok
   for (int round = 0; round < rounds; ++round) {
     Parse(begin, end, prices, trial);
     const Lh5BlockCode code(trial);
-    if (code.BlockBits() < bestBits) {
-      bestBits = code.BlockBits();
-      tokens = trial;
-    }
+    if (code.BlockBits() >= bestBits) break;
+    bestBits = code.BlockBits();
+    tokens = trial;
     prices = code;
   }
-}
-
-std::uint64_t OptimalChunkCoder::RangeBits(const Tokens& tokens, std::size_t begin,
-                                           std::size_t end) const {
-  return Lh5BlockCode(std::span(tokens).subspan(begin, end - begin)).BlockBits();
-}
-
-// Recursively cuts tokens[begin, end) where two blocks are smaller than one,
-// appending the cut positions in increasing order.
-void OptimalChunkCoder::SplitBlocks(const Tokens& tokens, std::size_t begin, std::size_t end,
-                                    std::vector<std::size_t>& cuts) const {
-  if (end - begin < 2 * kMinBlockTokens) return;
-  const auto bestCutBetween = [&](std::size_t low, std::size_t high, std::uint64_t& bestBits) {
-    std::size_t bestCut = 0;
-    for (std::size_t i = 1; i < kSplitTries; ++i) {
-      const std::size_t cut = low + (high - low) * i / kSplitTries;
-      if (cut - begin < kMinBlockTokens || end - cut < kMinBlockTokens) continue;
-      const std::uint64_t bits = RangeBits(tokens, begin, cut) + RangeBits(tokens, cut, end);
-      if (bits < bestBits) {
-        bestBits = bits;
-        bestCut = cut;
-      }
-    }
-    return bestCut;
-  };
-  std::uint64_t bestBits = RangeBits(tokens, begin, end);
-  std::size_t cut = bestCutBetween(begin, end, bestBits);
-  if (cut == 0) return;
-  const std::size_t step = (end - begin) / kSplitTries;
-  if (const std::size_t finer = bestCutBetween(cut - step, cut + step, bestBits); finer != 0) {
-    cut = finer;
-  }
-  SplitBlocks(tokens, begin, cut, cuts);
-  cuts.push_back(cut);
-  SplitBlocks(tokens, cut, end, cuts);
 }
 
 // Writes the blocks and pads to a byte. Some decoders stop early when the
@@ -273,6 +236,32 @@ std::optional<std::uint32_t> OptimalChunkCoder::WriteBlocks(std::uint8_t* out,
   }
 }
 
+// Cuts the chunk's tokens into blocks where that is smaller, then parses
+// each block again, priced by its own codes.
+void OptimalChunkCoder::SplitIntoBlocks(const Tokens& tokens) {
+  blocks_.clear();
+  const std::vector<std::size_t> ends = ChooseBlockEnds(tokens);
+  std::uint64_t splitBits = 0;
+  std::size_t first = 0;
+  for (const std::size_t end : ends) {
+    blocks_.emplace_back(tokens.begin() + static_cast<std::ptrdiff_t>(first),
+                         tokens.begin() + static_cast<std::ptrdiff_t>(end));
+    splitBits += Lh5BlockCode(blocks_.back()).BlockBits();
+    first = end;
+  }
+  if (blocks_.size() == 1 || splitBits >= Lh5BlockCode(tokens).BlockBits()) {
+    blocks_.assign(1, tokens);
+    return;
+  }
+  std::uint32_t byte = 0;
+  for (Tokens& block : blocks_) {
+    std::uint32_t blockEnd = byte;
+    for (const Lh5Token& token : block) blockEnd += static_cast<std::uint32_t>(token.Length());
+    ImproveParse(byte, blockEnd, block);
+    byte = blockEnd;
+  }
+}
+
 std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedOut,
                                                             const std::uint8_t* chunkIn,
                                                             std::uint32_t chunkLength) {
@@ -295,22 +284,7 @@ std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedO
   }
   ImproveParse(0, length_, tokens);
 
-  std::vector<std::size_t> cuts;
-  SplitBlocks(tokens, 0, tokens.size(), cuts);
-  cuts.push_back(tokens.size());
-  blocks_.clear();
-  std::size_t first = 0;
-  std::uint32_t byte = 0;
-  for (const std::size_t cut : cuts) {
-    Tokens block(tokens.begin() + static_cast<std::ptrdiff_t>(first),
-                 tokens.begin() + static_cast<std::ptrdiff_t>(cut));
-    std::uint32_t blockEnd = byte;
-    for (const Lh5Token& token : block) blockEnd += static_cast<std::uint32_t>(token.Length());
-    if (cuts.size() > 1) ImproveParse(byte, blockEnd, block);
-    blocks_.push_back(std::move(block));
-    first = cut;
-    byte = blockEnd;
-  }
+  SplitIntoBlocks(tokens);
   const std::uint32_t limit = defaultLength.value_or(chunkLength);
   const std::optional<std::uint32_t> optimalLength = WriteBlocks(scratch_.data(), limit);
   if (!optimalLength || *optimalLength >= limit) return defaultLength;

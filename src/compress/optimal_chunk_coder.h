@@ -38,12 +38,11 @@ class OptimalChunkCoder {
   // Shortest path over bytes [begin, end) priced by the code of `prices`.
   void Parse(std::uint32_t begin, std::uint32_t end, const Lh5BlockCode& prices,
              Tokens& tokens);
-  // Parses [begin, end) a few times, each priced by the code of the best
-  // tokens so far; starts from and replaces `tokens`.
+  // Parses [begin, end) again, priced by the code of the best tokens so
+  // far, while that makes the block smaller (a few rounds at most); starts
+  // from and replaces `tokens`.
   void ImproveParse(std::uint32_t begin, std::uint32_t end, Tokens& tokens);
-  void SplitBlocks(const Tokens& tokens, std::size_t begin, std::size_t end,
-                   std::vector<std::size_t>& cuts) const;
-  std::uint64_t RangeBits(const Tokens& tokens, std::size_t begin, std::size_t end) const;
+  void SplitIntoBlocks(const Tokens& tokens);
   std::optional<std::uint32_t> WriteBlocks(std::uint8_t* out, std::uint32_t limit);
 
   const std::uint8_t* chunk_ = nullptr;
