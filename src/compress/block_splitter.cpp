@@ -23,9 +23,8 @@ constexpr double kTableBitsPerDistanceClass = 3.0;
 
 constexpr std::size_t kCountedSymbols = kLh5SymbolCount + kLh5DistanceClassCount;
 
-// count * log2(count), from a table for every count a chunk's tokens can
-// reach.
-double CountLog(std::uint32_t count) {
+// count * log2(count) for every count a chunk's tokens can reach.
+const std::vector<float>& CountLogTable() {
   static const std::vector<float> table = [] {
     std::vector<float> values(kTfpMaxChunkLength + 1, 0.0f);
     for (std::size_t c = 2; c < values.size(); ++c) {
@@ -33,8 +32,7 @@ double CountLog(std::uint32_t count) {
     }
     return values;
   }();
-  if (count < table.size()) return table[count];
-  return static_cast<double>(count) * std::log2(static_cast<double>(count));
+  return table;
 }
 
 // The distinct symbols of one segment (distance classes after the 510
@@ -65,21 +63,24 @@ Segment CountSegment(std::span<const Lh5Token> tokens) {
 // sum(c log c) each) plus the table estimate.
 class BlockEstimate {
  public:
+  explicit BlockEstimate(const float* countLog) : countLog_(countLog) {}
+
   void Add(const Segment& segment) {
     for (const SymbolCount& entry : segment) {
       std::uint32_t& count = counts_[entry.symbol];
       const bool isSymbol = entry.symbol < kLh5SymbolCount;
       if (count == 0) tableBits_ += isSymbol ? kTableBitsPerSymbol : kTableBitsPerDistanceClass;
-      sumCountLog_ += CountLog(count + entry.count) - CountLog(count);
+      sumCountLog_ += countLog_[count + entry.count] - countLog_[count];
       count += entry.count;
       (isSymbol ? symbols_ : matches_) += entry.count;
     }
   }
   double Bits() const {
-    return CountLog(symbols_) + CountLog(matches_) - sumCountLog_ + tableBits_;
+    return countLog_[symbols_] + countLog_[matches_] - sumCountLog_ + tableBits_;
   }
 
  private:
+  const float* countLog_;
   std::array<std::uint32_t, kCountedSymbols> counts_{};
   std::uint32_t symbols_ = 0;
   std::uint32_t matches_ = 0;
@@ -92,7 +93,9 @@ class BlockEstimate {
 std::vector<std::size_t> ChooseBlockEnds(std::span<const Lh5Token> tokens) {
   const std::size_t segments =
       std::min(kMaxSegments, std::max<std::size_t>(1, tokens.size() / kMinSegmentTokens));
-  if (segments < 2) return {tokens.size()};
+  const std::vector<float>& countLog = CountLogTable();
+  // Longer lists than a chunk's stay one block; the count table ends there.
+  if (segments < 2 || tokens.size() >= countLog.size()) return {tokens.size()};
   const auto segmentEnd = [&](std::size_t segment) { return tokens.size() * segment / segments; };
 
   std::vector<Segment> counted(segments);
@@ -105,7 +108,7 @@ std::vector<std::size_t> ChooseBlockEnds(std::span<const Lh5Token> tokens) {
   std::vector<std::size_t> from(segments + 1, 0);
   best[0] = 0.0;
   for (std::size_t end = 1; end <= segments; ++end) {
-    BlockEstimate block;
+    BlockEstimate block(countLog.data());
     for (std::size_t start = end; start-- > 0;) {
       block.Add(counted[start]);
       const double bits = best[start] + block.Bits();

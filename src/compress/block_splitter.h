@@ -15,7 +15,8 @@ namespace krelt {
 // cuts between segments are found by dynamic programming over an estimate
 // of each block's size: the entropy of its symbol and distance-class counts
 // plus the cost of its tables. Returns the end index of each block, the last
-// one being tokens.size(); a single block gives {tokens.size()}.
+// one being tokens.size(); a single block gives {tokens.size()}, as does a
+// list longer than a chunk can hold.
 std::vector<std::size_t> ChooseBlockEnds(std::span<const Lh5Token> tokens);
 
 }  // namespace krelt
