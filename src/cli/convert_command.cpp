@@ -14,6 +14,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
@@ -155,6 +156,7 @@ class OrderedPrinter {
  private:
   void PrintOutcome(const PictureOutcome& outcome) const {
     const ConversionResult& result = outcome.result;
+    if (result.status.kind() == ErrorKind::kCancelled) return;
     if (!result.status.ok()) {
       Failure(kConvertCommand, outcome.failure);
       return;
@@ -243,6 +245,9 @@ int RunConvert(ConvertOptions& options) {
       options.jobs.empty() ? WorkerPool::HardwareThreads()
                            : *ParseDecimal(options.jobs, 1, kMaxJobs));
   options.request.action = options.check ? OutputAction::kCheck : OutputAction::kWrite;
+  CancelOnInterrupt();
+  const CancellationToken& interrupt = InterruptToken();
+  options.request.cancel = &interrupt;
 
   std::vector<PictureOutcome> outcomes(options.pictures.size());
   ProgressLine progress(stderr, outcomes.size(),
@@ -255,7 +260,12 @@ int RunConvert(ConvertOptions& options) {
       const std::string& picture = options.pictures[index];
       Converter converter(kMaxGdTextLength, &pool);
       CliHost host;
-      outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+      // The pictures not started when Ctrl-C comes are left alone as well.
+      if (interrupt.cancelled()) {
+        outcomes[index].result.status = Status::Error(ErrorKind::kCancelled, "cancelled");
+      } else {
+        outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+      }
       outcomes[index].failure = host.message;
       if (options.previewGiven && outcomes[index].result.status.ok()) {
         WritePreview(options, picture, outcomes[index]);
@@ -265,6 +275,10 @@ int RunConvert(ConvertOptions& options) {
     }
   });
 
+  if (interrupt.cancelled()) {
+    progress.Print([] { Failure(kConvertCommand, "interrupted: files not yet written were left as they were"); });
+    return kExitInterrupted;
+  }
   std::string summary;
   const bool allGood = Summarize(outcomes, options.check, summary);
   if (outcomes.size() > 1) {
