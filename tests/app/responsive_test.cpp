@@ -1,0 +1,203 @@
+// Conversions on the worker thread: the window stays alive, the bar moves,
+// Cancel stops a run, and several dropped files are converted in turn.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "dialog_test_support.h"
+#include "support/picture_writers.h"
+
+namespace krelt::test {
+namespace {
+
+// A photo-like 24-bit BMP: gradients with noise, which compresses slowly
+// enough for a run to take a while.
+QString WriteLargeBmp(const QTemporaryDir& scratch, const QString& name, int side) {
+  BmpSpec layout;
+  layout.width = side;
+  layout.height = side;
+  layout.pixels.resize(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 3);
+  std::uint32_t noise = 12345;
+  for (std::size_t k = 0; k < layout.pixels.size(); ++k) {
+    noise = noise * 1103515245u + 12345u;
+    const std::size_t pixel = k / 3;
+    const auto x = static_cast<std::uint32_t>(pixel % static_cast<std::size_t>(side));
+    const auto y = static_cast<std::uint32_t>(pixel / static_cast<std::size_t>(side));
+    layout.pixels[k] = static_cast<std::uint8_t>((x + 2 * y + k % 3 * 40 + (noise >> 28)) & 0xFF);
+  }
+  const std::vector<std::uint8_t> bytes = MakeBmp(layout);
+  QFile file(scratch.filePath(name));
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  return file.fileName();
+}
+
+QStringList FolderEntries(const QTemporaryDir& scratch) {
+  return QDir(scratch.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+class ResponsiveTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    dialog->show();
+  }
+
+  // Presses "Conversion" without waiting for the run.
+  void StartConversion() { Find<QPushButton>("conversionButton")->click(); }
+
+  // Runs the event loop until the bar reaches at least `position`.
+  void WaitForProgress(int position) {
+    const auto* bar = Find<QProgressBar>("progressBar");
+    QDeadlineTimer deadline(std::chrono::minutes(1));
+    while (bar->value() < position && dialog->conversionRunning() && !deadline.hasExpired()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+  }
+};
+
+// The event loop answers a 5 ms timer throughout the run, and the bar
+// rises step by step to full.
+TEST_F(ResponsiveTest, EventLoopKeepsRunningAndTheBarRises) {
+  Drop({WriteLargeBmp(scratch, "large.bmp", 1800)});
+  auto* bar = Find<QProgressBar>("progressBar");
+  std::vector<int> values;
+  QObject::connect(bar, &QProgressBar::valueChanged, [&values](int value) { values.push_back(value); });
+
+  QElapsedTimer sinceTick;
+  qint64 longestGap = 0;
+  QTimer heartbeat;
+  heartbeat.setInterval(5);
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, sinceTick.restart());
+  });
+  QEventLoop loop;
+  QObject::connect(dialog.get(), &ConverterDialog::conversionFinished, &loop, &QEventLoop::quit);
+  heartbeat.start();
+  sinceTick.start();
+  StartConversion();
+  EXPECT_TRUE(dialog->conversionRunning());
+  loop.exec();
+  heartbeat.stop();
+
+  EXPECT_LT(longestGap, 50);
+  ASSERT_FALSE(values.empty());
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_GE(values.size(), 10u);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(QFile::exists(scratch.filePath("large.GD")));
+  EXPECT_TRUE(OpenEnabled());
+  EXPECT_EQ(ReportColumn(1).value(6), QString::number(1800 * 1800 * 3));
+}
+
+TEST_F(ResponsiveTest, RequestControlsWaitWhileTheButtonCancels) {
+  Drop({WriteLargeBmp(scratch, "large.bmp", 1200)});
+  StartConversion();
+  auto* button = Find<QPushButton>("conversionButton");
+  EXPECT_EQ(button->text(), "Cancel");
+  for (const char* name : {"findButton", "pathEdit", "alphaCombo", "startFrameEdit",
+                           "endFrameEdit", "use1555Box"}) {
+    EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
+  }
+  WaitForConversion();
+  EXPECT_EQ(button->text(), "Conversion");
+  for (const char* name : {"findButton", "pathEdit", "alphaCombo", "startFrameEdit",
+                           "endFrameEdit", "use1555Box"}) {
+    EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
+  }
+}
+
+// Cancel halfway: the old GD file, the folder, the report and "Open.." are
+// as they were before the run.
+TEST_F(ResponsiveTest, CancelLeavesTheFolderAndTheReportAsTheyWere) {
+  Drop({CopySample("logo.bmp")});
+  Click("conversionButton");
+  const QStringList report = ReportColumn(1);
+  ASSERT_EQ(report.size(), 9);
+
+  const QString large = WriteLargeBmp(scratch, "large.bmp", 1800);
+  QFile old(scratch.filePath("large.GD"));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+  old.write("old");
+  old.close();
+  const QStringList before = FolderEntries(scratch);
+  Drop({large});
+  StartConversion();
+  WaitForProgress(Find<QProgressBar>("progressBar")->maximum() / 5);
+  ASSERT_TRUE(dialog->conversionRunning()) << "the run ended before Cancel";
+  Click("conversionButton");
+
+  EXPECT_EQ(FolderEntries(scratch), before);
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "old");
+  EXPECT_EQ(ReportColumn(1), report);
+  EXPECT_FALSE(OpenEnabled());
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_EQ(Find<QPushButton>("conversionButton")->text(), "Conversion");
+}
+
+TEST_F(ResponsiveTest, EscapeDuringARunCancelsThenCloses) {
+  Drop({WriteLargeBmp(scratch, "large.bmp", 1800)});
+  const QStringList before = FolderEntries(scratch);
+  StartConversion();
+  WaitForProgress(1);
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_TRUE(dialog->isVisible());
+  WaitForConversion();
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(FolderEntries(scratch), before);
+}
+
+// Each file's records under a row naming it; the bad files are reported
+// without a message box and without stopping the others; "Open.." opens
+// the last file written; the selection stays.
+TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
+  const QString logo = CopySample("logo.bmp");
+  const QString badge = CopySample("badge.pcx");
+  QFile broken(scratch.filePath("broken.pcx"));
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write("not a picture");
+  broken.close();
+  Drop({logo, broken.fileName(), scratch.filePath("notes.txt"), badge});
+
+  EXPECT_TRUE(recorded.messages.empty());
+  EXPECT_TRUE(QFile::exists(scratch.filePath("logo.GD")));
+  EXPECT_TRUE(QFile::exists(scratch.filePath("badge.GD")));
+  EXPECT_FALSE(QFile::exists(scratch.filePath("broken.GD")));
+  const QStringList types = ReportColumn(0);
+  const QStringList contents = ReportColumn(1);
+  ASSERT_EQ(types.size(), 1 + 9 + 1 + 1 + 1 + 9);
+  EXPECT_EQ(types[0], "logo.bmp");
+  EXPECT_EQ(contents[0], "logo.GD");
+  EXPECT_EQ(types[1], "TYPE_GrData");
+  EXPECT_EQ(contents[1], "logoGd");
+  EXPECT_EQ(types[10], "broken.pcx");
+  EXPECT_FALSE(contents[10].isEmpty());
+  EXPECT_EQ(types[11], "notes.txt");
+  EXPECT_EQ(contents[11], "Please select a correct image file!");
+  EXPECT_EQ(types[12], "badge.pcx");
+  EXPECT_EQ(contents[13], "badgeGd");
+
+  EXPECT_EQ(PathText(), "");
+  ASSERT_TRUE(OpenEnabled());
+  Click("openButton");
+  ASSERT_EQ(recorded.openedFiles.size(), 1u);
+  EXPECT_EQ(recorded.openedFiles[0], scratch.filePath("badge.GD"));
+}
+
+}  // namespace
+}  // namespace krelt::test
