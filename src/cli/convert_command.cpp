@@ -68,11 +68,12 @@ constexpr std::string_view kConvertHelp =
     "it, and the other pictures go on. A run of several pictures ends with a\n"
     "summary on stderr (\"12 converted, 1 failed\"). When stderr is a terminal,\n"
     "a run longer than a second shows a progress line there (pictures done,\n"
-    "MB/s).\n"
+    "MB/s). Ctrl-C stops the conversions at their next chunk and leaves the\n"
+    "GD files not yet written as they were.\n"
     "\n"
     "Exit status: 0 every file written (with --check: every file up to date),\n"
     "1 a picture failed, or with --check a GD file differs or is missing,\n"
-    "2 usage error.\n";
+    "2 usage error, 130 interrupted by Ctrl-C.\n";
 
 struct ConvertOptions {
   ConversionRequest request;  // the settings every picture shares
