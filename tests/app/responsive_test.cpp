@@ -181,9 +181,9 @@ TEST_F(ResponsiveTest, EscapeDuringARunCancelsThenCloses) {
   EXPECT_EQ(FolderEntries(scratch), before);
 }
 
-// Each file's records under a row naming it; the bad files are reported
-// without a message box and without stopping the others; "Open.." opens
-// the last file written; the selection stays.
+// Each file's records under a row naming it, and what its reader noticed;
+// the bad files are reported without a message box and without stopping
+// the others; "Open.." opens the last file written; the selection stays.
 TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
   const QString logo = CopySample("logo.bmp");
   const QString badge = CopySample("badge.pcx");
@@ -191,7 +191,19 @@ TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
   ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
   broken.write("not a picture");
   broken.close();
-  Drop({logo, broken.fileName(), scratch.filePath("notes.txt"), badge});
+  // A 24-bit PCX whose window is narrower than its lines: a reader notice.
+  PcxSpec narrow;
+  narrow.planes = 3;
+  narrow.width = 33;
+  narrow.pixels.assign(3 * 33, 90);
+  const QString photo = scratch.filePath("photo.pcx");
+  const std::vector<std::uint8_t> photoBytes = MakePcx(narrow);
+  QFile photoFile(photo);
+  ASSERT_TRUE(photoFile.open(QIODevice::WriteOnly));
+  photoFile.write(reinterpret_cast<const char*>(photoBytes.data()),
+                  static_cast<qint64>(photoBytes.size()));
+  photoFile.close();
+  Drop({logo, broken.fileName(), scratch.filePath("notes.txt"), photo, badge});
 
   EXPECT_TRUE(recorded.messages.empty());
   EXPECT_TRUE(QFile::exists(scratch.filePath("logo.GD")));
@@ -199,7 +211,7 @@ TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
   EXPECT_FALSE(QFile::exists(scratch.filePath("broken.GD")));
   const QStringList types = ReportColumn(0);
   const QStringList contents = ReportColumn(1);
-  ASSERT_EQ(types.size(), 1 + 9 + 1 + 1 + 1 + 9);
+  ASSERT_EQ(types.size(), 1 + 9 + 1 + 1 + 1 + 9 + 1 + 1 + 9);
   EXPECT_EQ(types[0], "logo.bmp");
   EXPECT_EQ(contents[0], "logo.GD");
   EXPECT_EQ(types[1], "TYPE_GrData");
@@ -208,8 +220,12 @@ TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
   EXPECT_FALSE(contents[10].isEmpty());
   EXPECT_EQ(types[11], "notes.txt");
   EXPECT_EQ(contents[11], "Please select a correct image file!");
-  EXPECT_EQ(types[12], "badge.pcx");
-  EXPECT_EQ(contents[13], "badgeGd");
+  EXPECT_EQ(types[12], "photo.pcx");
+  EXPECT_EQ(contents[12], "photo.GD");
+  EXPECT_EQ(types[22], "Notice");
+  EXPECT_TRUE(contents[22].startsWith("photo.pcx: 24-bit PCX")) << contents[22].toStdString();
+  EXPECT_EQ(types[23], "badge.pcx");
+  EXPECT_EQ(contents[24], "badgeGd");
 
   EXPECT_EQ(PathText(), "");
   ASSERT_TRUE(OpenEnabled());
