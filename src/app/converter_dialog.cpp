@@ -425,7 +425,10 @@ void ConverterDialog::OnConversionFinished() {
     ShowFileOutcome(outcomes.front());
   }
   emit conversionFinished();
-  if (closeAfterRun_) QDialog::reject();
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    QDialog::reject();
+  }
 }
 
 // The calls the conversion made on its host, as if it had run here, then

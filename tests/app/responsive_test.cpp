@@ -168,17 +168,34 @@ TEST_F(ResponsiveTest, CancelLeavesTheFolderAndTheReportAsTheyWere) {
   EXPECT_EQ(Find<QPushButton>("conversionButton")->text(), "Conversion");
 }
 
-TEST_F(ResponsiveTest, EscapeDuringARunCancelsThenCloses) {
-  Drop({WriteLargeBmp(scratch, "large.bmp", 1800)});
+// Escape and the close box: the run is cancelled first, then the dialog
+// closes as it always has.
+TEST_F(ResponsiveTest, EscapeOrCloseDuringARunCancelsThenCloses) {
+  const QString large = WriteLargeBmp(scratch, "large.bmp", 1800);
   const QStringList before = FolderEntries(scratch);
-  StartConversion();
-  WaitForProgress(1);
-  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  for (const bool escape : {true, false}) {
+    SCOPED_TRACE(escape ? "Escape" : "close box");
+    dialog->show();
+    Drop({large});
+    StartConversion();
+    WaitForProgress(1);
+    ASSERT_TRUE(dialog->conversionRunning());
+    if (escape) {
+      QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    } else {
+      EXPECT_FALSE(dialog->close());
+    }
+    EXPECT_TRUE(dialog->isVisible());
+    WaitForConversion();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(FolderEntries(scratch), before);
+  }
+  // Shown again, a run that ends by itself leaves the dialog open.
+  dialog->show();
+  Drop({CopySample("logo.bmp")});
+  Click("conversionButton");
   EXPECT_TRUE(dialog->isVisible());
-  WaitForConversion();
-  EXPECT_FALSE(dialog->isVisible());
-  EXPECT_EQ(dialog->result(), QDialog::Rejected);
-  EXPECT_EQ(FolderEntries(scratch), before);
 }
 
 // Each file's records under a row naming it, and what its reader noticed;
