@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "common/utf8_path.h"
+
 namespace krelt {
 
 void DeferredHost::ClearReport() {
@@ -70,7 +72,8 @@ std::vector<FileOutcome> ConversionRunner::Run(const std::vector<ConversionJob>&
   std::vector<FileOutcome> outcomes;
   for (std::size_t index = 0; index < jobs.size() && !token_->cancelled(); ++index) {
     const ConversionJob& job = jobs[index];
-    FileOutcome outcome{job.path, {}, nullptr};
+    FileOutcome outcome;
+    outcome.path = job.path;
     outcome.host = std::make_shared<DeferredHost>(
         [this, index, count = jobs.size()](std::int32_t position, std::int32_t maximum) {
           ReportProgress(index, count, position, maximum);
@@ -83,7 +86,28 @@ std::vector<FileOutcome> ConversionRunner::Run(const std::vector<ConversionJob>&
     }
     outcomes.push_back(std::move(outcome));
   }
+  if (!token_->cancelled()) LoadPreview(jobs, outcomes);
   return outcomes;
+}
+
+// Reading a GD file back takes as long as writing it, so it is done here
+// rather than on the GUI thread. Outcome k is that of job k. An unforeseen
+// exception becomes the preview's failure, as a conversion's does.
+void ConversionRunner::LoadPreview(const std::vector<ConversionJob>& jobs,
+                                   std::vector<FileOutcome>& outcomes) {
+  for (std::size_t index = outcomes.size(); index-- > 0;) {
+    FileOutcome& outcome = outcomes[index];
+    if (outcome.result.writtenPath.empty()) continue;
+    outcome.preview = std::make_shared<ConvertedPreview>();
+    try {
+      *outcome.preview = LoadConvertedPreview(
+          outcome.result, PathFromUtf8(jobs[index].request.sourcePath), outcome.startFrame);
+    } catch (const std::exception& error) {
+      outcome.preview->status = Status::Error(
+          ErrorKind::kIo, std::string("The preview failed unexpectedly: ") + error.what());
+    }
+    return;
+  }
 }
 
 // An exception must not leave the worker: the core turns its own failures

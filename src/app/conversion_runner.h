@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/preview_panel.h"
 #include "common/cancellation.h"
 #include "convert/conversion.h"
 
@@ -43,6 +44,8 @@ struct FileOutcome {
   ConversionResult result;
   std::shared_ptr<DeferredHost> host;
   std::int32_t startFrame = 0;  // the frame the GD file's first record holds
+  // The GD file written last in a run that was not cancelled, read back.
+  std::shared_ptr<ConvertedPreview> preview;
 };
 
 // One file to convert, or to report as refused without converting it.
@@ -55,7 +58,8 @@ struct ConversionJob {
 // Runs the conversions of files one after the other on a worker thread,
 // with one Converter kept from run to run. Progress covers the whole run,
 // each file an equal part of it. Cancel stops the run at the file's next
-// chunk; the files after it are not started.
+// chunk; the files after it are not started. A run that was not cancelled
+// also reads back the GD file it wrote last, for the preview.
 class ConversionRunner final : public QObject {
   Q_OBJECT
 
@@ -79,6 +83,8 @@ class ConversionRunner final : public QObject {
  private:
   std::vector<FileOutcome> Run(const std::vector<ConversionJob>& jobs);
   ConversionResult RunGuarded(const ConversionRequest& request, DeferredHost& host);
+  static void LoadPreview(const std::vector<ConversionJob>& jobs,
+                          std::vector<FileOutcome>& outcomes);
   void ReportProgress(std::size_t job, std::size_t jobCount, std::int32_t position,
                       std::int32_t maximum);
 

@@ -466,11 +466,12 @@ void ConverterDialog::ShowGroupedOutcomes(const std::vector<FileOutcome>& outcom
   }
 }
 
-// "Open.." and the preview follow the GD file written last.
+// "Open.." follows the GD file written last, and so does the preview,
+// unless the run was cancelled.
 void ConverterDialog::ShowWritten(const FileOutcome& outcome) {
   lastWrittenPath_ = DisplayPath(outcome.result.writtenPath);
-  preview_->ShowConverted(outcome.result, PathFromUtf8(LocalPath(outcome.path)),
-                          outcome.startFrame);
+  // The outcome is shown once, so the preview takes what was read back.
+  if (outcome.preview != nullptr) preview_->ShowConverted(std::move(*outcome.preview));
 }
 
 void ConverterDialog::reject() {
