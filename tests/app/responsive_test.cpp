@@ -19,13 +19,23 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "dialog_test_support.h"
+#include "support/files.h"
 #include "support/picture_writers.h"
 
 namespace krelt::test {
 namespace {
+
+QString WriteScratchFile(const QTemporaryDir& scratch, const QString& name,
+                         std::span<const std::uint8_t> bytes) {
+  const QString path = scratch.filePath(name);
+  WriteBytes(path.toStdString(), bytes);
+  return path;
+}
 
 // A photo-like 24-bit BMP: gradients with noise, which compresses slowly
 // enough for a run to take a while.
@@ -42,11 +52,14 @@ QString WriteLargeBmp(const QTemporaryDir& scratch, const QString& name, int sid
     const auto y = static_cast<std::uint32_t>(pixel / static_cast<std::size_t>(side));
     layout.pixels[k] = static_cast<std::uint8_t>((x + 2 * y + k % 3 * 40 + (noise >> 28)) & 0xFF);
   }
-  const std::vector<std::uint8_t> bytes = MakeBmp(layout);
-  QFile file(scratch.filePath(name));
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-  return file.fileName();
+  return WriteScratchFile(scratch, name, MakeBmp(layout));
+}
+
+// A file named like a picture that holds none.
+QString WriteBrokenPcx(const QTemporaryDir& scratch) {
+  constexpr std::string_view kText = "not a picture";
+  return WriteScratchFile(scratch, "broken.pcx",
+                          std::vector<std::uint8_t>(kText.begin(), kText.end()));
 }
 
 QStringList FolderEntries(const QTemporaryDir& scratch) {
@@ -212,23 +225,14 @@ TEST_F(ResponsiveTest, EscapeOrCloseDuringARunCancelsThenCloses) {
 TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
   const QString logo = CopySample("logo.bmp");
   const QString badge = CopySample("badge.pcx");
-  QFile broken(scratch.filePath("broken.pcx"));
-  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-  broken.write("not a picture");
-  broken.close();
+  const QString broken = WriteBrokenPcx(scratch);
   // A 24-bit PCX whose window is narrower than its lines: a reader notice.
   PcxSpec narrow;
   narrow.planes = 3;
   narrow.width = 33;
   narrow.pixels.assign(3 * 33, 90);
-  const QString photo = scratch.filePath("photo.pcx");
-  const std::vector<std::uint8_t> photoBytes = MakePcx(narrow);
-  QFile photoFile(photo);
-  ASSERT_TRUE(photoFile.open(QIODevice::WriteOnly));
-  photoFile.write(reinterpret_cast<const char*>(photoBytes.data()),
-                  static_cast<qint64>(photoBytes.size()));
-  photoFile.close();
-  Drop({logo, broken.fileName(), scratch.filePath("notes.txt"), photo, badge});
+  const QString photo = WriteScratchFile(scratch, "photo.pcx", MakePcx(narrow));
+  Drop({logo, broken, scratch.filePath("notes.txt"), photo, badge});
 
   EXPECT_TRUE(recorded.messages.empty());
   EXPECT_TRUE(QFile::exists(scratch.filePath("logo.GD")));
@@ -262,12 +266,7 @@ TEST_F(ResponsiveTest, SeveralDroppedFilesAreConvertedInTurn) {
 // "Open.." and the preview follow the last file written, not the last file
 // dropped when that one failed.
 TEST_F(ResponsiveTest, ThePreviewShowsTheLastFileWritten) {
-  const QString broken = scratch.filePath("broken.pcx");
-  QFile file(broken);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("not a picture");
-  file.close();
-  Drop({CopySample("badge.pcx"), CopySample("logo.bmp"), broken});
+  Drop({CopySample("badge.pcx"), CopySample("logo.bmp"), WriteBrokenPcx(scratch)});
 
   EXPECT_EQ(PreviewTitle(), "Decoded from _logoGd");
   Click("openButton");
