@@ -58,6 +58,9 @@ int main(int argc, char* argv[]) {
   if (auto* frame = dialog.findChild<QSpinBox*>(QStringLiteral("previewFrame"))) {
     frame->setValue(1);
   }
+  // The results grow the window to fit the preview's figures; the new size
+  // arrives as an event of its own, after the layout request asking for it.
+  QApplication::processEvents();
   QApplication::processEvents();
   if (!dialog.grab().save(arguments[2], "PNG")) {
     std::fprintf(stderr, "krelt_screenshot: can't write %s\n",
