@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 #include <utility>
 
@@ -59,10 +60,17 @@ const QString kHelpText = QStringLiteral(
     "smaller arrays that the same firmware decodes; conversion then takes "
     "longer.\n"
     "3. Press \"Conversion\". The list shows every record written, and "
-    "\"Open..\" opens the GD file.\n"
+    "\"Open..\" opens the GD file. While it runs the button reads "
+    "\"Cancel\": pressing it stops the conversion and leaves the files as "
+    "they were.\n"
     "4. The preview shows the pictures decoded from the GD file: pick a "
     "frame, or choose a report row of its record, and a zoom.\n\n"
-    "Escape or the close box ends Krelt.");
+    "Dropping several pictures at once converts them one after the other "
+    "with the current settings; the list shows each file's records under "
+    "its name, and the preview the last file written.\n\n"
+    "Escape or the close box ends Krelt, cancelling a conversion first.");
+const QString kConversionText = QStringLiteral("Conversion");
+const QString kCancelText = QStringLiteral("Cancel");
 
 constexpr int kTypeColumnWidth = 180;
 constexpr int kContentColumnWidth = 260;
@@ -110,7 +118,7 @@ bool IsEnterKey(const QEvent* event) {
 ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
     : QDialog(parent),
       hooks_(std::move(hooks)),
-      converter_(std::make_unique<Converter>()) {
+      runner_(new ConversionRunner(this)) {
   RegisterIconResources();
   recordIcon_ = LoadIcon(QStringLiteral("record"));
   fieldIcon_ = LoadIcon(QStringLiteral("field"));
@@ -128,10 +136,12 @@ ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
   findButton_->setFocus();
 }
 
-ConverterDialog::~ConverterDialog() = default;
+// The runner, a child, is destroyed before the widgets go: it cancels a
+// running conversion and waits for it.
+ConverterDialog::~ConverterDialog() { delete runner_; }
 
 void ConverterDialog::CreateControls() {
-  conversionButton_ = CreateButton(QStringLiteral("Conversion"), this);
+  conversionButton_ = CreateButton(kConversionText, this);
   conversionButton_->setObjectName(QStringLiteral("conversionButton"));
   conversionButton_->setMinimumHeight(conversionButton_->sizeHint().height() *
                                       3 / 2);
@@ -267,6 +277,12 @@ void ConverterDialog::ConnectHandlers() {
           [this](int row) { OnReportRowChosen(row); });
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, &ConverterDialog::ShowHelp);
+  connect(runner_, &ConversionRunner::progressed, this, [this](int position, int maximum) {
+    SetProgressRange(maximum);
+    SetProgressPosition(position);
+  });
+  connect(runner_, &ConversionRunner::finished, this,
+          &ConverterDialog::OnConversionFinished);
 }
 
 // Enter never presses a button or closes the window, whichever control has
@@ -286,17 +302,35 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+// Nothing is taken while a conversion runs.
 void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (event->mimeData()->hasUrls() && !conversionRunning()) event->acceptProposedAction();
 }
 
-// The first dropped file is taken, the others ignored. The names are derived
-// again either way, which also disables "Open..".
+// One file is selected, its names derived again, which also disables
+// "Open..". Several are converted at once, the selection left alone.
 void ConverterDialog::dropEvent(QDropEvent* event) {
+  if (conversionRunning()) return;
   const QList<QUrl> urls = event->mimeData()->urls();
-  const QString path = urls.isEmpty() ? QString() : urls.front().toLocalFile();
   event->acceptProposedAction();
-  SelectPicture(path);
+  if (urls.size() > 1) {
+    ConvertDroppedFiles(urls);
+    return;
+  }
+  SelectPicture(urls.isEmpty() ? QString() : urls.front().toLocalFile());
+}
+
+// Each file with the current settings, its GD file next to it; a file
+// whose extension Krelt does not read is reported, not converted.
+void ConverterDialog::ConvertDroppedFiles(const QList<QUrl>& urls) {
+  std::vector<ConversionJob> jobs;
+  for (const QUrl& url : urls) {
+    const QString path = url.toLocalFile();
+    ConversionJob job{path, RequestFor(path, DeriveOutputNames(LocalPath(path))), {}};
+    if (!HasAcceptedExtension(LocalPath(path))) job.refusal = kRejectedFileMessage.toStdString();
+    jobs.push_back(std::move(job));
+  }
+  StartConversion(std::move(jobs));
 }
 
 void ConverterDialog::SelectPicture(const QString& path) {
@@ -342,32 +376,121 @@ void ConverterDialog::OnOpen() {
 // Every click passes here, so the flag and the box's mark move together.
 void ConverterDialog::OnToggle1555() { use1555_ = !use1555_; }
 
-void ConverterDialog::OnConversion() {
+ConversionRequest ConverterDialog::RequestFor(const QString& path,
+                                              const OutputNames& names) const {
   ConversionRequest request;
-  request.sourcePath = LocalPath(sourcePath_);
+  request.sourcePath = LocalPath(path);
   request.alphaSelection = alphaCombo_->currentIndex();
   request.startFrameText = startFrameEdit_->text().toStdString();
   request.endFrameText = endFrameEdit_->text().toStdString();
   request.flag1555 = use1555_;
   request.level = smallestBox_->isChecked() ? CompressionLevel::kMax : CompressionLevel::kDefault;
-  request.outputDirectory = outputNames_.outputDirectory;
-  request.outputBaseName = outputNames_.outputBaseName;
-  // An exception must not leave a Qt event handler; the core turns its own
-  // failures into a Status, so only the unforeseen arrive here.
-  try {
-    const ConversionResult result = converter_->RunConversion(request, *this);
-    if (!result.writtenPath.empty()) {
-      lastWrittenPath_ = DisplayPath(result.writtenPath);
-      preview_->ShowConverted(result, PathFromUtf8(LocalPath(sourcePath_)),
-                              converter_->state().startFrame);
-    }
-    // What the picture's reader noticed, after the report is shown.
-    for (const std::string& notice : result.notices) {
-      ShowMessage(notice, kNoticeCaption);
-    }
-  } catch (const std::exception& error) {
-    ShowMessage(std::string("The conversion failed unexpectedly: ") + error.what(), {});
+  request.outputDirectory = names.outputDirectory;
+  request.outputBaseName = names.outputBaseName;
+  return request;
+}
+
+// During a run the button cancels it. Without a selection the conversion
+// only says so, at once.
+void ConverterDialog::OnConversion() {
+  if (conversionRunning()) {
+    runner_->Cancel();
+    return;
   }
+  ConversionRequest request = RequestFor(sourcePath_, outputNames_);
+  if (request.sourcePath.empty()) {
+    static_cast<void>(Converter().RunConversion(request, *this));
+    return;
+  }
+  StartConversion({ConversionJob{sourcePath_, std::move(request), {}}});
+}
+
+void ConverterDialog::StartConversion(std::vector<ConversionJob> jobs) {
+  severalFiles_ = jobs.size() > 1;
+  SetRequestControlsEnabled(false);
+  conversionButton_->setText(kCancelText);
+  runner_->Start(std::move(jobs));
+}
+
+// Everything that makes up a request stays as it is during a run.
+void ConverterDialog::SetRequestControlsEnabled(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           findButton_, pathEdit_, alphaCombo_, startFrameEdit_, endFrameEdit_, use1555Box_,
+           smallestBox_}) {
+    control->setEnabled(enabled);
+  }
+}
+
+// Where every run ends, on the GUI thread. A cancelled run of one file
+// leaves the report and "Open.." as they were.
+void ConverterDialog::OnConversionFinished() {
+  const std::vector<FileOutcome> outcomes = runner_->TakeOutcomes();
+  SetRequestControlsEnabled(true);
+  conversionButton_->setText(kConversionText);
+  if (severalFiles_) {
+    ShowGroupedOutcomes(outcomes);
+  } else if (runner_->cancelled() || outcomes.empty()) {
+    SetProgressPosition(0);
+  } else {
+    ShowFileOutcome(outcomes.front());
+  }
+  emit conversionFinished();
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    QDialog::reject();
+  }
+}
+
+// The calls the conversion made on its host, as if it had run here, then
+// what the picture's reader noticed.
+void ConverterDialog::ShowFileOutcome(const FileOutcome& outcome) {
+  outcome.host->Replay(*this);
+  if (!outcome.result.writtenPath.empty()) ShowWritten(outcome);
+  for (const std::string& notice : outcome.result.notices) {
+    ShowMessage(notice, kNoticeCaption);
+  }
+}
+
+// A row naming each file, with its failure if it has one, then its
+// records and what its reader noticed. Neither failures nor notices show a
+// message box, so the run needs nobody.
+void ConverterDialog::ShowGroupedOutcomes(const std::vector<FileOutcome>& outcomes) {
+  ClearReport();
+  for (const FileOutcome& outcome : outcomes) {
+    const ConversionResult& result = outcome.result;
+    const std::string name = PathToUtf8(PathFromUtf8(LocalPath(outcome.path)).filename());
+    const std::string written = PathToUtf8(result.writtenPath.filename());
+    AppendReportRows({{name, result.status.ok() ? written : result.status.message()}});
+    AppendReportRows(result.report);
+    for (const std::string& notice : result.notices) {
+      AppendReportRows({{kNoticeCaption, notice}});
+    }
+  }
+  const auto written =
+      std::find_if(outcomes.rbegin(), outcomes.rend(), [](const FileOutcome& outcome) {
+        return !outcome.result.writtenPath.empty();
+      });
+  if (written != outcomes.rend()) {
+    EnableOpen();
+    ShowWritten(*written);
+  }
+}
+
+// "Open.." follows the GD file written last, and so does the preview,
+// unless the run was cancelled.
+void ConverterDialog::ShowWritten(const FileOutcome& outcome) {
+  lastWrittenPath_ = DisplayPath(outcome.result.writtenPath);
+  // The outcome is shown once, so the preview takes what was read back.
+  if (outcome.preview != nullptr) preview_->ShowConverted(std::move(*outcome.preview));
+}
+
+void ConverterDialog::reject() {
+  if (!conversionRunning()) {
+    QDialog::reject();
+    return;
+  }
+  closeAfterRun_ = true;
+  runner_->Cancel();
 }
 
 void ConverterDialog::ShowHelp() {
@@ -407,9 +530,14 @@ void ConverterDialog::ShowMessage(const std::string& text,
 
 void ConverterDialog::ShowReport(const std::vector<ReportRow>& rows) {
   ClearReport();
-  reportList_->setRowCount(static_cast<int>(rows.size()));
-  for (int row = 0; row < reportList_->rowCount(); ++row) {
-    const ReportRow& source = rows[static_cast<std::size_t>(row)];
+  AppendReportRows(rows);
+}
+
+void ConverterDialog::AppendReportRows(const std::vector<ReportRow>& rows) {
+  const int first = reportList_->rowCount();
+  reportList_->setRowCount(first + static_cast<int>(rows.size()));
+  for (int row = first; row < reportList_->rowCount(); ++row) {
+    const ReportRow& source = rows[static_cast<std::size_t>(row - first)];
     auto* type = new QTableWidgetItem(QString::fromStdString(source.type));
     if (source.icon == ReportIcon::kRecord) type->setIcon(recordIcon_);
     if (source.icon == ReportIcon::kField) type->setIcon(fieldIcon_);

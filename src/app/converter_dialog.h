@@ -2,9 +2,12 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QList>
 #include <QString>
+#include <QUrl>
 #include <memory>
 
+#include "app/conversion_runner.h"
 #include "app/dialog_hooks.h"
 #include "convert/conversion.h"
 #include "convert/output_names.h"
@@ -25,8 +28,9 @@ class PreviewPanel;
 inline const QString kApplicationName = QStringLiteral("Krelt");
 
 // The one window of Krelt: choose a picture, set the options, convert it and
-// see what the GD file declares. Every conversion goes through Converter;
-// the dialog only gathers the request and shows the results.
+// see what the GD file declares. Every conversion goes through Converter on
+// a worker thread; the dialog only gathers the request, follows the
+// progress and shows the results.
 class ConverterDialog final : public QDialog, private ConversionHost {
   Q_OBJECT
 
@@ -38,6 +42,18 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   // Takes the picture as a drop would: selected when its extension is one
   // Krelt reads, otherwise the rejection message.
   void SelectPicture(const QString& path);
+
+  // Whether a conversion is running; "Conversion" cancels it meanwhile.
+  bool conversionRunning() const { return runner_->running(); }
+
+ public slots:
+  // Escape and the close box: a running conversion is cancelled first, and
+  // the dialog closes once it has stopped.
+  void reject() override;
+
+ signals:
+  // A conversion run has ended and its results are shown.
+  void conversionFinished();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +72,14 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   void OnOpen();
   void OnToggle1555();
   void OnConversion();
+  void StartConversion(std::vector<ConversionJob> jobs);
+  void OnConversionFinished();
+  void ShowFileOutcome(const FileOutcome& outcome);
+  void ShowGroupedOutcomes(const std::vector<FileOutcome>& outcomes);
+  void ShowWritten(const FileOutcome& outcome);
+  void SetRequestControlsEnabled(bool enabled);
+  void ConvertDroppedFiles(const QList<QUrl>& urls);
+  ConversionRequest RequestFor(const QString& path, const OutputNames& names) const;
   void ShowHelp();
   void OnReportRowChosen(int row);
   void AcceptSelection(const QString& path);
@@ -68,9 +92,12 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   void ShowMessage(const std::string& text,
                    const std::string& caption) override;
   void ShowReport(const std::vector<ReportRow>& rows) override;
+  void AppendReportRows(const std::vector<ReportRow>& rows);
 
   DialogHooks hooks_;
-  std::unique_ptr<Converter> converter_;
+  ConversionRunner* runner_ = nullptr;
+  bool closeAfterRun_ = false;  // Escape or the close box came during a run
+  bool severalFiles_ = false;   // the run converts dropped files
   QIcon recordIcon_;
   QIcon fieldIcon_;
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "common/file_io.h"
@@ -97,6 +98,34 @@ QImage ToQImage(const PngPicture& picture) {
   return image.convertToFormat(picture.colour == PngColour::kRgba
                                    ? QImage::Format_ARGB32_Premultiplied
                                    : QImage::Format_RGB32);
+}
+
+ConvertedPreview LoadConvertedPreview(const ConversionResult& result,
+                                      const std::filesystem::path& picture,
+                                      std::int32_t firstFrame) {
+  ConvertedPreview converted;
+  converted.status = ReadGdSource(result.writtenPath, converted.source);
+  if (!converted.status.ok()) return converted;
+  converted.extractOptions.byteOrder = result.byteOrder;
+  Palette8 palette{};
+  if (ReadPicturePalette(picture, palette).ok()) converted.extractOptions.palette = palette;
+  converted.firstFrame = firstFrame;
+  if (!converted.source.records.empty()) {
+    converted.first = DecodeRecord(converted.source, converted.source.records.front(),
+                                   converted.extractOptions);
+  }
+  return converted;
+}
+
+DecodedRecord DecodeRecord(const GdSource& source, const GdRecord& record,
+                           const ExtractOptions& options) {
+  DecodedRecord decoded;
+  std::vector<std::uint8_t> pixels;
+  PngPicture picture;
+  decoded.status = VerifyRecord(source, record, decoded.record, pixels);
+  if (decoded.status.ok()) decoded.status = RecordPicture(decoded.record, pixels, options, picture);
+  if (decoded.status.ok()) decoded.image = ToQImage(picture);
+  return decoded;
 }
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) {
@@ -208,27 +237,23 @@ void PreviewPanel::ShowInput(const std::filesystem::path& picture) {
                          QStringLiteral(" (not converted yet)"));
 }
 
-void PreviewPanel::ShowConverted(const ConversionResult& result,
-                                 const std::filesystem::path& picture,
-                                 std::int32_t firstFrame) {
-  source_ = GdSource();
-  if (Status status = ReadGdSource(result.writtenPath, source_); !status.ok()) {
-    ShowFailure(QString::fromStdString(status.message()));
+void PreviewPanel::ShowConverted(ConvertedPreview converted) {
+  if (!converted.status.ok()) {
+    source_ = GdSource();
+    ShowFailure(QString::fromStdString(converted.status.message()));
     return;
   }
-  extractOptions_ = ExtractOptions();
-  extractOptions_.byteOrder = result.byteOrder;
-  Palette8 palette{};
-  if (ReadPicturePalette(picture, palette).ok()) extractOptions_.palette = palette;
-  firstFrame_ = firstFrame;
-  const int last = firstFrame + static_cast<int>(source_.records.size()) - 1;
+  source_ = std::move(converted.source);
+  extractOptions_ = converted.extractOptions;
+  firstFrame_ = converted.firstFrame;
+  const int last = firstFrame_ + static_cast<int>(source_.records.size()) - 1;
   {
     const QSignalBlocker blocker(frameSpin_);
-    frameSpin_->setRange(firstFrame, std::max(firstFrame, last));
-    frameSpin_->setValue(firstFrame);
+    frameSpin_->setRange(firstFrame_, std::max(firstFrame_, last));
+    frameSpin_->setValue(firstFrame_);
   }
   frameSpin_->setEnabled(source_.records.size() > 1);
-  ShowFrame(firstFrame);
+  if (!source_.records.empty()) ShowDecoded(converted.first);
 }
 
 void PreviewPanel::ShowRecord(const QString& recordName) {
@@ -244,18 +269,18 @@ void PreviewPanel::ShowRecord(const QString& recordName) {
 void PreviewPanel::ShowFrame(int frame) {
   const auto index = static_cast<std::size_t>(frame - firstFrame_);
   if (frame < firstFrame_ || index >= source_.records.size()) return;
-  VerifiedRecord record;
-  std::vector<std::uint8_t> pixels;
-  PngPicture picture;
-  Status status = VerifyRecord(source_, source_.records[index], record, pixels);
-  if (status.ok()) status = RecordPicture(record, pixels, extractOptions_, picture);
-  if (!status.ok()) {
-    ShowFailure(QString::fromStdString(status.message()));
+  ShowDecoded(DecodeRecord(source_, source_.records[index], extractOptions_));
+}
+
+void PreviewPanel::ShowDecoded(const DecodedRecord& decoded) {
+  if (!decoded.status.ok()) {
+    ShowFailure(QString::fromStdString(decoded.status.message()));
     return;
   }
+  const VerifiedRecord& record = decoded.record;
   titleLabel_->setText(QStringLiteral("Decoded from ") +
                        QString::fromStdString(record.name));
-  ShowPicture(picture);
+  view_->SetImage(decoded.image);
   figuresLabel_->setText(
       SizeText(record.width, record.height) + QStringLiteral(", ") +
       DataFormatText(record.dataFormat) + QStringLiteral("\ninput ") +

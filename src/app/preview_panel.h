@@ -39,6 +39,34 @@ class PictureView final : public QWidget {
   int zoom_ = 0;
 };
 
+// One record of a GD file checked and decoded into the picture shown.
+struct DecodedRecord {
+  Status status;  // failure: the record is damaged
+  VerifiedRecord record;
+  QImage image;
+};
+
+DecodedRecord DecodeRecord(const GdSource& source, const GdRecord& record,
+                           const ExtractOptions& options);
+
+// What the preview needs of a GD file a conversion just wrote: its records
+// read back, how to decode them, and the first one decoded. Loading reads
+// and decodes as much as the conversion wrote, so it belongs on the thread
+// that ran the conversion.
+struct ConvertedPreview {
+  Status status;  // failure: the file could not be read back
+  GdSource source;
+  ExtractOptions extractOptions;
+  std::int32_t firstFrame = 0;  // the frame the first record holds
+  DecodedRecord first;
+};
+
+// Reads back the GD file the conversion of `picture` wrote, with the
+// picture's palette when it has one, and decodes its first record.
+ConvertedPreview LoadConvertedPreview(const ConversionResult& result,
+                                      const std::filesystem::path& picture,
+                                      std::int32_t firstFrame);
+
 // The picture as the firmware will get it: before a conversion the input
 // picture (frame 0 of a sprite file), after one the pictures decoded from
 // the streams just written, one frame at a time, with its figures below.
@@ -50,15 +78,15 @@ class PreviewPanel final : public QWidget {
 
   // Shows the picture file as read; clears the view if it can't be read.
   void ShowInput(const std::filesystem::path& picture);
-  // Shows the records of the GD file a conversion of `picture` just wrote,
-  // the first one first; firstFrame numbers them.
-  void ShowConverted(const ConversionResult& result,
-                     const std::filesystem::path& picture, std::int32_t firstFrame);
+  // Shows the records of a GD file read back, the first one first; its
+  // firstFrame numbers them.
+  void ShowConverted(ConvertedPreview converted);
   // Shows the converted record of that name ("spin2Gd"), if there is one.
   void ShowRecord(const QString& recordName);
 
  private:
   void ShowFrame(int frame);
+  void ShowDecoded(const DecodedRecord& decoded);
   void ShowPicture(const PngPicture& picture);
   void ShowFailure(const QString& message);
   QString FileTotals() const;

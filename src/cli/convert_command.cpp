@@ -14,6 +14,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
@@ -71,11 +72,12 @@ constexpr std::string_view kConvertHelp =
     "it, and the other pictures go on. A run of several pictures ends with a\n"
     "summary on stderr (\"12 converted, 1 failed\"). When stderr is a terminal,\n"
     "a run longer than a second shows a progress line there (pictures done,\n"
-    "MB/s).\n"
+    "MB/s). Ctrl-C stops the conversions at their next chunk and leaves the\n"
+    "GD files not yet written as they were.\n"
     "\n"
     "Exit status: 0 every file written (with --check: every file up to date),\n"
     "1 a picture failed, or with --check a GD file differs or is missing,\n"
-    "2 usage error.\n";
+    "2 usage error, 130 interrupted by Ctrl-C.\n";
 
 struct ConvertOptions {
   ConversionRequest request;  // the settings every picture shares
@@ -159,6 +161,7 @@ class OrderedPrinter {
  private:
   void PrintOutcome(const PictureOutcome& outcome) const {
     const ConversionResult& result = outcome.result;
+    if (result.status.kind() == ErrorKind::kCancelled) return;
     if (!result.status.ok()) {
       Failure(kConvertCommand, outcome.failure);
       return;
@@ -247,6 +250,9 @@ int RunConvert(ConvertOptions& options) {
       options.jobs.empty() ? WorkerPool::HardwareThreads()
                            : *ParseDecimal(options.jobs, 1, kMaxJobs));
   options.request.action = options.check ? OutputAction::kCheck : OutputAction::kWrite;
+  CancelOnInterrupt();
+  const CancellationToken& interrupt = InterruptToken();
+  options.request.cancel = &interrupt;
 
   std::vector<PictureOutcome> outcomes(options.pictures.size());
   ProgressLine progress(stderr, outcomes.size(),
@@ -259,7 +265,12 @@ int RunConvert(ConvertOptions& options) {
       const std::string& picture = options.pictures[index];
       Converter converter(kMaxGdTextLength, &pool);
       CliHost host;
-      outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+      // The pictures not started when Ctrl-C comes are left alone as well.
+      if (interrupt.cancelled()) {
+        outcomes[index].result.status = Status::Error(ErrorKind::kCancelled, "cancelled");
+      } else {
+        outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+      }
       outcomes[index].failure = host.message;
       if (options.previewGiven && outcomes[index].result.status.ok()) {
         WritePreview(options, picture, outcomes[index]);
@@ -269,6 +280,10 @@ int RunConvert(ConvertOptions& options) {
     }
   });
 
+  if (interrupt.cancelled()) {
+    progress.Print([] { Failure(kConvertCommand, "interrupted: files not yet written were left as they were"); });
+    return kExitInterrupted;
+  }
   std::string summary;
   const bool allGood = Summarize(outcomes, options.check, summary);
   if (outcomes.size() > 1) {

@@ -119,15 +119,20 @@ using RecordSink =
     std::function<void(std::size_t index, std::span<const std::uint8_t> record)>;
 
 // Codes every chunk of input[0, length), on the pool's threads when there
-// is a pool, and hands each record to deliver. False, with nothing
-// delivered, when memory for the coders runs out.
+// is a pool, and hands each record to deliver. False when memory for the
+// coders runs out (nothing delivered) or watch.cancel is set (the chunks
+// not yet started are skipped).
 bool CodeChunks(WorkerPool* pool, CompressionLevel level, const std::uint8_t* input,
-                std::size_t length, const RecordSink& deliver) {
+                std::size_t length, const RecordSink& deliver, const ChunkWatch& watch = {}) {
+  const auto cancelled = [&watch] {
+    return watch.cancel != nullptr && watch.cancel->cancelled();
+  };
   const std::size_t chunkCount = ChunkCount(length);
   const unsigned threads = pool != nullptr ? pool->threadCount() : 1;
   BenchShelf shelf;
   if (!shelf.Stock(std::min<std::size_t>(chunkCount, threads), level)) return false;
   const auto codeChunk = [&](std::size_t index) {
+    if (cancelled()) return;
     const std::size_t start = index * kTfpMaxChunkLength;
     const auto chunkLength =
         static_cast<std::uint32_t>(std::min(length - start, kTfpMaxChunkLength));
@@ -135,13 +140,14 @@ bool CodeChunks(WorkerPool* pool, CompressionLevel level, const std::uint8_t* in
     const std::size_t recordSize = bench->WriteRecord(input + start, chunkLength);
     deliver(index, std::span(bench->record.data(), recordSize));
     shelf.Return(std::move(bench));
+    if (watch.chunkCoded) watch.chunkCoded(chunkLength);
   };
   if (pool != nullptr) {
     pool->ParallelFor(chunkCount, codeChunk);
   } else {
     for (std::size_t index = 0; index < chunkCount; ++index) codeChunk(index);
   }
-  return true;
+  return !cancelled();
 }
 
 // Moves every record down behind the one before it; returns the stream's
@@ -192,7 +198,7 @@ bool TfpEncoder::Compress(const std::uint8_t* input, std::int32_t inputLength,
 // done before those ahead of it waits aside. The stream's room is reserved
 // for its all-stored size, but only the bytes written take memory.
 bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
-                          std::vector<std::uint8_t>& stream) {
+                          std::vector<std::uint8_t>& stream, const ChunkWatch& watch) {
   if (input.size() > kTfpMaxInputLength) return false;
   if (input.empty()) {
     stream.clear();
@@ -220,7 +226,8 @@ bool TfpEncoder::Compress(std::span<const std::uint8_t> input,
                         append(waiting.begin()->second);
                         waiting.erase(waiting.begin());
                       }
-                    })) {
+                    },
+                    watch)) {
       return false;
     }
     WriteStreamHeader(result.data(), static_cast<std::uint16_t>(ChunkCount(input.size())));

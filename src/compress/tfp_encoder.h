@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
+
+#include "common/cancellation.h"
 
 namespace krelt {
 
@@ -12,6 +16,14 @@ class WorkerPool;
 // gives streams for the same decoders that are never larger and mostly
 // smaller, several times slower.
 enum class CompressionLevel { kDefault, kMax };
+
+// Watches one Compress call: told of every chunk coded (its input length,
+// from whichever thread coded it), and stopping the call before the next
+// chunk once cancel is set.
+struct ChunkWatch {
+  std::function<void(std::size_t inputLength)> chunkCoded;
+  const CancellationToken* cancel = nullptr;
+};
 
 // Compresses bytes into the COMPRESS_Tfp stream. Work buffers live only for
 // the duration of one Compress call. Every chunk starts with an empty
@@ -36,10 +48,10 @@ class TfpEncoder {
                 std::uint8_t* output, std::int32_t* outputLength);
 
   // Same, into a vector sized by MaxCompressedSize and trimmed to the
-  // stream. Returns false when the input is too long for one stream or
-  // memory runs out.
+  // stream. Returns false, with stream untouched, when the input is too
+  // long for one stream, memory runs out or watch.cancel was set.
   bool Compress(std::span<const std::uint8_t> input,
-                std::vector<std::uint8_t>& stream);
+                std::vector<std::uint8_t>& stream, const ChunkWatch& watch = {});
 
  private:
   WorkerPool* pool_;

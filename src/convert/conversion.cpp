@@ -13,6 +13,7 @@
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
 #include "compress/tfp_decoder.h"
+#include "convert/conversion_progress.h"
 #include "convert/gd_text.h"
 #include "convert/output_names.h"
 
@@ -31,6 +32,14 @@ struct ConversionOutput {
   std::filesystem::path outputPath;
   LineEnding lineEnding = LineEnding::kCrlf;
 };
+
+Status Cancelled() {
+  return Status::Error(ErrorKind::kCancelled, "the conversion was cancelled");
+}
+
+bool IsCancelled(const CancellationToken* cancel) {
+  return cancel != nullptr && cancel->cancelled();
+}
 
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(
@@ -115,12 +124,15 @@ class PictureCompressor {
  public:
   PictureCompressor(ConversionPictures& pictures, TfpEncoder& encoder,
                     WorkerPool* pool, std::uintmax_t maxTextLength,
-                    ConversionOutput& output)
+                    ConversionOutput& output, ConversionProgress& progress,
+                    const CancellationToken* cancel)
       : pictures_(pictures),
         encoder_(encoder),
         pool_(pool),
         maxTextLength_(maxTextLength),
-        output_(output) {}
+        output_(output),
+        progress_(progress),
+        cancel_(cancel) {}
 
   // Every stream byte takes five characters of GD text, so the streams
   // alone show early when the text would grow beyond maxTextLength; the
@@ -155,11 +167,13 @@ class PictureCompressor {
     while (group_.size() < most && pixelBytes < kGroupPixelBytes) {
       const std::size_t index = output_.document.pictures.size();
       if (index == pictures_.count()) break;
+      if (IsCancelled(cancel_)) return Cancelled();
       LoadedPicture loaded;
       loaded.index = index;
       if (Status status = pictures_.Load(index, loaded.picture); !status.ok()) {
         return status;
       }
+      progress_.PictureLoaded();
       // A single picture has no twin to look for.
       if (pictures_.count() > 1) loaded.digest = PixelDigest(loaded.picture.pixels);
       pixelBytes += loaded.picture.pixels.size();
@@ -209,14 +223,23 @@ class PictureCompressor {
     const auto compress = [this](std::size_t item) {
       const LoadedPicture& loaded = group_[item];
       GdPicture& picture = output_.document.pictures[loaded.index];
+      const std::vector<std::uint8_t>& pixels = loaded.picture.pixels;
+      if (picture.sameStreamAs >= 0 || pixels.empty()) progress_.CompressionSkipped();
       if (picture.sameStreamAs >= 0) return;
-      if (!encoder_.Compress(loaded.picture.pixels, picture.stream)) {
-        const Status fault = pictures_.PictureFault(
-            loaded.picture,
-            "the picture could not be compressed: too large for one stream, "
-            "or out of memory");
-        faults_[item] = Status::Error(ErrorKind::kTooLarge, fault.message());
+      const ChunkWatch watch{[this, &pixels](std::size_t length) {
+                               progress_.Compressed(length, pixels.size());
+                             },
+                             cancel_};
+      if (encoder_.Compress(pixels, picture.stream, watch)) return;
+      if (IsCancelled(cancel_)) {
+        faults_[item] = Cancelled();
+        return;
       }
+      const Status fault = pictures_.PictureFault(
+          loaded.picture,
+          "the picture could not be compressed: too large for one stream, "
+          "or out of memory");
+      faults_[item] = Status::Error(ErrorKind::kTooLarge, fault.message());
     };
     if (pool_ != nullptr) {
       pool_->ParallelFor(group_.size(), compress);
@@ -249,32 +272,40 @@ class PictureCompressor {
   WorkerPool* pool_;
   std::uintmax_t maxTextLength_;
   ConversionOutput& output_;
+  ConversionProgress& progress_;
+  const CancellationToken* cancel_;
   std::vector<LoadedPicture> group_;
   std::vector<Status> faults_;
   std::unordered_multimap<std::uint64_t, std::int32_t> firstByDigest_;
   std::uintmax_t streamBytes_ = 0;
 };
 
-// The dialog's progress bar follows the items of each stream.
-StreamProgress ProgressTo(ConversionHost& host) {
-  return [&host](std::size_t formatted, std::size_t length) {
-    const auto toInt32 = [](std::size_t value) {
-      return ClampToInt32(static_cast<std::int64_t>(value));
-    };
-    if (formatted == 0) host.SetProgressRange(toInt32(length));
-    host.SetProgressPosition(toInt32(formatted));
-  };
+// Formats the GD text, the bar following the stream bytes, and hands it to
+// sink piece by piece until the text ends, the sink fails or cancel is set.
+Status FormatGdText(const ConversionOutput& output, ConversionProgress& progress,
+                    const CancellationToken* cancel, const TextSink& sink) {
+  std::size_t streamBytes = 0;
+  for (const GdPicture& picture : output.document.pictures) {
+    streamBytes += StreamOf(output.document, picture).size();
+  }
+  progress.StartText(streamBytes);
+  return WriteGdText(
+      output.document, output.lineEnding,
+      [&sink, cancel](std::string_view piece) {
+        return IsCancelled(cancel) ? Cancelled() : sink(piece);
+      },
+      [&progress](std::size_t formatted, std::size_t) { progress.Formatted(formatted); });
 }
 
 // Formats the GD text straight into a temporary file, which then replaces
-// the output file in one step.
-Status WriteGdFile(const ConversionOutput& output, ConversionHost& host) {
+// the output file in one step; any failure removes the temporary file.
+Status WriteGdFile(const ConversionOutput& output, ConversionProgress& progress,
+                   const CancellationToken* cancel) {
   AtomicFileWriter writer(output.outputPath);
   if (Status status = writer.Open(); !status.ok()) return status;
-  if (Status status = WriteGdText(
-          output.document, output.lineEnding,
-          [&writer](std::string_view piece) { return writer.Write(piece); },
-          ProgressTo(host));
+  if (Status status = FormatGdText(
+          output, progress, cancel,
+          [&writer](std::string_view piece) { return writer.Write(piece); });
       !status.ok()) {
     return status;
   }
@@ -311,13 +342,17 @@ class GdFileComparison {
   std::string buffer_;
 };
 
-CheckOutcome CheckGdFile(const ConversionOutput& output, ConversionHost& host) {
+// Compares the GD text with the file on disk; only a cancellation fails.
+Status CheckGdFile(const ConversionOutput& output, ConversionProgress& progress,
+                   const CancellationToken* cancel, ConversionResult& result) {
   GdFileComparison comparison(output.outputPath);
-  const Status status = WriteGdText(
-      output.document, output.lineEnding,
-      [&comparison](std::string_view piece) { return comparison.Compare(piece); },
-      ProgressTo(host));
-  return comparison.Outcome(status);
+  const Status status = FormatGdText(
+      output, progress, cancel,
+      [&comparison](std::string_view piece) { return comparison.Compare(piece); });
+  if (status.kind() == ErrorKind::kCancelled) return status;
+  result.check = comparison.Outcome(status);
+  result.checkedPath = output.outputPath;
+  return Status();
 }
 
 }  // namespace
@@ -331,30 +366,35 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
     return result;
   }
   host.ClearReport();
-  host.SetProgressPosition(0);
+  ConversionProgress progress(host);
+  progress.Start();
 
   ConversionOutput output;
   output.lineEnding = request.lineEnding;
   const bool checking = request.action == OutputAction::kCheck;
   Status status = CatchAllocationFailure([&] {
     Status done = pictures_.Open(request);
+    if (done.ok() && IsCancelled(request.cancel)) done = Cancelled();
     if (!done.ok()) return done;
+    progress.SetPictureCount(pictures_.count());
     PrepareOutput(request, pictures_, output);
     TfpEncoder encoder(pool_, request.level);
-    done = PictureCompressor(pictures_, encoder, pool_, maxGdTextLength_, output).Run();
+    done = PictureCompressor(pictures_, encoder, pool_, maxGdTextLength_, output, progress,
+                             request.cancel)
+               .Run();
     if (!done.ok()) return done;
-    if (checking) {
-      result.check = CheckGdFile(output, host);
-      result.checkedPath = output.outputPath;
-      return Status();
-    }
-    return WriteGdFile(output, host);
+    return checking ? CheckGdFile(output, progress, request.cancel, result)
+                    : WriteGdFile(output, progress, request.cancel);
   });
   if (!status.ok()) {
-    host.ShowMessage(status.message(), kApplicationCaption);
+    // A cancellation is what the user asked for, not news to show.
+    if (status.kind() != ErrorKind::kCancelled) {
+      host.ShowMessage(status.message(), kApplicationCaption);
+    }
     result.status = std::move(status);
     return result;
   }
+  progress.Finish();
   state_ = std::move(output.state);
   if (!checking) result.writtenPath = output.outputPath;
   result.notices = pictures_.notices();

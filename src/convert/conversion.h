@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cancellation.h"
 #include "common/file_io.h"
 #include "common/status.h"
 #include "compress/tfp_encoder.h"
@@ -36,6 +37,9 @@ struct ConversionRequest {
   std::size_t maxPixelBytes = kMaxPixelBytes;
   OutputAction action = OutputAction::kWrite;
   CompressionLevel level = CompressionLevel::kDefault;
+  // Once set, the conversion stops before its next chunk or piece of text
+  // with ErrorKind::kCancelled, having written nothing.
+  const CancellationToken* cancel = nullptr;
 };
 
 // What the last conversion wrote; read by the report.
@@ -50,7 +54,9 @@ struct ConversionState {
 };
 
 // The front end's side of a conversion: the dialog implements it, and so
-// does the command-line tool.
+// does the command-line tool. The progress calls may come from the threads
+// of the converter's pool, one at a time; the range is set once, and the
+// positions only grow.
 class ConversionHost {
  public:
   virtual ~ConversionHost() = default;
@@ -67,7 +73,7 @@ class ConversionHost {
 enum class CheckOutcome { kNotChecked, kSame, kDiffers, kMissing };
 
 struct ConversionResult {
-  Status status;                        // failure: nothing was written
+  Status status;                        // failure or cancelled: nothing was written
   std::filesystem::path writtenPath;    // the GD file, when written
   std::vector<ReportRow> report;
   // How the file stores 16-bit pixels: kLowFirst or kHighFirst.

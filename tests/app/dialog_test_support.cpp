@@ -1,6 +1,7 @@
 #include "dialog_test_support.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
@@ -45,6 +46,7 @@ void DialogTest::Drop(const QStringList& paths) {
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
                   Qt::NoModifier);
   QCoreApplication::sendEvent(dialog.get(), &drop);
+  WaitForConversion();
 }
 
 void DialogTest::ChooseWithFind(const QString& path) {
@@ -61,6 +63,15 @@ QString DialogTest::CopySample(const QString& name) const {
 
 void DialogTest::Click(const char* buttonName) {
   Find<QPushButton>(buttonName)->click();
+  WaitForConversion();
+}
+
+void DialogTest::WaitForConversion() {
+  QDeadlineTimer deadline(std::chrono::minutes(1));
+  while (dialog->conversionRunning() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  ASSERT_FALSE(dialog->conversionRunning()) << "the conversion did not end";
 }
 
 QStringList DialogTest::ReportColumn(int column) const {

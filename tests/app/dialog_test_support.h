@@ -44,13 +44,17 @@ class DialogTest : public testing::Test {
     return control;
   }
 
-  // Drags the given files, first to last, onto the dialog and drops them.
+  // Drags the given files, first to last, onto the dialog and drops them;
+  // returns once a conversion the drop started has ended.
   void Drop(const QStringList& paths);
   // Chooses a file through "Find.." with the scripted chooser.
   void ChooseWithFind(const QString& path);
   // Copies a bundled sample into the scratch folder; returns the copy's path.
   QString CopySample(const QString& name) const;
+  // Clicks the button; returns once a conversion it started has ended.
   void Click(const char* buttonName);
+  // Runs the event loop until no conversion is running.
+  void WaitForConversion();
   // The texts of one column of the report list, top to bottom.
   QStringList ReportColumn(int column) const;
 

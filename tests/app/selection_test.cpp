@@ -25,14 +25,22 @@ TEST_F(DropTest, AcceptedFileIsSelected) {
   EXPECT_FALSE(OpenEnabled());
 }
 
-TEST_F(DropTest, OnlyTheFirstOfSeveralFilesIsTaken) {
-  Drop({"/pics/first.bmp", "/pics/second.pcx", "/pics/third.xsp"});
+// Several files are converted, not selected: the selection stays, and
+// files that can't be read are reported in the list, not in message boxes.
+TEST_F(DropTest, SeveralFilesLeaveTheSelectionAlone) {
+  Drop({"/pics/first.bmp"});
+  Drop({"/pics/second.pcx", "/pics/third.xsp"});
   EXPECT_EQ(PathText(), "/pics/first.bmp");
   EXPECT_EQ(OutputNameText(), "/pics/first.GD");
+  EXPECT_TRUE(recorded.messages.empty());
+  const QStringList types = ReportColumn(0);
+  ASSERT_EQ(types.size(), 2);
+  EXPECT_EQ(types, QStringList({"second.pcx", "third.xsp"}));
 
   Drop({"/pics/notes.txt", "/pics/fine.pcx"});
-  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_TRUE(recorded.messages.empty());
   EXPECT_EQ(PathText(), "/pics/first.bmp");
+  EXPECT_EQ(ReportColumn(1).value(0), "Please select a correct image file!");
 }
 
 TEST_F(DropTest, RejectedFileBeforeAnySelectionShowsTheMessage) {

@@ -106,16 +106,16 @@ TEST_F(CliFailureTest, UnprintableBytesInMessagesAreEscaped) {
 // A 16384 x 16384 256-colour PCX (256 MiB of pixels, the most a picture may
 // have) in 8.5 MB of run-length code.
 std::vector<std::uint8_t> HugePcx() {
-  test::PcxSpec spec;
-  spec.width = 16384;
-  spec.height = 16384;
-  spec.palette.resize(256);
+  test::PcxSpec layout;
+  layout.width = 16384;
+  layout.height = 16384;
+  layout.palette.resize(256);
   const std::vector<std::uint8_t> line =
       test::EncodePcxRunLength(std::vector<std::uint8_t>(16384, 0));
   std::vector<std::uint8_t> coded;
   coded.reserve(line.size() * 16384);
   for (int row = 0; row < 16384; ++row) coded.insert(coded.end(), line.begin(), line.end());
-  return test::MakePcxWithData(spec, coded);
+  return test::MakePcxWithData(layout, coded);
 }
 
 // Under a 200 MiB address space limit the picture can't be loaded: both the

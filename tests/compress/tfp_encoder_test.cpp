@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <random>
 #include <span>
@@ -370,6 +371,50 @@ Bytes CodeLiterals(const Bytes& literals) {
   EXPECT_TRUE(coder->FinishBlocks());
   area.resize(coder->OutputCount());
   return area;
+}
+
+// The watch hears of every chunk once, by its length, and changes nothing
+// in the stream; with and without a pool.
+TEST(TfpEncoderTest, ChunkWatchHearsEveryChunk) {
+  const Bytes input = RandomBytes(5 * kTfpMaxChunkLength + 100, 21);
+  Bytes plain;
+  ASSERT_TRUE(TfpEncoder().Compress(input, plain));
+  WorkerPool pool(3);
+  for (WorkerPool* usedPool : {static_cast<WorkerPool*>(nullptr), &pool}) {
+    std::mutex mutex;
+    std::vector<std::size_t> lengths;
+    const ChunkWatch watch{[&](std::size_t length) {
+                             const std::lock_guard lock(mutex);
+                             lengths.push_back(length);
+                           },
+                           nullptr};
+    Bytes watched;
+    ASSERT_TRUE(TfpEncoder(usedPool).Compress(input, watched, watch));
+    EXPECT_EQ(watched, plain);
+    std::sort(lengths.begin(), lengths.end());
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{100, kTfpMaxChunkLength, kTfpMaxChunkLength,
+                                                 kTfpMaxChunkLength, kTfpMaxChunkLength,
+                                                 kTfpMaxChunkLength}));
+  }
+}
+
+// Cancelled before the first chunk or after the second: false, the stream
+// untouched, and no chunk coded after the token was set.
+TEST(TfpEncoderTest, CancelStopsAtTheNextChunk) {
+  const Bytes input = RandomBytes(8 * kTfpMaxChunkLength, 22);
+  for (const std::size_t cancelAfter : {std::size_t{0}, std::size_t{2}}) {
+    CancellationToken token;
+    if (cancelAfter == 0) token.Cancel();
+    std::size_t coded = 0;
+    const ChunkWatch watch{[&](std::size_t) {
+                             if (++coded == cancelAfter) token.Cancel();
+                           },
+                           &token};
+    Bytes stream = {1, 2, 3};
+    EXPECT_FALSE(TfpEncoder().Compress(input, stream, watch)) << cancelAfter;
+    EXPECT_EQ(stream, (Bytes{1, 2, 3}));
+    EXPECT_EQ(coded, cancelAfter);
+  }
 }
 
 TEST(HuffmanBlockCoderTest, BlocksWithoutMatches) {

@@ -11,6 +11,7 @@
 
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
+#include "convert/conversion_progress.h"
 #include "convert/gd_test_support.h"
 #include "convert/output_names.h"
 #include "support/picture_writers.h"
@@ -223,20 +224,97 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
   EXPECT_EQ(converter_.state().endFrame, 0);
 }
 
-TEST_F(ConversionTest, ProgressFollowsTheStreamInSteps) {
-  Convert(Write("big.pcx", test::MakePcx(RgbPcx(200, 100, RandomBytes(60000, 5)))));
-  const GdSource source = ParsedGdFile(dir_ / "big.GD");
-  ASSERT_EQ(source.arrays.size(), 1u);
-  const auto length = static_cast<std::int32_t>(source.arrays[0].bytes.size());
+// One bar over loading, compressing and formatting: set once, rising at
+// every step, full only once the file is written.
+TEST_F(ConversionTest, ProgressRisesOverTheWholeConversion) {
+  Convert(Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 5)))));
+  ASSERT_TRUE(fs::exists(dir_ / "big.GD"));
   ASSERT_GE(host_.events.size(), 4u);
   EXPECT_EQ(host_.events[0], "clear");
-  EXPECT_EQ(host_.events[1], "position");
+  EXPECT_EQ(host_.events[1], "range");
+  EXPECT_EQ(host_.ranges, std::vector<std::int32_t>{ConversionProgress::kRange});
   EXPECT_EQ(host_.positions.front(), 0);
-  EXPECT_EQ(host_.ranges, std::vector<std::int32_t>{length});
-  EXPECT_LE(host_.positions.size(), 104u);
-  EXPECT_EQ(host_.positions.back(), length);
+  EXPECT_EQ(host_.positions.back(), ConversionProgress::kRange);
+  for (std::size_t k = 1; k < host_.positions.size(); ++k) {
+    EXPECT_GT(host_.positions[k], host_.positions[k - 1]) << k;
+  }
+  // 360,000 bytes are 11 chunks, and their text some 30 pieces.
+  EXPECT_GE(host_.positions.size(), 20u);
   EXPECT_EQ(std::vector<std::string>(host_.events.end() - 2, host_.events.end()),
             (std::vector<std::string>{"report", "enable"}));
+}
+
+// Stops the conversion it watches once the bar reaches a position.
+class CancellingHost : public RecordingHost {
+ public:
+  CancellingHost(CancellationToken& token, std::int32_t cancelAt)
+      : token_(token), cancelAt_(cancelAt) {}
+  void SetProgressPosition(std::int32_t position) override {
+    RecordingHost::SetProgressPosition(position);
+    if (position >= cancelAt_) token_.Cancel();
+  }
+
+ private:
+  CancellationToken& token_;
+  std::int32_t cancelAt_;
+};
+
+// Cancelled while loading, compressing or formatting, with and without a
+// pool: nothing written, no temporary file, the old GD file as it was, no
+// message and no report.
+TEST_F(ConversionTest, CancelledConversionLeavesTheFolderAsItWas) {
+  const fs::path picture = Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 7))));
+  const fs::path sprite = Write("many.xsp", test::MakeXsp(Sprite(40)));
+  test::WriteBytes(dir_ / "big.GD", Bytes{'o', 'l', 'd'});
+  const std::vector<std::string> before = FolderEntries(dir_.path());
+  WorkerPool pool(3);
+  for (WorkerPool* usedPool : {static_cast<WorkerPool*>(nullptr), &pool}) {
+    for (const auto& [source, cancelAt] :
+         std::vector<std::pair<fs::path, std::int32_t>>{
+             {picture, 0}, {picture, 1}, {picture, 400}, {picture, 900},
+             {sprite, 1}, {sprite, 500}, {sprite, 950}}) {
+      SCOPED_TRACE(PathToUtf8(source.filename()) + " at " + std::to_string(cancelAt));
+      CancellationToken token;
+      CancellingHost host(token, cancelAt);
+      ConversionRequest request = Request(source);
+      request.cancel = &token;
+      Converter converter(kMaxGdTextLength, usedPool);
+      const ConversionResult result = converter.RunConversion(request, host);
+      EXPECT_EQ(result.status.kind(), ErrorKind::kCancelled);
+      EXPECT_TRUE(result.writtenPath.empty());
+      EXPECT_TRUE(result.report.empty());
+      EXPECT_TRUE(host.messages.empty());
+      EXPECT_TRUE(host.reports.empty());
+      EXPECT_LT(host.positions.back(), ConversionProgress::kRange);
+      EXPECT_EQ(FolderEntries(dir_.path()), before);
+      EXPECT_EQ(FileText(dir_ / "big.GD"), "old");
+    }
+  }
+}
+
+TEST_F(ConversionTest, CancelledCheckReportsNoOutcome) {
+  const fs::path picture = Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 7))));
+  ASSERT_TRUE(Convert(picture).status.ok());
+  CancellationToken token;
+  CancellingHost host(token, 900);
+  ConversionRequest request = Request(picture);
+  request.action = OutputAction::kCheck;
+  request.cancel = &token;
+  const ConversionResult result = converter_.RunConversion(request, host);
+  EXPECT_EQ(result.status.kind(), ErrorKind::kCancelled);
+  EXPECT_EQ(result.check, CheckOutcome::kNotChecked);
+}
+
+// A token never set changes nothing.
+TEST_F(ConversionTest, UnsetTokenGivesTheSameFile) {
+  const fs::path picture = Write("p.pcx", test::MakePcx(RgbPcx(200, 100, RandomBytes(60000, 9))));
+  ASSERT_TRUE(Convert(picture).status.ok());
+  const std::string plain = FileText(dir_ / "p.GD");
+  CancellationToken token;
+  ConversionRequest request = Request(picture);
+  request.cancel = &token;
+  ASSERT_TRUE(converter_.RunConversion(request, host_).status.ok());
+  EXPECT_EQ(FileText(dir_ / "p.GD"), plain);
 }
 
 TEST_F(ConversionTest, Flag1555TurnsPalettePcxIntoFinished16BitPixels) {
@@ -515,7 +593,7 @@ TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
     }
     ExpectRefused(result, "anim.xsp: the GD file would be larger than " +
                               std::to_string(limit) + " bytes");
-    EXPECT_TRUE(host_.ranges.empty());
+    EXPECT_LE(host_.positions.back(), ConversionProgress::kTextStart);
     EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"anim.xsp"});
   }
 }

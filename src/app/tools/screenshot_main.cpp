@@ -1,8 +1,9 @@
 // Renders the Krelt dialog after converting a picture and saves it as PNG:
 //   krelt_screenshot PICTURE OUTPUT.png
 // The picture is chosen through "Find.." and converted through "Conversion"
-// exactly as a user would; the GD file is written next to PICTURE. For a
-// sprite file the preview then shows frame 1 decoded from the GD file.
+// exactly as a user would, and the dialog is grabbed once the run has ended;
+// the GD file is written next to PICTURE. For a sprite file the preview then
+// shows frame 1 decoded from the GD file.
 
 #include <QApplication>
 #include <QPixmap>
@@ -51,9 +52,15 @@ int main(int argc, char* argv[]) {
     std::fputs("krelt_screenshot: dialog buttons not found\n", stderr);
     return 1;
   }
+  while (dialog.conversionRunning()) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
   if (auto* frame = dialog.findChild<QSpinBox*>(QStringLiteral("previewFrame"))) {
     frame->setValue(1);
   }
+  // The results grow the window to fit the preview's figures; the new size
+  // arrives as an event of its own, after the layout request asking for it.
+  QApplication::processEvents();
   QApplication::processEvents();
   if (!dialog.grab().save(arguments[2], "PNG")) {
     std::fprintf(stderr, "krelt_screenshot: can't write %s\n",

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/preview_panel.h"
+#include "common/cancellation.h"
+#include "convert/conversion.h"
+
+namespace krelt {
+
+// A ConversionHost for a conversion on another thread: progress is passed
+// on at once through onProgress, from that thread; every other call is
+// kept, in order, for Replay on the thread that shows the results.
+class DeferredHost final : public ConversionHost {
+ public:
+  using ProgressSink = std::function<void(std::int32_t position, std::int32_t maximum)>;
+  explicit DeferredHost(ProgressSink onProgress) : onProgress_(std::move(onProgress)) {}
+
+  void ClearReport() override;
+  void SetProgressRange(std::int32_t maximum) override;
+  void SetProgressPosition(std::int32_t position) override;
+  void EnableOpen() override;
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+  void ShowReport(const std::vector<ReportRow>& rows) override;
+
+  // Makes the kept calls on target, in the order they came.
+  void Replay(ConversionHost& target) const;
+
+ private:
+  ProgressSink onProgress_;
+  std::int32_t maximum_ = 0;
+  std::vector<std::function<void(ConversionHost&)>> calls_;
+};
+
+// One file of a run: what it was, what the conversion gave and the calls it
+// made on its host.
+struct FileOutcome {
+  QString path;
+  ConversionResult result;
+  std::shared_ptr<DeferredHost> host;
+  std::int32_t startFrame = 0;  // the frame the GD file's first record holds
+  // The GD file written last in a run that was not cancelled, read back.
+  std::shared_ptr<ConvertedPreview> preview;
+};
+
+// One file to convert, or to report as refused without converting it.
+struct ConversionJob {
+  QString path;
+  ConversionRequest request;
+  std::string refusal;  // not empty: the file is refused with this message
+};
+
+// Runs the conversions of files one after the other on a worker thread,
+// with one Converter kept from run to run. Progress covers the whole run,
+// each file an equal part of it. Cancel stops the run at the file's next
+// chunk; the files after it are not started. A run that was not cancelled
+// also reads back the GD file it wrote last, for the preview.
+class ConversionRunner final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ConversionRunner(QObject* parent = nullptr);
+  // Cancels a run still going and waits for it.
+  ~ConversionRunner() override;
+
+  // Starts a run; ignored while one is going.
+  void Start(std::vector<ConversionJob> jobs);
+  void Cancel();
+  bool running() const { return running_; }
+  bool cancelled() const { return token_ != nullptr && token_->cancelled(); }
+  // The outcomes of the run that ended, in the order of the jobs.
+  std::vector<FileOutcome> TakeOutcomes();
+
+ signals:
+  void progressed(int position, int maximum);
+  void finished();
+
+ private:
+  std::vector<FileOutcome> Run(const std::vector<ConversionJob>& jobs);
+  ConversionResult RunGuarded(const ConversionRequest& request, DeferredHost& host);
+  static void LoadPreview(const std::vector<ConversionJob>& jobs,
+                          std::vector<FileOutcome>& outcomes);
+  void ReportProgress(std::size_t job, std::size_t jobCount, std::int32_t position,
+                      std::int32_t maximum);
+
+  Converter converter_;
+  std::unique_ptr<CancellationToken> token_;
+  QFutureWatcher<std::vector<FileOutcome>> watcher_;
+  bool running_ = false;
+};
+
+}  // namespace krelt
