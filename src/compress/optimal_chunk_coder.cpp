@@ -185,19 +185,18 @@ void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
   std::reverse(tokens.begin(), tokens.end());
 }
 
-void OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t end, Tokens& tokens) {
+Lh5BlockCode OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t end,
+                                             Tokens& tokens, Lh5BlockCode code) {
   const int rounds = begin == 0 && end == length_ ? kChunkParseRounds : kBlockParseRounds;
-  std::uint64_t bestBits = Lh5BlockCode(tokens).BlockBits();
   Tokens trial;
-  Lh5BlockCode prices(tokens);
   for (int round = 0; round < rounds; ++round) {
-    Parse(begin, end, prices, trial);
-    const Lh5BlockCode code(trial);
-    if (code.BlockBits() >= bestBits) break;
-    bestBits = code.BlockBits();
-    tokens = trial;
-    prices = code;
+    Parse(begin, end, code, trial);
+    Lh5BlockCode trialCode(trial);
+    if (trialCode.BlockBits() >= code.BlockBits()) break;
+    tokens.swap(trial);
+    code = trialCode;
   }
+  return code;
 }
 
 // Writes the blocks and pads to a byte. Some decoders stop early when the
@@ -236,28 +235,28 @@ std::optional<std::uint32_t> OptimalChunkCoder::WriteBlocks(std::uint8_t* out,
   }
 }
 
-// Cuts the chunk's tokens into blocks where that is smaller, then parses
-// each block again, priced by its own codes.
-void OptimalChunkCoder::SplitIntoBlocks(const Tokens& tokens) {
+// Cuts the chunk's tokens into blocks where that is smaller than the one
+// block of singleBits, then parses each block again, priced by its own codes.
+void OptimalChunkCoder::SplitIntoBlocks(const Tokens& tokens, std::uint64_t singleBits) {
   blocks_.clear();
-  const std::vector<std::size_t> ends = ChooseBlockEnds(tokens);
+  std::vector<Lh5BlockCode> codes;
   std::uint64_t splitBits = 0;
   std::size_t first = 0;
-  for (const std::size_t end : ends) {
+  for (const std::size_t end : ChooseBlockEnds(tokens)) {
     blocks_.emplace_back(tokens.begin() + static_cast<std::ptrdiff_t>(first),
                          tokens.begin() + static_cast<std::ptrdiff_t>(end));
-    splitBits += Lh5BlockCode(blocks_.back()).BlockBits();
+    splitBits += codes.emplace_back(blocks_.back()).BlockBits();
     first = end;
   }
-  if (blocks_.size() == 1 || splitBits >= Lh5BlockCode(tokens).BlockBits()) {
+  if (blocks_.size() == 1 || splitBits >= singleBits) {
     blocks_.assign(1, tokens);
     return;
   }
   std::uint32_t byte = 0;
-  for (Tokens& block : blocks_) {
+  for (std::size_t i = 0; i < blocks_.size(); ++i) {
     std::uint32_t blockEnd = byte;
-    for (const Lh5Token& token : block) blockEnd += static_cast<std::uint32_t>(token.Length());
-    ImproveParse(byte, blockEnd, block);
+    for (const Lh5Token& token : blocks_[i]) blockEnd += static_cast<std::uint32_t>(token.Length());
+    ImproveParse(byte, blockEnd, blocks_[i], std::move(codes[i]));
     byte = blockEnd;
   }
 }
@@ -282,9 +281,8 @@ std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedO
     tokens.push_back({static_cast<std::uint16_t>(token.symbol),
                       static_cast<std::uint16_t>(token.distanceCode)});
   }
-  ImproveParse(0, length_, tokens);
-
-  SplitIntoBlocks(tokens);
+  const Lh5BlockCode chunkCode = ImproveParse(0, length_, tokens, Lh5BlockCode(tokens));
+  SplitIntoBlocks(tokens, chunkCode.BlockBits());
   const std::uint32_t limit = defaultLength.value_or(chunkLength);
   const std::optional<std::uint32_t> optimalLength = WriteBlocks(scratch_.data(), limit);
   if (!optimalLength || *optimalLength >= limit) return defaultLength;

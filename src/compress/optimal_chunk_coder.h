@@ -40,9 +40,10 @@ class OptimalChunkCoder {
              Tokens& tokens);
   // Parses [begin, end) again, priced by the code of the best tokens so
   // far, while that makes the block smaller (a few rounds at most); starts
-  // from and replaces `tokens`.
-  void ImproveParse(std::uint32_t begin, std::uint32_t end, Tokens& tokens);
-  void SplitIntoBlocks(const Tokens& tokens);
+  // from `tokens` and their `code`, replaces `tokens` and returns their code.
+  Lh5BlockCode ImproveParse(std::uint32_t begin, std::uint32_t end, Tokens& tokens,
+                            Lh5BlockCode code);
+  void SplitIntoBlocks(const Tokens& tokens, std::uint64_t singleBits);
   std::optional<std::uint32_t> WriteBlocks(std::uint8_t* out, std::uint32_t limit);
 
   const std::uint8_t* chunk_ = nullptr;
