@@ -86,7 +86,9 @@ std::vector<FileOutcome> ConversionRunner::Run(const std::vector<ConversionJob>&
     }
     outcomes.push_back(std::move(outcome));
   }
-  if (!token_->cancelled()) LoadPreview(jobs, outcomes);
+  // A single file written before a late Cancel is still shown, with its
+  // preview; a cancelled batch leaves the preview as it was.
+  if (jobs.size() == 1 || !token_->cancelled()) LoadPreview(jobs, outcomes);
   return outcomes;
 }
 

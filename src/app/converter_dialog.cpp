@@ -429,7 +429,9 @@ void ConverterDialog::OnConversionFinished() {
   conversionButton_->setText(kConversionText);
   if (severalFiles_) {
     ShowGroupedOutcomes(outcomes);
-  } else if (runner_->cancelled() || outcomes.empty()) {
+  } else if (outcomes.empty() || outcomes.front().result.status.kind() == ErrorKind::kCancelled) {
+    // A Cancel that came after the file was written is too late: that
+    // outcome is shown like any other.
     SetProgressPosition(0);
   } else {
     ShowFileOutcome(outcomes.front());

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -187,6 +188,26 @@ TEST_F(ResponsiveTest, CancelLeavesTheFolderAndTheReportAsTheyWere) {
   EXPECT_EQ(PreviewTitle(), preview);
   EXPECT_TRUE(recorded.messages.empty());
   EXPECT_EQ(Find<QPushButton>("conversionButton")->text(), "Conversion");
+}
+
+// Cancel pressed after the file was written, while the preview is read
+// back, is too late: the written file is reported as usual.
+TEST_F(ResponsiveTest, CancelAfterTheFileIsWrittenStillShowsIt) {
+  const QString large = WriteLargeBmp(scratch, "large.bmp", 1800);
+  const QString written = scratch.filePath("large.GD");
+  Drop({large});
+  StartConversion();
+  QDeadlineTimer deadline(std::chrono::minutes(1));
+  while (!QFileInfo::exists(written) && dialog->conversionRunning() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  ASSERT_TRUE(dialog->conversionRunning()) << "the run ended before Cancel";
+  Click("conversionButton");
+
+  EXPECT_TRUE(QFileInfo::exists(written));
+  EXPECT_EQ(ReportColumn(1).value(0), "largeGd");
+  EXPECT_TRUE(OpenEnabled());
+  EXPECT_EQ(PreviewTitle(), "Decoded from _largeGd");
 }
 
 // Escape and the close box: the run is cancelled first, then the dialog
