@@ -13,8 +13,11 @@ namespace {
 
 // Segments the token list is cut into at most, and the fewest tokens a
 // segment holds: finer cuts would cost more in tables than they could save.
-constexpr std::size_t kMaxSegments = 128;
+constexpr std::size_t kMaxSegments = 64;
 constexpr std::size_t kMinSegmentTokens = 32;
+// Cuts between segments are then moved by up to half a segment, in halving
+// steps down to this many tokens.
+constexpr std::size_t kMinRefineStep = 8;
 // Estimated table cost: a fixed part (counts, the code-length code, the
 // distance table) and a part per symbol given a code length.
 constexpr double kTableFixedBits = 110.0;
@@ -66,13 +69,14 @@ class BlockEstimate {
   explicit BlockEstimate(const float* countLog) : countLog_(countLog) {}
 
   void Add(const Segment& segment) {
-    for (const SymbolCount& entry : segment) {
-      std::uint32_t& count = counts_[entry.symbol];
-      const bool isSymbol = entry.symbol < kLh5SymbolCount;
-      if (count == 0) tableBits_ += isSymbol ? kTableBitsPerSymbol : kTableBitsPerDistanceClass;
-      sumCountLog_ += countLog_[count + entry.count] - countLog_[count];
-      count += entry.count;
-      (isSymbol ? symbols_ : matches_) += entry.count;
+    for (const SymbolCount& entry : segment) Change(entry.symbol, static_cast<std::int32_t>(entry.count));
+  }
+  // Adds (+1) or takes out (-1) one token.
+  void Change(const Lh5Token& token, std::int32_t delta) {
+    Change(token.symbol, delta);
+    if (token.IsMatch()) {
+      Change(static_cast<std::uint16_t>(kLh5SymbolCount + std::bit_width(unsigned{token.distanceCode})),
+             delta);
     }
   }
   double Bits() const {
@@ -80,6 +84,18 @@ class BlockEstimate {
   }
 
  private:
+  void Change(std::uint16_t symbol, std::int32_t delta) {
+    std::uint32_t& count = counts_[symbol];
+    const bool isSymbol = symbol < kLh5SymbolCount;
+    const double tableCost = isSymbol ? kTableBitsPerSymbol : kTableBitsPerDistanceClass;
+    if (count == 0) tableBits_ += tableCost;
+    const std::uint32_t changed = count + static_cast<std::uint32_t>(delta);
+    sumCountLog_ += countLog_[changed] - countLog_[count];
+    count = changed;
+    if (count == 0) tableBits_ -= tableCost;
+    (isSymbol ? symbols_ : matches_) += static_cast<std::uint32_t>(delta);
+  }
+
   const float* countLog_;
   std::array<std::uint32_t, kCountedSymbols> counts_{};
   std::uint32_t symbols_ = 0;
@@ -87,6 +103,63 @@ class BlockEstimate {
   double sumCountLog_ = 0.0;
   double tableBits_ = kTableFixedBits;
 };
+
+double EstimateTokens(std::span<const Lh5Token> tokens, const float* countLog) {
+  BlockEstimate block(countLog);
+  block.Add(CountSegment(tokens));
+  return block.Bits();
+}
+
+// Moves each cut by halving steps to where the two blocks beside it are
+// estimated smallest. Moving a cut moves only the tokens it passes from one
+// block's counts to the other's.
+void RefineCuts(std::span<const Lh5Token> tokens, std::size_t firstStep, const float* countLog,
+                std::vector<std::size_t>& ends) {
+  for (std::size_t i = 0; i + 1 < ends.size(); ++i) {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    const std::size_t end = ends[i + 1];
+    BlockEstimate left(countLog);
+    BlockEstimate right(countLog);
+    for (std::size_t t = begin; t < ends[i]; ++t) left.Change(tokens[t], 1);
+    for (std::size_t t = ends[i]; t < end; ++t) right.Change(tokens[t], 1);
+    std::size_t at = ends[i];
+    const auto moveTo = [&](std::size_t cut) {
+      for (; at < cut; ++at) left.Change(tokens[at], 1), right.Change(tokens[at], -1);
+      for (; at > cut; --at) left.Change(tokens[at - 1], -1), right.Change(tokens[at - 1], 1);
+    };
+    double best = left.Bits() + right.Bits();
+    for (std::size_t step = firstStep; step >= kMinRefineStep; step /= 2) {
+      const std::size_t cut = ends[i];
+      for (const std::size_t trial : {cut - step, cut + step}) {
+        if (cut < step || trial <= begin || trial >= end) continue;
+        moveTo(trial);
+        if (const double bits = left.Bits() + right.Bits(); bits < best) {
+          best = bits;
+          ends[i] = trial;
+        }
+      }
+      moveTo(ends[i]);
+    }
+  }
+}
+
+// Drops the cuts whose two blocks are estimated smaller as one: a coarse
+// cut near a change may leave a small block that holds a bit of both sides.
+void DropIdleCuts(std::span<const Lh5Token> tokens, const float* countLog,
+                  std::vector<std::size_t>& ends) {
+  for (std::size_t i = 0; i + 1 < ends.size();) {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    const std::size_t cut = ends[i];
+    const std::size_t end = ends[i + 1];
+    const double apart = EstimateTokens(tokens.subspan(begin, cut - begin), countLog) +
+                         EstimateTokens(tokens.subspan(cut, end - cut), countLog);
+    if (EstimateTokens(tokens.subspan(begin, end - begin), countLog) <= apart) {
+      ends.erase(ends.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+}
 
 }  // namespace
 
@@ -121,6 +194,8 @@ std::vector<std::size_t> ChooseBlockEnds(std::span<const Lh5Token> tokens) {
   std::vector<std::size_t> ends;
   for (std::size_t end = segments; end > 0; end = from[end]) ends.push_back(segmentEnd(end));
   std::reverse(ends.begin(), ends.end());
+  RefineCuts(tokens, tokens.size() / segments / 2, countLog.data(), ends);
+  DropIdleCuts(tokens, countLog.data(), ends);
   return ends;
 }
 

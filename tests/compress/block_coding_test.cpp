@@ -73,17 +73,17 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"Uniform", [](std::mt19937& r) { return Literals(r, 20000, 0, 64); }, {}, 0},
         SplitCase{"TwoAlphabets",
                   [](std::mt19937& r) {
-                    return Joined({Literals(r, 6000, 0, 16), Literals(r, 6000, 128, 128)});
+                    return Joined({Literals(r, 5000, 0, 16), Literals(r, 7000, 128, 128)});
                   },
-                  {6000},
-                  100},
+                  {5000},
+                  16},
         SplitCase{"LiteralsMatchesLiterals",
                   [](std::mt19937& r) {
                     return Joined({Literals(r, 3000, 200, 50), Matches(r, 3000),
                                    Literals(r, 3000, 0, 50)});
                   },
                   {3000, 6000},
-                  100}),
+                  16}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Coded size and Kraft sum of a set of code lengths.
