@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "compress/huffman_block_coder.h"
+#include "compress/lh5_block_code.h"
 #include "compress/lzss_dictionary.h"
 
 namespace krelt {
@@ -21,7 +22,7 @@ class ChunkCoder {
   std::optional<std::uint32_t> EncodeChunk(std::uint8_t* codedOut,
                                            const std::uint8_t* chunkIn,
                                            std::uint32_t chunkLength,
-                                           std::vector<LzssToken>* tokens = nullptr);
+                                           std::vector<Lh5Token>* tokens = nullptr);
 
  private:
   LzssDictionary dictionary_;

@@ -25,7 +25,7 @@ class HuffmanBlockCoder {
   // A new group starts only below this.
   static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - 3 * 8;
   // The largest distance code (window size - 1) and the largest match symbol.
-  static constexpr unsigned kMaxDistanceCode = 8191;
+  static constexpr unsigned kMaxDistanceCode = kLh5WindowSize - 1;
   static constexpr unsigned kMaxMatchSymbol = kSymbolCount - 1;
 
   // A group started at the last position below the limit still fits.

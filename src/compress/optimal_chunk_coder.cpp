@@ -267,20 +267,15 @@ std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedO
   chunk_ = chunkIn;
   length_ = chunkLength;
   // The default form is the size to beat; its tokens price the first parse.
-  defaultTokens_.clear();
+  Tokens tokens;
   const std::optional<std::uint32_t> defaultLength =
-      defaultCoder_.EncodeChunk(codedOut, chunkIn, chunkLength, &defaultTokens_);
+      defaultCoder_.EncodeChunk(codedOut, chunkIn, chunkLength, &tokens);
   if (!defaultLength) {
-    // Coding stopped early: the rest of the chunk is priced as literals.
-    defaultTokens_.clear();
-    for (std::uint32_t i = 0; i < chunkLength; ++i) defaultTokens_.push_back({chunkIn[i], 0});
+    // Coding stopped early: the chunk is priced as literals.
+    tokens.clear();
+    for (std::uint32_t i = 0; i < chunkLength; ++i) tokens.push_back({chunkIn[i], 0});
   }
   FindCandidates();
-  Tokens tokens;
-  for (const LzssToken& token : defaultTokens_) {
-    tokens.push_back({static_cast<std::uint16_t>(token.symbol),
-                      static_cast<std::uint16_t>(token.distanceCode)});
-  }
   const Lh5BlockCode chunkCode = ImproveParse(0, length_, tokens, Lh5BlockCode(tokens));
   SplitIntoBlocks(tokens, chunkCode.BlockBits());
   const std::uint32_t limit = defaultLength.value_or(chunkLength);

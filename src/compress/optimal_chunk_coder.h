@@ -7,7 +7,6 @@
 
 #include "compress/chunk_coder.h"
 #include "compress/lh5_block_code.h"
-#include "compress/lzss_dictionary.h"
 #include "compress/tfp_format.h"
 
 namespace krelt {
@@ -49,7 +48,6 @@ class OptimalChunkCoder {
   const std::uint8_t* chunk_ = nullptr;
   std::uint32_t length_ = 0;
   ChunkCoder defaultCoder_;
-  std::vector<LzssToken> defaultTokens_;
   std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
   std::vector<Candidate> candidates_;
   std::vector<std::int32_t> hashHead_;

@@ -39,7 +39,7 @@ std::string Hex16(std::uint16_t value) {
 Status CheckCrc(std::span<const std::uint8_t> record) {
   if (!kCheckCrc) return {};
   const std::uint16_t stored = GetBe16(record, kTfpCrcOffset);
-  const std::uint16_t computed = Crc16(record.data() + 4, record.size() - 4);
+  const std::uint16_t computed = Crc16(record.data() + kTfpMarkerOffset, record.size() - kTfpMarkerOffset);
   if (stored != computed) {
     return Status::Error(ErrorKind::kDamaged, "CRC-16 " + Hex16(stored) +
                          " does not match the data (" + Hex16(computed) + ")");

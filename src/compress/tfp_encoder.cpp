@@ -65,15 +65,20 @@ constexpr std::size_t RecordSlot(std::size_t index) {
 // record.
 struct ChunkBench {
   explicit ChunkBench(CompressionLevel level) {
-    if (level == CompressionLevel::kMax) optimalCoder = std::make_unique<OptimalChunkCoder>();
+    if (level == CompressionLevel::kMax) {
+      optimalCoder = std::make_unique<OptimalChunkCoder>();
+    } else {
+      coder = std::make_unique<ChunkCoder>();
+    }
   }
 
   std::size_t WriteRecord(const std::uint8_t* chunk, std::uint32_t length) {
     return optimalCoder ? WriteChunkRecord(*optimalCoder, chunk, length, record.data())
-                        : WriteChunkRecord(coder, chunk, length, record.data());
+                        : WriteChunkRecord(*coder, chunk, length, record.data());
   }
 
-  ChunkCoder coder;
+  // One of the two, after the level.
+  std::unique_ptr<ChunkCoder> coder;
   std::unique_ptr<OptimalChunkCoder> optimalCoder;
   std::array<std::uint8_t, kTfpChunkHeaderSize + kTfpMaxChunkLength> record;
 };
