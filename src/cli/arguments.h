@@ -41,9 +41,6 @@ void AddLevelOption(CLI::App& command, CompressionLevel& level);
 // to its help on stderr; exit 2.
 int UsageError(const Command& command, const std::string& message);
 
-// --start N and --end N: the frame fields of a conversion, decimal only.
-void AddFrameOptions(CLI::App& command, ConversionRequest& request);
-
 // The command's message prefix and message on stderr; exit 1.
 int Failure(const Command& command, const std::string& message);
 

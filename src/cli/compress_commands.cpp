@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -12,7 +11,6 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/file_io.h"
-#include "common/message_text.h"
 #include "common/status.h"
 #include "common/utf8_path.h"
 #include "compress/tfp_decoder.h"
@@ -42,11 +40,6 @@ Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
   return status;
 }
 
-int Failure(const std::string& message) {
-  std::fprintf(stderr, "krelt-cli: %s\n", EscapeUnprintable(message).c_str());
-  return kExitFailure;
-}
-
 std::string Quoted(std::string_view text) {
   std::string quoted(1, '\'');
   quoted.append(text);
@@ -56,27 +49,28 @@ std::string Quoted(std::string_view text) {
 
 // Reads IN, transforms its bytes and writes the result to OUT, which is
 // replaced only when everything succeeded.
-int RunFileCommand(const std::string& inName, const std::string& outName,
-                   const Transform& transform) {
+int RunFileCommand(const Command& command, const std::string& inName,
+                   const std::string& outName, const Transform& transform) {
   const std::filesystem::path in = PathFromUtf8(inName);
   const std::filesystem::path out = PathFromUtf8(outName);
 
   Bytes input;
   if (const Status status = ReadFileBytes(in, input); !status.ok()) {
-    return Failure(status.message());
+    return Failure(command, status.message());
   }
   Bytes output;
   if (const Status status = transform(input, output); !status.ok()) {
-    return Failure(Quoted(inName) + ": " + status.message());
+    return Failure(command, Quoted(inName) + ": " + status.message());
   }
   if (const Status status = WriteFileAtomically(out, output); !status.ok()) {
-    return Failure(status.message());
+    return Failure(command, status.message());
   }
   return kExitOk;
 }
 
-// IN and OUT, both required.
-std::function<int()> DefineFileCommand(CLI::App& command, Transform transform) {
+// IN and OUT, both required; messages go out as `self`'s.
+std::function<int()> DefineFileCommand(CLI::App& command, const Command& self,
+                                       Transform transform) {
   struct Files {
     std::string in;
     std::string out;
@@ -84,19 +78,22 @@ std::function<int()> DefineFileCommand(CLI::App& command, Transform transform) {
   const auto files = std::make_shared<Files>();
   command.add_option("IN", files->in)->required();
   command.add_option("OUT", files->out)->required();
-  return [files, transform] { return RunFileCommand(files->in, files->out, transform); };
+  return [files, &self, transform] {
+    return RunFileCommand(self, files->in, files->out, transform);
+  };
 }
 
 std::function<int()> DefineCompress(CLI::App& command) {
   const auto level = std::make_shared<CompressionLevel>(CompressionLevel::kDefault);
   AddLevelOption(command, *level);
-  return DefineFileCommand(command, [level](std::span<const std::uint8_t> in, Bytes& out) {
-    return CompressBytes(in, out, *level);
-  });
+  return DefineFileCommand(command, kCompressCommand,
+                           [level](std::span<const std::uint8_t> in, Bytes& out) {
+                             return CompressBytes(in, out, *level);
+                           });
 }
 
 std::function<int()> DefineDecompress(CLI::App& command) {
-  return DefineFileCommand(command, DecompressBytes);
+  return DefineFileCommand(command, kDecompressCommand, DecompressBytes);
 }
 
 }  // namespace
