@@ -116,14 +116,10 @@ struct PictureOutcome {
 
 // Writes the PNG pictures of the GD file a conversion just wrote into the
 // preview folder, with the picture's palette when it has one.
-void WritePreview(const ConvertOptions& options, const std::string& picture,
-                  PictureOutcome& outcome) {
-  ExtractOptions extract;
-  extract.byteOrder = outcome.result.byteOrder;
-  Palette8 palette{};
-  if (ReadPicturePalette(PathFromUtf8(picture), palette).ok()) extract.palette = palette;
+void WritePreview(const ConvertOptions& options, PictureOutcome& outcome) {
   if (Status status = ExtractGdFile(outcome.result.writtenPath,
-                                    PathFromUtf8(options.previewDirectory), extract,
+                                    PathFromUtf8(options.previewDirectory),
+                                    ConversionExtractOptions(outcome.result),
                                     outcome.previewPaths);
       !status.ok()) {
     outcome.previewFailure = "--preview: " + status.message();
@@ -273,7 +269,7 @@ int RunConvert(ConvertOptions& options) {
       }
       outcomes[index].failure = host.message;
       if (options.previewGiven && outcomes[index].result.status.ok()) {
-        WritePreview(options, picture, outcomes[index]);
+        WritePreview(options, outcomes[index]);
       }
       progress.AddDone(FileSize(picture));
       printer.Ready(index);

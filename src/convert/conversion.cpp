@@ -399,6 +399,7 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   if (!checking) result.writtenPath = output.outputPath;
   result.notices = pictures_.notices();
   result.byteOrder = pictures_.storedByteOrder();
+  result.palette = pictures_.palette();
   result.report = BuildReport(state_, output.document.dataFormatCode,
                               output.document.perFrameRecords);
   host.ShowReport(result.report);

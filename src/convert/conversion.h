@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,9 @@ struct ConversionResult {
   std::vector<ReportRow> report;
   // How the file stores 16-bit pixels: kLowFirst or kHighFirst.
   ByteOrder byteOrder = ByteOrder::kHighFirst;
+  // The picture's 6-bit palette (frame 0 of a sprite file) when the file
+  // holds palette indices.
+  std::optional<std::array<std::uint8_t, 768>> palette;
   // What the reader accepted but the user should be told, file name first.
   std::vector<std::string> notices;
   std::filesystem::path checkedPath;    // the GD file compared, when checking

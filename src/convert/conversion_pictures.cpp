@@ -68,6 +68,7 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   frameCount_ = 0;
   heldFrame_ = -1;
   notices_.clear();
+  palette_.reset();
   spriteFile_.clear();
   byteOrder_ = request.byteOrder;
   fileName_ = FileName(request.sourcePath);
@@ -82,8 +83,12 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   status = kind_ == PictureKind::kSprite
                ? OpenSprite(std::move(file), request)
                : OpenSingle(*format, file, ReadOptions{request.flag1555, request.maxPixelBytes});
-  if (!status.ok()) count_ = 0;
-  return status;
+  if (!status.ok()) {
+    count_ = 0;
+    return status;
+  }
+  if (declaredFormat_ == kPixelFormatIndexed) palette_ = single_.palette;
+  return Status();
 }
 
 // One picture. With the "1555" flag the readers give palette pictures as

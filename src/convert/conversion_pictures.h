@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,6 +50,9 @@ class ConversionPictures {
   // What the reader accepted but the user should be told, each prefixed
   // with the file name.
   const std::vector<std::string>& notices() const { return notices_; }
+  // The 6-bit palette of the picture (frame 0 of a sprite file) when its
+  // pixels are written as palette indices.
+  const std::optional<std::array<std::uint8_t, 768>>& palette() const { return palette_; }
 
   // The picture file's name, as errors give it.
   const std::string& fileName() const { return fileName_; }
@@ -93,6 +98,7 @@ class ConversionPictures {
   ByteOrder byteOrder_ = ByteOrder::kAsRoad;
   std::string fileName_;
   std::vector<std::string> notices_;
+  std::optional<std::array<std::uint8_t, 768>> palette_;
   std::size_t count_ = 0;
   std::int32_t frameCount_ = 0;
   std::int32_t startFrame_ = 0;

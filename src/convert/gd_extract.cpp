@@ -79,6 +79,17 @@ void RemoveAll(const std::vector<std::filesystem::path>& paths) {
 
 }  // namespace
 
+ExtractOptions ConversionExtractOptions(const ConversionResult& result) {
+  ExtractOptions options;
+  options.byteOrder = result.byteOrder;
+  if (result.palette) {
+    Palette8 palette{};
+    std::transform(result.palette->begin(), result.palette->end(), palette.begin(), Widen6);
+    options.palette = palette;
+  }
+  return options;
+}
+
 Status RecordPicture(const VerifiedRecord& record,
                      std::span<const std::uint8_t> pixels,
                      const ExtractOptions& options, PngPicture& picture) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "convert/conversion.h"
 #include "convert/conversion_pictures.h"
 #include "convert/gd_reader.h"
 #include "convert/gd_verify.h"
@@ -26,6 +27,10 @@ struct ExtractOptions {
   // Colours of OSD_256 indices; without one, index i shows grey i.
   std::optional<Palette8> palette;
 };
+
+// How the GD file a conversion wrote decodes back: in its byte order, and
+// OSD_256 indices in the picture's palette widened to 8 bits.
+ExtractOptions ConversionExtractOptions(const ConversionResult& result);
 
 // The pixels a record decodes to as a picture: OSD_256 as palette indices,
 // OSD_1555 as RGBA (each five-bit component widened to eight bits, alpha 255

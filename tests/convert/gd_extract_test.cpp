@@ -96,14 +96,11 @@ class ExtractRoundTrip : public ::testing::Test {
   std::vector<fs::path> ConvertAndExtract(const fs::path& picture, bool flag1555,
                                           LineEnding lineEnding = LineEnding::kCrlf) {
     const ConversionResult result = Convert(picture, flag1555, lineEnding);
-    ExtractOptions options;
-    options.byteOrder = result.byteOrder;
-    Palette8 palette{};
-    if (ReadPicturePalette(picture, palette).ok()) options.palette = palette;
     const fs::path out = dir_.path() / "png";
     fs::create_directory(out);
     std::vector<fs::path> written;
-    const Status status = ExtractGdFile(result.writtenPath, out, options, written);
+    const Status status =
+        ExtractGdFile(result.writtenPath, out, ConversionExtractOptions(result), written);
     EXPECT_TRUE(status.ok()) << status.message();
     return written;
   }
