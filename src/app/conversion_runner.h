@@ -72,7 +72,6 @@ class ConversionRunner final : public QObject {
   void Start(std::vector<ConversionJob> jobs);
   void Cancel();
   bool running() const { return running_; }
-  bool cancelled() const { return token_ != nullptr && token_->cancelled(); }
   // The outcomes of the run that ended, in the order of the jobs.
   std::vector<FileOutcome> TakeOutcomes();
 

@@ -1,7 +1,5 @@
 #include "app/converter_dialog.h"
 
-#include <exception>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>

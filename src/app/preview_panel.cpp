@@ -10,12 +10,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
-#include <span>
 #include <utility>
 #include <vector>
 
 #include "common/file_io.h"
-#include "common/utf8_path.h"
 
 namespace krelt {
 namespace {
