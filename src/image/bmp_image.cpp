@@ -309,16 +309,13 @@ std::size_t PixelCount(const BmpLayout& layout) {
 // leftmost pixel in the highest bits.
 std::vector<std::uint8_t> UnpackIndices(std::span<const std::uint8_t> file,
                                         const BmpLayout& layout) {
-  const std::uint32_t bits = layout.bitsPerPixel;
-  const std::uint32_t valueMask = (1u << bits) - 1;
   std::vector<std::uint8_t> out(PixelCount(layout));
   std::uint8_t* target = out.data();
   for (std::int64_t j = 0; j < layout.height; ++j) {
     const std::uint8_t* row = StoredRow(file, layout, j);
     for (std::int64_t i = 0; i < layout.width; ++i) {
-      const std::uint64_t bit = static_cast<std::uint64_t>(i) * bits;
-      const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
-      *target++ = static_cast<std::uint8_t>((row[bit / 8] >> shift) & valueMask);
+      *target++ = static_cast<std::uint8_t>(image_detail::PackedValue(
+          row, static_cast<std::size_t>(i), layout.bitsPerPixel));
     }
   }
   return out;

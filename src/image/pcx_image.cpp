@@ -103,14 +103,11 @@ using RowBuilder = void (*)(const PcxHeader& header, const std::uint8_t* scanLin
 void BuildPlanarRow(const PcxHeader& header, const std::uint8_t* scanLine,
                     std::size_t width, std::uint8_t* row) {
   const unsigned bits = header.bitsPerPixel;
-  const unsigned valueMask = (1u << bits) - 1;
   for (std::size_t x = 0; x < width; ++x) {
-    const std::size_t bit = x * bits;
-    const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
     unsigned value = 0;
     for (unsigned plane = 0; plane < header.planes; ++plane) {
-      const std::uint8_t stored = scanLine[plane * header.bytesPerLine + bit / 8];
-      value |= ((stored >> shift) & valueMask) << (plane * bits);
+      const std::uint8_t* planeLine = scanLine + plane * header.bytesPerLine;
+      value |= image_detail::PackedValue(planeLine, x, bits) << (plane * bits);
     }
     row[x] = static_cast<std::uint8_t>(value);
   }

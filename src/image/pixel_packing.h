@@ -3,6 +3,7 @@
 // 16-bit pixel packing shared by the readers.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -13,6 +14,14 @@ namespace krelt::image_detail {
 inline std::uint16_t ComponentTo5Bits(std::uint8_t component) {
   const unsigned rounded = (component + 3u) >> 3;
   return static_cast<std::uint16_t>(rounded > 31 ? 31 : rounded);
+}
+
+// Value of pixel x in a row of packed `bits`-bit values (1, 2, 4 or 8), the
+// leftmost pixel in the highest bits of each byte.
+inline unsigned PackedValue(const std::uint8_t* row, std::size_t x, unsigned bits) {
+  const std::size_t bit = x * bits;
+  const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
+  return (row[bit / 8] >> shift) & ((1u << bits) - 1);
 }
 
 // Red, green, blue bytes to little-endian 5-5-5 values, each ORed with

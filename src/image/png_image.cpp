@@ -80,14 +80,11 @@ std::vector<std::uint8_t> UnpackIndices(const std::vector<std::uint8_t>& packed,
                                         std::size_t width, std::size_t height,
                                         unsigned depth) {
   const std::size_t rowBytes = (width * depth + 7) / 8;
-  const unsigned valueMask = (1u << depth) - 1;
   std::vector<std::uint8_t> out(width * height);
   for (std::size_t y = 0; y < height; ++y) {
     const std::uint8_t* row = &packed[y * rowBytes];
     for (std::size_t x = 0; x < width; ++x) {
-      const std::size_t bit = x * depth;
-      const unsigned shift = 8 - depth - static_cast<unsigned>(bit % 8);
-      out[y * width + x] = static_cast<std::uint8_t>((row[bit / 8] >> shift) & valueMask);
+      out[y * width + x] = static_cast<std::uint8_t>(image_detail::PackedValue(row, x, depth));
     }
   }
   return out;
