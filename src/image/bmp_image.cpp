@@ -96,6 +96,12 @@ bool IsRle(const BmpLayout& layout) {
          layout.compression == kCompressionRle4;
 }
 
+// Windows' bit-field codes; OS/2 files use 3 and 4 for other codings.
+bool HasMaskCompression(const BmpLayout& layout) {
+  return !layout.os2 && (layout.compression == kCompressionBitFields ||
+                         layout.compression == kCompressionAlphaBitFields);
+}
+
 bool IsKnownHeaderSize(std::uint32_t size) {
   return size == kCoreHeaderSize ||
          (size >= kSmallestInfoHeader && size <= kLargestOs2Header) ||
@@ -163,8 +169,7 @@ Status CheckEncoding(const BmpLayout& layout) {
   }
   const std::string compression = "compression " + std::to_string(layout.compression) +
                                   " (" + CompressionName(layout) + ")";
-  const bool bitFields = !layout.os2 && (layout.compression == kCompressionBitFields ||
-                                         layout.compression == kCompressionAlphaBitFields);
+  const bool bitFields = HasMaskCompression(layout);
   if (layout.compression == kCompressionNone) return Status();
   if (layout.compression == kCompressionRle8 && bits != 8) {
     return Refused(ErrorKind::kDamaged, compression + " needs 8 bits per pixel, not " +
@@ -204,8 +209,7 @@ constexpr std::array<std::uint32_t, 3> k555Masks = {0x7C00, 0x03E0, 0x001F};
 // a 40-byte header, where they also move the colour table.
 Status ReadMasksAndTableStart(std::span<const std::uint8_t> file, BmpLayout& layout) {
   layout.tableOffset = kFileHeaderSize + std::uint64_t{layout.headerSize};
-  const bool withMasks = !layout.os2 && (layout.compression == kCompressionBitFields ||
-                                         layout.compression == kCompressionAlphaBitFields);
+  const bool withMasks = HasMaskCompression(layout);
   layout.bitFields = withMasks || layout.bitsPerPixel == 16;
   if (!withMasks) {
     if (layout.bitsPerPixel == 16) {
