@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "common/utf8_path.h"
 
 namespace krelt {
 
@@ -88,22 +87,20 @@ std::vector<FileOutcome> ConversionRunner::Run(const std::vector<ConversionJob>&
   }
   // A single file written before a late Cancel is still shown, with its
   // preview; a cancelled batch leaves the preview as it was.
-  if (jobs.size() == 1 || !token_->cancelled()) LoadPreview(jobs, outcomes);
+  if (jobs.size() == 1 || !token_->cancelled()) LoadPreview(outcomes);
   return outcomes;
 }
 
 // Reading a GD file back takes as long as writing it, so it is done here
-// rather than on the GUI thread. Outcome k is that of job k. An unforeseen
+// rather than on the GUI thread, for the last file written. An unforeseen
 // exception becomes the preview's failure, as a conversion's does.
-void ConversionRunner::LoadPreview(const std::vector<ConversionJob>& jobs,
-                                   std::vector<FileOutcome>& outcomes) {
+void ConversionRunner::LoadPreview(std::vector<FileOutcome>& outcomes) {
   for (std::size_t index = outcomes.size(); index-- > 0;) {
     FileOutcome& outcome = outcomes[index];
     if (outcome.result.writtenPath.empty()) continue;
     outcome.preview = std::make_shared<ConvertedPreview>();
     try {
-      *outcome.preview = LoadConvertedPreview(
-          outcome.result, PathFromUtf8(jobs[index].request.sourcePath), outcome.startFrame);
+      *outcome.preview = LoadConvertedPreview(outcome.result, outcome.startFrame);
     } catch (const std::exception& error) {
       outcome.preview->status = Status::Error(
           ErrorKind::kIo, std::string("The preview failed unexpectedly: ") + error.what());

@@ -82,8 +82,7 @@ class ConversionRunner final : public QObject {
  private:
   std::vector<FileOutcome> Run(const std::vector<ConversionJob>& jobs);
   ConversionResult RunGuarded(const ConversionRequest& request, DeferredHost& host);
-  static void LoadPreview(const std::vector<ConversionJob>& jobs,
-                          std::vector<FileOutcome>& outcomes);
+  static void LoadPreview(std::vector<FileOutcome>& outcomes);
   void ReportProgress(std::size_t job, std::size_t jobCount, std::int32_t position,
                       std::int32_t maximum);
 

@@ -98,15 +98,11 @@ QImage ToQImage(const PngPicture& picture) {
                                    : QImage::Format_RGB32);
 }
 
-ConvertedPreview LoadConvertedPreview(const ConversionResult& result,
-                                      const std::filesystem::path& picture,
-                                      std::int32_t firstFrame) {
+ConvertedPreview LoadConvertedPreview(const ConversionResult& result, std::int32_t firstFrame) {
   ConvertedPreview converted;
   converted.status = ReadGdSource(result.writtenPath, converted.source);
   if (!converted.status.ok()) return converted;
-  converted.extractOptions.byteOrder = result.byteOrder;
-  Palette8 palette{};
-  if (ReadPicturePalette(picture, palette).ok()) converted.extractOptions.palette = palette;
+  converted.extractOptions = ConversionExtractOptions(result);
   converted.firstFrame = firstFrame;
   if (!converted.source.records.empty()) {
     converted.first = DecodeRecord(converted.source, converted.source.records.front(),

@@ -61,11 +61,9 @@ struct ConvertedPreview {
   DecodedRecord first;
 };
 
-// Reads back the GD file the conversion of `picture` wrote, with the
-// picture's palette when it has one, and decodes its first record.
-ConvertedPreview LoadConvertedPreview(const ConversionResult& result,
-                                      const std::filesystem::path& picture,
-                                      std::int32_t firstFrame);
+// Reads back the GD file a conversion wrote and decodes its first record,
+// in the conversion's byte order and picture palette.
+ConvertedPreview LoadConvertedPreview(const ConversionResult& result, std::int32_t firstFrame);
 
 // The picture as the firmware will get it: before a conversion the input
 // picture (frame 0 of a sprite file), after one the pictures decoded from
