@@ -22,16 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NullHost : public krelt::ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void ShowReport(const std::vector<krelt::ReportRow>&) override {}
-};
-
 // A folder of this process for the picture and its GD file, emptied after
 // every input and removed at exit.
 class ScratchFolder {
@@ -92,8 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const krelt::ConversionRequest request =
       krelt::fuzz::ConversionOptions::Request(data[0], folder.path());
   WriteFile(request.sourcePath, data + 1, size - 1);
-  NullHost host;
-  const krelt::ConversionResult result = converter.RunConversion(request, host);
+  const krelt::ConversionResult result = converter.RunConversion(request);
   if (result.status.ok()) {
     krelt::fuzz::Require(fs::is_regular_file(result.writtenPath),
                          "a successful conversion writes its file");

@@ -9,32 +9,6 @@
 
 namespace krelt {
 
-void DeferredHost::ClearReport() {
-  calls_.push_back([](ConversionHost& host) { host.ClearReport(); });
-}
-
-void DeferredHost::SetProgressRange(std::int32_t maximum) { maximum_ = maximum; }
-
-void DeferredHost::SetProgressPosition(std::int32_t position) {
-  onProgress_(position, maximum_);
-}
-
-void DeferredHost::EnableOpen() {
-  calls_.push_back([](ConversionHost& host) { host.EnableOpen(); });
-}
-
-void DeferredHost::ShowMessage(const std::string& text, const std::string& caption) {
-  calls_.push_back([text, caption](ConversionHost& host) { host.ShowMessage(text, caption); });
-}
-
-void DeferredHost::ShowReport(const std::vector<ReportRow>& rows) {
-  calls_.push_back([rows](ConversionHost& host) { host.ShowReport(rows); });
-}
-
-void DeferredHost::Replay(ConversionHost& target) const {
-  for (const auto& call : calls_) call(target);
-}
-
 ConversionRunner::ConversionRunner(QObject* parent) : QObject(parent) {
   connect(&watcher_, &QFutureWatcher<std::vector<FileOutcome>>::finished, this, [this] {
     running_ = false;
@@ -73,13 +47,12 @@ std::vector<FileOutcome> ConversionRunner::Run(const std::vector<ConversionJob>&
     const ConversionJob& job = jobs[index];
     FileOutcome outcome;
     outcome.path = job.path;
-    outcome.host = std::make_shared<DeferredHost>(
-        [this, index, count = jobs.size()](std::int32_t position, std::int32_t maximum) {
-          ReportProgress(index, count, position, maximum);
-        });
     if (job.refusal.empty()) {
-      outcome.result = RunGuarded(job.request, *outcome.host);
-      outcome.startFrame = converter_.state().startFrame;
+      ConversionRequest request = job.request;
+      request.progress = [this, index, count = jobs.size()](std::int32_t position) {
+        ReportProgress(index, count, position, ConversionProgress::kRange);
+      };
+      outcome.result = RunGuarded(request);
     } else {
       outcome.result.status = Status::Error(ErrorKind::kUnsupported, job.refusal);
     }
@@ -100,7 +73,7 @@ void ConversionRunner::LoadPreview(std::vector<FileOutcome>& outcomes) {
     if (outcome.result.writtenPath.empty()) continue;
     outcome.preview = std::make_shared<ConvertedPreview>();
     try {
-      *outcome.preview = LoadConvertedPreview(outcome.result, outcome.startFrame);
+      *outcome.preview = LoadConvertedPreview(outcome.result, outcome.result.startFrame);
     } catch (const std::exception& error) {
       outcome.preview->status = Status::Error(
           ErrorKind::kIo, std::string("The preview failed unexpectedly: ") + error.what());
@@ -112,16 +85,13 @@ void ConversionRunner::LoadPreview(std::vector<FileOutcome>& outcomes) {
 // An exception must not leave the worker: the core turns its own failures
 // into a Status, so only the unforeseen arrive here, and are shown as a
 // failed conversion.
-ConversionResult ConversionRunner::RunGuarded(const ConversionRequest& request,
-                                              DeferredHost& host) {
+ConversionResult ConversionRunner::RunGuarded(const ConversionRequest& request) {
   try {
-    return converter_.RunConversion(request, host);
+    return converter_.RunConversion(request);
   } catch (const std::exception& error) {
-    const std::string message =
-        std::string("The conversion failed unexpectedly: ") + error.what();
-    host.ShowMessage(message, {});
     ConversionResult result;
-    result.status = Status::Error(ErrorKind::kIo, message);
+    result.status = Status::Error(
+        ErrorKind::kIo, std::string("The conversion failed unexpectedly: ") + error.what());
     return result;
   }
 }

@@ -3,7 +3,6 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,37 +12,10 @@
 
 namespace krelt {
 
-// A ConversionHost for a conversion on another thread: progress is passed
-// on at once through onProgress, from that thread; every other call is
-// kept, in order, for Replay on the thread that shows the results.
-class DeferredHost final : public ConversionHost {
- public:
-  using ProgressSink = std::function<void(std::int32_t position, std::int32_t maximum)>;
-  explicit DeferredHost(ProgressSink onProgress) : onProgress_(std::move(onProgress)) {}
-
-  void ClearReport() override;
-  void SetProgressRange(std::int32_t maximum) override;
-  void SetProgressPosition(std::int32_t position) override;
-  void EnableOpen() override;
-  void ShowMessage(const std::string& text, const std::string& caption) override;
-  void ShowReport(const std::vector<ReportRow>& rows) override;
-
-  // Makes the kept calls on target, in the order they came.
-  void Replay(ConversionHost& target) const;
-
- private:
-  ProgressSink onProgress_;
-  std::int32_t maximum_ = 0;
-  std::vector<std::function<void(ConversionHost&)>> calls_;
-};
-
-// One file of a run: what it was, what the conversion gave and the calls it
-// made on its host.
+// One file of a run: what it was and what the conversion gave.
 struct FileOutcome {
   QString path;
   ConversionResult result;
-  std::shared_ptr<DeferredHost> host;
-  std::int32_t startFrame = 0;  // the frame the GD file's first record holds
   // The GD file written last in a run that was not cancelled, read back.
   std::shared_ptr<ConvertedPreview> preview;
 };
@@ -81,7 +53,7 @@ class ConversionRunner final : public QObject {
 
  private:
   std::vector<FileOutcome> Run(const std::vector<ConversionJob>& jobs);
-  ConversionResult RunGuarded(const ConversionRequest& request, DeferredHost& host);
+  ConversionResult RunGuarded(const ConversionRequest& request);
   static void LoadPreview(std::vector<FileOutcome>& outcomes);
   void ReportProgress(std::size_t job, std::size_t jobCount, std::int32_t position,
                       std::int32_t maximum);

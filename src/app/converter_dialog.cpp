@@ -45,7 +45,6 @@ const QString kDefaultInitialName = QStringLiteral("*.PCX");
 const QString kRejectedFileMessage =
     QStringLiteral("Please select a correct image file!");
 const QString kHelpCaption = QStringLiteral("Krelt help");
-constexpr const char* kNoticeCaption = "Notice";
 const QString kHelpText = QStringLiteral(
     "Krelt turns a picture (BMP, PCX or an XSP sprite file) into a GD source "
     "file: C source holding each picture or frame compressed with the "
@@ -397,7 +396,7 @@ void ConverterDialog::OnConversion() {
   }
   ConversionRequest request = RequestFor(sourcePath_, outputNames_);
   if (request.sourcePath.empty()) {
-    static_cast<void>(Converter().RunConversion(request, *this));
+    ShowMessage(kSelectFileMessage, kNoticeCaption);
     return;
   }
   StartConversion({ConversionJob{sourcePath_, std::move(request), {}}});
@@ -441,14 +440,19 @@ void ConverterDialog::OnConversionFinished() {
   }
 }
 
-// The calls the conversion made on its host, as if it had run here, then
-// what the picture's reader noticed.
+// A failure as a message, else the records written, then what the
+// picture's reader noticed.
 void ConverterDialog::ShowFileOutcome(const FileOutcome& outcome) {
-  outcome.host->Replay(*this);
-  if (!outcome.result.writtenPath.empty()) ShowWritten(outcome);
-  for (const std::string& notice : outcome.result.notices) {
-    ShowMessage(notice, kNoticeCaption);
+  const ConversionResult& result = outcome.result;
+  ClearReport();
+  if (!result.status.ok()) {
+    ShowMessage(result.status.message(), {});
+    return;
   }
+  AppendReportRows(result.report);
+  EnableOpen();
+  ShowWritten(outcome);
+  for (const std::string& notice : result.notices) ShowMessage(notice, kNoticeCaption);
 }
 
 // A row naming each file, with its failure if it has one, then its
@@ -463,7 +467,7 @@ void ConverterDialog::ShowGroupedOutcomes(const std::vector<FileOutcome>& outcom
     AppendReportRows({{name, result.status.ok() ? written : result.status.message()}});
     AppendReportRows(result.report);
     for (const std::string& notice : result.notices) {
-      AppendReportRows({{kNoticeCaption, notice}});
+      AppendReportRows({{std::string(kNoticeCaption), notice}});
     }
   }
   const auto written =
@@ -521,16 +525,13 @@ void ConverterDialog::SetProgressPosition(std::int32_t position) {
 
 void ConverterDialog::EnableOpen() { openButton_->setEnabled(true); }
 
-void ConverterDialog::ShowMessage(const std::string& text,
-                                  const std::string& caption) {
-  hooks_.showMessage(
-      this, QString::fromStdString(text),
-      caption.empty() ? kApplicationName : QString::fromStdString(caption));
-}
-
-void ConverterDialog::ShowReport(const std::vector<ReportRow>& rows) {
-  ClearReport();
-  AppendReportRows(rows);
+// An empty caption shows the application's name.
+void ConverterDialog::ShowMessage(std::string_view text, std::string_view caption) {
+  const auto toQString = [](std::string_view view) {
+    return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+  };
+  hooks_.showMessage(this, toQString(text),
+                     caption.empty() ? kApplicationName : toQString(caption));
 }
 
 void ConverterDialog::AppendReportRows(const std::vector<ReportRow>& rows) {

@@ -31,7 +31,7 @@ inline const QString kApplicationName = QStringLiteral("Krelt");
 // see what the GD file declares. Every conversion goes through Converter on
 // a worker thread; the dialog only gathers the request, follows the
 // progress and shows the results.
-class ConverterDialog final : public QDialog, private ConversionHost {
+class ConverterDialog final : public QDialog {
   Q_OBJECT
 
  public:
@@ -85,13 +85,11 @@ class ConverterDialog final : public QDialog, private ConversionHost {
   void AcceptSelection(const QString& path);
   void DeriveNames();
 
-  void ClearReport() override;
-  void SetProgressRange(std::int32_t maximum) override;
-  void SetProgressPosition(std::int32_t position) override;
-  void EnableOpen() override;
-  void ShowMessage(const std::string& text,
-                   const std::string& caption) override;
-  void ShowReport(const std::vector<ReportRow>& rows) override;
+  void ClearReport();
+  void SetProgressRange(std::int32_t maximum);
+  void SetProgressPosition(std::int32_t position);
+  void EnableOpen();
+  void ShowMessage(std::string_view text, std::string_view caption);
   void AppendReportRows(const std::vector<ReportRow>& rows);
 
   DialogHooks hooks_;

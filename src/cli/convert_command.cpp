@@ -93,23 +93,8 @@ struct ConvertOptions {
   bool previewGiven = false;
 };
 
-// The command line's side of a conversion: it keeps the failure message
-// for printing in the pictures' order.
-class CliHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string& text, const std::string&) override { message = text; }
-  void ShowReport(const std::vector<ReportRow>&) override {}
-
-  std::string message;
-};
-
 struct PictureOutcome {
   ConversionResult result;
-  std::string failure;  // the message of a failed conversion
   std::vector<std::filesystem::path> previewPaths;
   std::string previewFailure;  // the message of a failed preview
 };
@@ -159,7 +144,7 @@ class OrderedPrinter {
     const ConversionResult& result = outcome.result;
     if (result.status.kind() == ErrorKind::kCancelled) return;
     if (!result.status.ok()) {
-      Failure(kConvertCommand, outcome.failure);
+      Failure(kConvertCommand, result.status.message());
       return;
     }
     if (options_.check) {
@@ -260,14 +245,12 @@ int RunConvert(ConvertOptions& options) {
     for (const std::size_t index : chains[chain]) {
       const std::string& picture = options.pictures[index];
       Converter converter(kMaxGdTextLength, &pool);
-      CliHost host;
       // The pictures not started when Ctrl-C comes are left alone as well.
       if (interrupt.cancelled()) {
         outcomes[index].result.status = Status::Error(ErrorKind::kCancelled, "cancelled");
       } else {
-        outcomes[index].result = converter.RunConversion(PictureRequest(options, picture), host);
+        outcomes[index].result = converter.RunConversion(PictureRequest(options, picture));
       }
-      outcomes[index].failure = host.message;
       if (options.previewGiven && outcomes[index].result.status.ok()) {
         WritePreview(options, outcomes[index]);
       }

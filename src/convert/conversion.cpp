@@ -20,11 +20,6 @@
 namespace krelt {
 namespace {
 
-constexpr const char* kSelectFileMessage = "Select File!!";
-constexpr const char* kNoticeCaption = "Notice";
-// Empty caption: the front end shows its application name.
-constexpr const char* kApplicationCaption = "";
-
 // What one conversion produced before anything is written.
 struct ConversionOutput {
   ConversionState state;
@@ -357,16 +352,13 @@ Status CheckGdFile(const ConversionOutput& output, ConversionProgress& progress,
 
 }  // namespace
 
-ConversionResult Converter::RunConversion(const ConversionRequest& request,
-                                          ConversionHost& host) {
+ConversionResult Converter::RunConversion(const ConversionRequest& request) {
   ConversionResult result;
   if (request.sourcePath.empty()) {
-    host.ShowMessage(kSelectFileMessage, kNoticeCaption);
-    result.status = Status::Error(ErrorKind::kUsage, kSelectFileMessage);
+    result.status = Status::Error(ErrorKind::kUsage, std::string(kSelectFileMessage));
     return result;
   }
-  host.ClearReport();
-  ConversionProgress progress(host);
+  ConversionProgress progress(request.progress);
   progress.Start();
 
   ConversionOutput output;
@@ -387,10 +379,6 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
                     : WriteGdFile(output, progress, request.cancel);
   });
   if (!status.ok()) {
-    // A cancellation is what the user asked for, not news to show.
-    if (status.kind() != ErrorKind::kCancelled) {
-      host.ShowMessage(status.message(), kApplicationCaption);
-    }
     result.status = std::move(status);
     return result;
   }
@@ -400,10 +388,9 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request,
   result.notices = pictures_.notices();
   result.byteOrder = pictures_.storedByteOrder();
   result.palette = pictures_.palette();
+  result.startFrame = state_.startFrame;
   result.report = BuildReport(state_, output.document.dataFormatCode,
                               output.document.perFrameRecords);
-  host.ShowReport(result.report);
-  if (!checking) host.EnableOpen();
   return result;
 }
 

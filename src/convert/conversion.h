@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/cancellation.h"
@@ -12,6 +13,7 @@
 #include "common/status.h"
 #include "compress/tfp_encoder.h"
 #include "convert/conversion_pictures.h"
+#include "convert/conversion_progress.h"
 #include "convert/report.h"
 
 namespace krelt {
@@ -19,6 +21,11 @@ namespace krelt {
 class WorkerPool;
 
 enum class LineEnding { kCrlf, kLf };
+
+// What a conversion without a picture answers, and the caption a front end
+// shows it with.
+inline constexpr std::string_view kSelectFileMessage = "Select File!!";
+inline constexpr std::string_view kNoticeCaption = "Notice";
 
 // What a conversion does with its GD text: write the GD file, or compare it
 // with the GD file already on disk and write nothing.
@@ -42,6 +49,10 @@ struct ConversionRequest {
   // Once set, the conversion stops before its next chunk or piece of text
   // with ErrorKind::kCancelled, having written nothing.
   const CancellationToken* cancel = nullptr;
+  // Told of the progress bar's rising positions, 0 to
+  // ConversionProgress::kRange, from the threads of the converter's pool,
+  // one call at a time. The last position comes once the file is written.
+  ProgressSink progress;
 };
 
 // What the last conversion wrote; read by the report.
@@ -55,29 +66,17 @@ struct ConversionState {
   std::int32_t alphaLevel = 0;
 };
 
-// The front end's side of a conversion: the dialog implements it, and so
-// does the command-line tool. The progress calls may come from the threads
-// of the converter's pool, one at a time; the range is set once, and the
-// positions only grow.
-class ConversionHost {
- public:
-  virtual ~ConversionHost() = default;
-  virtual void ClearReport() = 0;
-  virtual void SetProgressRange(std::int32_t maximum) = 0;
-  virtual void SetProgressPosition(std::int32_t position) = 0;
-  virtual void EnableOpen() = 0;
-  virtual void ShowMessage(const std::string& text,
-                           const std::string& caption) = 0;
-  virtual void ShowReport(const std::vector<ReportRow>& rows) = 0;
-};
-
 // How the GD file on disk compares with a checking conversion's text.
 enum class CheckOutcome { kNotChecked, kSame, kDiffers, kMissing };
 
+// Everything a front end shows of one conversion.
 struct ConversionResult {
-  Status status;                        // failure or cancelled: nothing was written
+  // Failure or cancelled: nothing was written, and the message says why.
+  // Without a picture: ErrorKind::kUsage with kSelectFileMessage.
+  Status status;
   std::filesystem::path writtenPath;    // the GD file, when written
   std::vector<ReportRow> report;
+  std::int32_t startFrame = 0;          // the frame the first record holds
   // How the file stores 16-bit pixels: kLowFirst or kHighFirst.
   ByteOrder byteOrder = ByteOrder::kHighFirst;
   // The picture's 6-bit palette (frame 0 of a sprite file) when the file
@@ -104,8 +103,7 @@ class Converter {
                      WorkerPool* pool = nullptr)
       : maxGdTextLength_(maxGdTextLength), pool_(pool) {}
 
-  ConversionResult RunConversion(const ConversionRequest& request,
-                                 ConversionHost& host);
+  ConversionResult RunConversion(const ConversionRequest& request);
   const ConversionState& state() const { return state_; }
 
  private:

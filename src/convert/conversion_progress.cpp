@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "convert/conversion.h"
-
 namespace krelt {
 
 void ConversionProgress::Start() {
   const std::lock_guard lock(mutex_);
-  host_.SetProgressRange(kRange);
-  host_.SetProgressPosition(0);
+  Show(0);
 }
 
 void ConversionProgress::SetPictureCount(std::size_t count) {
@@ -57,7 +54,7 @@ void ConversionProgress::Finish() {
   done_ = 1.0;
   if (shown_ != kRange) {
     shown_ = kRange;
-    host_.SetProgressPosition(kRange);
+    Show(kRange);
   }
 }
 
@@ -69,7 +66,11 @@ void ConversionProgress::Advance(double share) {
       static_cast<std::int32_t>(std::floor(done_ * kRange)), kRange - 1);
   if (position <= shown_) return;
   shown_ = position;
-  host_.SetProgressPosition(position);
+  Show(position);
+}
+
+void ConversionProgress::Show(std::int32_t position) const {
+  if (sink_) sink_(position);
 }
 
 }  // namespace krelt

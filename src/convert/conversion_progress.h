@@ -2,18 +2,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 namespace krelt {
 
-class ConversionHost;
+// Told of each new position of a conversion's progress bar, 0 to
+// ConversionProgress::kRange.
+using ProgressSink = std::function<void(std::int32_t position)>;
 
 // One progress bar over a whole conversion: loading the pictures,
 // compressing them chunk by chunk and formatting the GD text, each part
 // given the share of the bar it roughly takes of the time. Every picture
 // counts the same; within a picture the chunks count by their length, and
-// the text counts by stream byte. Positions only grow, and the host hears
-// of each new one, from whichever thread made it.
+// the text counts by stream byte. Positions only grow, and the sink hears
+// of each new one, from whichever thread made it, one call at a time.
 class ConversionProgress {
  public:
   // The bar's range: 0 to kRange.
@@ -27,9 +31,10 @@ class ConversionProgress {
   static constexpr auto kTextStart =
       static_cast<std::int32_t>((kLoadShare + kCompressShare) * kRange);
 
-  explicit ConversionProgress(ConversionHost& host) : host_(host) {}
+  // A null sink is told nothing.
+  explicit ConversionProgress(ProgressSink sink) : sink_(std::move(sink)) {}
 
-  // Sets the range and position 0.
+  // Shows position 0.
   void Start();
   // The pictures the conversion loads and compresses.
   void SetPictureCount(std::size_t count);
@@ -47,8 +52,9 @@ class ConversionProgress {
 
  private:
   void Advance(double share);  // with mutex_ held
+  void Show(std::int32_t position) const;  // with mutex_ held
 
-  ConversionHost& host_;
+  ProgressSink sink_;
   std::mutex mutex_;
   double pictureShare_ = 0;  // of the whole bar, per picture
   double done_ = 0;          // of the whole bar

@@ -11,15 +11,15 @@ namespace {
 
 constexpr const char* kRecordType = "TYPE_GrData";
 
-// Appends the rows of one record: `name` is the identifier name with the
-// frame number, if any; `entry` the table entry holding its values.
-void AppendRecordRows(std::vector<ReportRow>& rows, const std::string& name,
-                      std::size_t entry, const ConversionState& state,
-                      int dataFormatCode) {
-  const auto field = [&rows](const char* type, std::string content) {
-    rows.push_back({type, std::move(content), ReportIcon::kField});
+// Appends the rows of record number `record`: `name` is the identifier name
+// with the frame number, if any; `entry` the table entry holding its values.
+void AppendRecordRows(std::vector<ReportRow>& rows, std::int32_t record,
+                      const std::string& name, std::size_t entry,
+                      const ConversionState& state, int dataFormatCode) {
+  const auto field = [&rows, record](const char* type, std::string content) {
+    rows.push_back({type, std::move(content), ReportIcon::kField, record});
   };
-  rows.push_back({kRecordType, name + "Gd", ReportIcon::kRecord});
+  rows.push_back({kRecordType, name + "Gd", ReportIcon::kRecord, record});
   field("version", "1");
   field("reserved", "0");
   field("data format", std::string(DataFormatName(dataFormatCode)));
@@ -54,7 +54,7 @@ std::vector<ReportRow> BuildReport(const ConversionState& state,
   const std::int64_t tableLength = static_cast<std::int64_t>(TableLength(state));
   if (!perFrameRecords) {
     if (tableLength > 0) {
-      AppendRecordRows(rows, state.identifierName, 0, state, dataFormatCode);
+      AppendRecordRows(rows, 0, state.identifierName, 0, state, dataFormatCode);
     }
     return rows;
   }
@@ -63,14 +63,17 @@ std::vector<ReportRow> BuildReport(const ConversionState& state,
   const auto frameName = [&state](std::int64_t frame) {
     return state.identifierName + std::to_string(frame);
   };
+  const auto record = [first](std::int64_t frame) {
+    return static_cast<std::int32_t>(frame - first);
+  };
   for (std::int64_t frame = first; frame <= last; ++frame) {
-    AppendRecordRows(rows, frameName(frame), static_cast<std::size_t>(frame),
-                     state, dataFormatCode);
+    AppendRecordRows(rows, record(frame), frameName(frame),
+                     static_cast<std::size_t>(frame), state, dataFormatCode);
     rows.emplace_back();
   }
   rows.push_back({kRecordType, state.identifierName + "Gd", ReportIcon::kRecord});
   for (std::int64_t frame = first; frame <= last; ++frame) {
-    rows.push_back({"", frameName(frame) + "Gd", ReportIcon::kNone});
+    rows.push_back({"", frameName(frame) + "Gd", ReportIcon::kNone, record(frame)});
   }
   rows.emplace_back();
   return rows;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ struct ReportRow {
   std::string type;
   std::string content;
   ReportIcon icon = ReportIcon::kNone;
+  // The record the row shows or points to, counted from 0 in the order the
+  // GD file declares them; -1 for blank rows and the pointer table's own.
+  std::int32_t record = -1;
 
   bool operator==(const ReportRow&) const = default;
 };

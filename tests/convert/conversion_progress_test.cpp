@@ -5,22 +5,16 @@
 #include <thread>
 #include <vector>
 
-#include "convert/conversion.h"
 
 namespace krelt {
 namespace {
 
-class PositionHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t maximum) override { ranges.push_back(maximum); }
-  void SetProgressPosition(std::int32_t position) override { positions.push_back(position); }
-  void EnableOpen() override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void ShowReport(const std::vector<ReportRow>&) override {}
-
-  std::vector<std::int32_t> ranges;
+// Keeps the positions a progress bar is told of.
+struct PositionLog {
   std::vector<std::int32_t> positions;
+  ProgressSink Sink() {
+    return [this](std::int32_t position) { positions.push_back(position); };
+  }
 };
 
 constexpr std::int32_t kRange = ConversionProgress::kRange;
@@ -33,22 +27,21 @@ void ExpectRising(const std::vector<std::int32_t>& positions) {
 }
 
 TEST(ConversionProgressTest, EveryPartMovesTheBarAndOnlyFinishFillsIt) {
-  PositionHost host;
-  ConversionProgress progress(host);
+  PositionLog bar;
+  ConversionProgress progress(bar.Sink());
   progress.Start();
-  EXPECT_EQ(host.ranges, std::vector<std::int32_t>{kRange});
-  EXPECT_EQ(host.positions, std::vector<std::int32_t>{0});
+  EXPECT_EQ(bar.positions, std::vector<std::int32_t>{0});
   progress.SetPictureCount(2);
   progress.PictureLoaded();
-  const std::int32_t loaded = host.positions.back();
+  const std::int32_t loaded = bar.positions.back();
   EXPECT_GT(loaded, 0);
   progress.Compressed(50, 100);
-  const std::int32_t halfCompressed = host.positions.back();
+  const std::int32_t halfCompressed = bar.positions.back();
   EXPECT_GT(halfCompressed, loaded);
   progress.Compressed(50, 100);
   progress.PictureLoaded();
   progress.CompressionSkipped();
-  const std::int32_t compressed = host.positions.back();
+  const std::int32_t compressed = bar.positions.back();
   EXPECT_LT(compressed, kRange);
   // Half a picture's compression weighs more than loading it.
   EXPECT_GT(halfCompressed - loaded, loaded);
@@ -56,34 +49,34 @@ TEST(ConversionProgressTest, EveryPartMovesTheBarAndOnlyFinishFillsIt) {
   progress.StartText(200);
   progress.Formatted(0);
   progress.Formatted(100);
-  const std::int32_t halfText = host.positions.back();
+  const std::int32_t halfText = bar.positions.back();
   EXPECT_GT(halfText, compressed);
   // A second stream starts at 0 again: no step back, then the rest.
   progress.Formatted(0);
   progress.Formatted(100);
-  EXPECT_EQ(host.positions.back(), kRange - 1);
+  EXPECT_EQ(bar.positions.back(), kRange - 1);
   progress.Finish();
-  EXPECT_EQ(host.positions.back(), kRange);
-  ExpectRising(host.positions);
+  EXPECT_EQ(bar.positions.back(), kRange);
+  ExpectRising(bar.positions);
 }
 
 TEST(ConversionProgressTest, EmptyPicturesAndTextStillEndFull) {
-  PositionHost host;
-  ConversionProgress progress(host);
+  PositionLog bar;
+  ConversionProgress progress(bar.Sink());
   progress.Start();
   progress.SetPictureCount(1);
   progress.Compressed(0, 0);
   progress.StartText(0);
   progress.Formatted(0);
   progress.Finish();
-  EXPECT_EQ(host.positions.back(), kRange);
-  ExpectRising(host.positions);
+  EXPECT_EQ(bar.positions.back(), kRange);
+  ExpectRising(bar.positions);
 }
 
 // Chunks of one picture coded on several threads at once.
 TEST(ConversionProgressTest, CallsFromSeveralThreadsStillRise) {
-  PositionHost host;
-  ConversionProgress progress(host);
+  PositionLog bar;
+  ConversionProgress progress(bar.Sink());
   progress.Start();
   progress.SetPictureCount(1);
   progress.PictureLoaded();
@@ -94,11 +87,11 @@ TEST(ConversionProgressTest, CallsFromSeveralThreadsStillRise) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  ExpectRising(host.positions);
+  ExpectRising(bar.positions);
   progress.StartText(0);
   progress.Finish();
   // 1000 chunks make most of 770 compression steps show.
-  EXPECT_GT(host.positions.size(), 700u);
+  EXPECT_GT(bar.positions.size(), 700u);
 }
 
 }  // namespace

@@ -28,35 +28,6 @@ using test::ParsedGdFile;
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Records every call the driver makes on its front end.
-class RecordingHost : public ConversionHost {
- public:
-  void ClearReport() override { events.push_back("clear"); }
-  void SetProgressRange(std::int32_t maximum) override {
-    events.push_back("range");
-    ranges.push_back(maximum);
-  }
-  void SetProgressPosition(std::int32_t position) override {
-    if (events.empty() || events.back() != "position") events.push_back("position");
-    positions.push_back(position);
-  }
-  void EnableOpen() override { events.push_back("enable"); }
-  void ShowMessage(const std::string& text, const std::string& caption) override {
-    events.push_back("message");
-    messages.emplace_back(text, caption);
-  }
-  void ShowReport(const std::vector<ReportRow>& rows) override {
-    events.push_back("report");
-    reports.push_back(rows);
-  }
-
-  std::vector<std::string> events;
-  std::vector<std::int32_t> ranges;
-  std::vector<std::int32_t> positions;
-  std::vector<std::pair<std::string, std::string>> messages;
-  std::vector<std::vector<ReportRow>> reports;
-};
-
 Bytes Pattern(std::size_t length, unsigned seed) {
   Bytes bytes(length);
   for (std::size_t i = 0; i < length; ++i) {
@@ -138,7 +109,15 @@ class ConversionTest : public ::testing::Test {
   }
 
   ConversionResult Convert(const fs::path& picture, const Options& options = {}) {
-    return converter_.RunConversion(Request(picture, options), host_);
+    return Run(Request(picture, options));
+  }
+
+  // Runs the request, keeping the progress positions it shows.
+  ConversionResult Run(ConversionRequest request) { return Run(std::move(request), converter_); }
+  ConversionResult Run(ConversionRequest request, Converter& converter) {
+    positions_.clear();
+    request.progress = [this](std::int32_t position) { positions_.push_back(position); };
+    return converter.RunConversion(request);
   }
 
   static ConversionRequest Request(const fs::path& picture, const Options& options = {}) {
@@ -154,42 +133,37 @@ class ConversionTest : public ::testing::Test {
     return request;
   }
 
-  // A conversion that wrote `expected` and told the front end.
+  // A conversion that wrote `expected`, with its report and a full bar.
   void ExpectWritten(const ConversionResult& result, const fs::path& expected) {
     ASSERT_TRUE(result.status.ok()) << result.status.message();
     EXPECT_EQ(result.writtenPath, expected);
     EXPECT_TRUE(fs::exists(expected));
-    EXPECT_TRUE(host_.messages.empty());
-    ASSERT_FALSE(host_.reports.empty());
-    EXPECT_EQ(host_.reports.back(), result.report);
-    EXPECT_EQ(host_.events.back(), "enable");
+    EXPECT_FALSE(result.report.empty());
+    ASSERT_FALSE(positions_.empty());
+    EXPECT_EQ(positions_.back(), ConversionProgress::kRange);
   }
 
-  // A refused conversion: one message with an empty caption, no report, no
-  // "Open..", nothing written.
+  // A refused conversion: a message that says why, no report, nothing
+  // written.
   void ExpectRefused(const ConversionResult& result, const std::string& message) {
     EXPECT_FALSE(result.status.ok());
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_NE(host_.messages[0].first.find(message), std::string::npos)
-        << host_.messages[0].first;
-    EXPECT_EQ(host_.messages[0].second, "");
-    EXPECT_EQ(result.status.message(), host_.messages[0].first);
-    EXPECT_TRUE(host_.reports.empty());
-    for (const std::string& event : host_.events) EXPECT_NE(event, "enable");
+    EXPECT_NE(result.status.kind(), ErrorKind::kCancelled);
+    EXPECT_NE(result.status.message().find(message), std::string::npos)
+        << result.status.message();
+    EXPECT_TRUE(result.report.empty());
+    EXPECT_TRUE(result.writtenPath.empty());
   }
 
   test::TempDir dir_;
   Converter converter_;
-  RecordingHost host_;
+  std::vector<std::int32_t> positions_;
 };
 
 TEST_F(ConversionTest, EmptyPathAsksForAFile) {
-  const ConversionResult result = converter_.RunConversion(ConversionRequest{}, host_);
-  EXPECT_FALSE(result.status.ok());
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0], std::make_pair(std::string("Select File!!"),
-                                              std::string("Notice")));
-  EXPECT_EQ(host_.events, std::vector<std::string>{"message"});
+  const ConversionResult result = Run(ConversionRequest{});
+  EXPECT_EQ(result.status.kind(), ErrorKind::kUsage);
+  EXPECT_EQ(result.status.message(), "Select File!!");
+  EXPECT_TRUE(positions_.empty());
   EXPECT_TRUE(FolderEntries(dir_.path()).empty());
 }
 
@@ -219,7 +193,7 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
   EXPECT_EQ(DecodedArray(source, "_logoCpm"), layout.pixels);
 
   ASSERT_EQ(result.report.size(), 9u);
-  EXPECT_EQ(result.report[6], (ReportRow{"size", "800", ReportIcon::kField}));
+  EXPECT_EQ(result.report[6], (ReportRow{"size", "800", ReportIcon::kField, 0}));
   EXPECT_EQ(converter_.state().identifierName, "logo");
   EXPECT_EQ(converter_.state().endFrame, 0);
 }
@@ -229,39 +203,31 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
 TEST_F(ConversionTest, ProgressRisesOverTheWholeConversion) {
   Convert(Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 5)))));
   ASSERT_TRUE(fs::exists(dir_ / "big.GD"));
-  ASSERT_GE(host_.events.size(), 4u);
-  EXPECT_EQ(host_.events[0], "clear");
-  EXPECT_EQ(host_.events[1], "range");
-  EXPECT_EQ(host_.ranges, std::vector<std::int32_t>{ConversionProgress::kRange});
-  EXPECT_EQ(host_.positions.front(), 0);
-  EXPECT_EQ(host_.positions.back(), ConversionProgress::kRange);
-  for (std::size_t k = 1; k < host_.positions.size(); ++k) {
-    EXPECT_GT(host_.positions[k], host_.positions[k - 1]) << k;
+  ASSERT_FALSE(positions_.empty());
+  EXPECT_EQ(positions_.front(), 0);
+  EXPECT_EQ(positions_.back(), ConversionProgress::kRange);
+  for (std::size_t k = 1; k < positions_.size(); ++k) {
+    EXPECT_GT(positions_[k], positions_[k - 1]) << k;
   }
   // 360,000 bytes are 11 chunks, and their text some 30 pieces.
-  EXPECT_GE(host_.positions.size(), 20u);
-  EXPECT_EQ(std::vector<std::string>(host_.events.end() - 2, host_.events.end()),
-            (std::vector<std::string>{"report", "enable"}));
+  EXPECT_GE(positions_.size(), 20u);
 }
 
-// Stops the conversion it watches once the bar reaches a position.
-class CancellingHost : public RecordingHost {
- public:
-  CancellingHost(CancellationToken& token, std::int32_t cancelAt)
-      : token_(token), cancelAt_(cancelAt) {}
-  void SetProgressPosition(std::int32_t position) override {
-    RecordingHost::SetProgressPosition(position);
-    if (position >= cancelAt_) token_.Cancel();
-  }
-
- private:
-  CancellationToken& token_;
-  std::int32_t cancelAt_;
-};
+// A request whose conversion cancels itself once its bar reaches cancelAt;
+// the positions shown go to `positions`.
+ConversionRequest CancellingAt(ConversionRequest request, CancellationToken& token,
+                               std::int32_t cancelAt, std::vector<std::int32_t>& positions) {
+  request.cancel = &token;
+  request.progress = [&token, &positions, cancelAt](std::int32_t position) {
+    positions.push_back(position);
+    if (position >= cancelAt) token.Cancel();
+  };
+  return request;
+}
 
 // Cancelled while loading, compressing or formatting, with and without a
 // pool: nothing written, no temporary file, the old GD file as it was, no
-// message and no report.
+// report, and the bar never full.
 TEST_F(ConversionTest, CancelledConversionLeavesTheFolderAsItWas) {
   const fs::path picture = Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 7))));
   const fs::path sprite = Write("many.xsp", test::MakeXsp(Sprite(40)));
@@ -275,17 +241,15 @@ TEST_F(ConversionTest, CancelledConversionLeavesTheFolderAsItWas) {
              {sprite, 1}, {sprite, 500}, {sprite, 950}}) {
       SCOPED_TRACE(PathToUtf8(source.filename()) + " at " + std::to_string(cancelAt));
       CancellationToken token;
-      CancellingHost host(token, cancelAt);
-      ConversionRequest request = Request(source);
-      request.cancel = &token;
+      std::vector<std::int32_t> positions;
       Converter converter(kMaxGdTextLength, usedPool);
-      const ConversionResult result = converter.RunConversion(request, host);
+      const ConversionResult result =
+          converter.RunConversion(CancellingAt(Request(source), token, cancelAt, positions));
       EXPECT_EQ(result.status.kind(), ErrorKind::kCancelled);
       EXPECT_TRUE(result.writtenPath.empty());
       EXPECT_TRUE(result.report.empty());
-      EXPECT_TRUE(host.messages.empty());
-      EXPECT_TRUE(host.reports.empty());
-      EXPECT_LT(host.positions.back(), ConversionProgress::kRange);
+      ASSERT_FALSE(positions.empty());
+      EXPECT_LT(positions.back(), ConversionProgress::kRange);
       EXPECT_EQ(FolderEntries(dir_.path()), before);
       EXPECT_EQ(FileText(dir_ / "big.GD"), "old");
     }
@@ -296,11 +260,11 @@ TEST_F(ConversionTest, CancelledCheckReportsNoOutcome) {
   const fs::path picture = Write("big.pcx", test::MakePcx(RgbPcx(400, 300, RandomBytes(360000, 7))));
   ASSERT_TRUE(Convert(picture).status.ok());
   CancellationToken token;
-  CancellingHost host(token, 900);
+  std::vector<std::int32_t> positions;
   ConversionRequest request = Request(picture);
   request.action = OutputAction::kCheck;
-  request.cancel = &token;
-  const ConversionResult result = converter_.RunConversion(request, host);
+  const ConversionResult result =
+      converter_.RunConversion(CancellingAt(request, token, 900, positions));
   EXPECT_EQ(result.status.kind(), ErrorKind::kCancelled);
   EXPECT_EQ(result.check, CheckOutcome::kNotChecked);
 }
@@ -313,7 +277,7 @@ TEST_F(ConversionTest, UnsetTokenGivesTheSameFile) {
   CancellationToken token;
   ConversionRequest request = Request(picture);
   request.cancel = &token;
-  ASSERT_TRUE(converter_.RunConversion(request, host_).status.ok());
+  ASSERT_TRUE(Run(request).status.ok());
   EXPECT_EQ(FileText(dir_ / "p.GD"), plain);
 }
 
@@ -357,7 +321,7 @@ TEST_F(ConversionTest, RgbPcxWithoutFlagKeepsThreeBytesAndHasNoDataFormat) {
   EXPECT_EQ(source.records[0].size, 24);
   EXPECT_EQ(DecodedArray(source, "_wideCpm").size(), 24u);
   ASSERT_EQ(result.report.size(), 9u);
-  EXPECT_EQ(result.report[3], (ReportRow{"data format", "", ReportIcon::kField}));
+  EXPECT_EQ(result.report[3], (ReportRow{"data format", "", ReportIcon::kField, 0}));
 }
 
 TEST_F(ConversionTest, SixteenColourPcxIsWrittenAsIndexedPicture) {
@@ -454,13 +418,14 @@ TEST_F(ConversionTest, ReportOfFramesTwoToFour) {
       Convert(Write("anim.xsp", test::MakeXsp(Sprite(6))), Options{false, "2", "4"});
   ASSERT_TRUE(result.status.ok()) << result.status.message();
   ASSERT_EQ(result.report.size(), 35u);
-  EXPECT_EQ(result.report[10], (ReportRow{"TYPE_GrData", "anim3Gd", ReportIcon::kRecord}));
+  // Each record's rows, and each pointer, name the record's place in the file.
+  EXPECT_EQ(result.report[10], (ReportRow{"TYPE_GrData", "anim3Gd", ReportIcon::kRecord, 1}));
   EXPECT_EQ(result.report[30], (ReportRow{"TYPE_GrData", "animGd", ReportIcon::kRecord}));
-  EXPECT_EQ(result.report[31], (ReportRow{"", "anim2Gd", ReportIcon::kNone}));
-  EXPECT_EQ(result.report[32], (ReportRow{"", "anim3Gd", ReportIcon::kNone}));
-  EXPECT_EQ(result.report[33], (ReportRow{"", "anim4Gd", ReportIcon::kNone}));
+  EXPECT_EQ(result.report[31], (ReportRow{"", "anim2Gd", ReportIcon::kNone, 0}));
+  EXPECT_EQ(result.report[32], (ReportRow{"", "anim3Gd", ReportIcon::kNone, 1}));
+  EXPECT_EQ(result.report[33], (ReportRow{"", "anim4Gd", ReportIcon::kNone, 2}));
   EXPECT_EQ(result.report[34], ReportRow{});
-  EXPECT_EQ(result.report[16], (ReportRow{"size", "20", ReportIcon::kField}));  // frame 3: 5 x 4
+  EXPECT_EQ(result.report[16], (ReportRow{"size", "20", ReportIcon::kField, 1}));  // frame 3: 5 x 4
 }
 
 TEST_F(ConversionTest, TwoFrameSpriteReportsItsPerFrameRecords) {
@@ -481,7 +446,6 @@ TEST_F(ConversionTest, SinglePicturesIgnoreTheFrameFields) {
   EXPECT_EQ(sprite.records[0].name, "_oneGd");
   EXPECT_TRUE(sprite.pointerTables.empty());
 
-  host_ = RecordingHost();
   ExpectWritten(Convert(Write("pic.pcx", test::MakePcx(IndexedPcx(4, 4))), options),
                 dir_ / "pic.GD");
   EXPECT_EQ(converter_.state().startFrame, 0);
@@ -515,7 +479,6 @@ TEST_F(ConversionTest, FrameRangeRefusals) {
       {"", "-3", "the frame range 0 to -3 is empty"},
   };
   for (const auto& [start, end, message] : cases) {
-    host_ = RecordingHost();
     ExpectRefused(Convert(picture, Options{false, start, end}), message);
     EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"anim.xsp"});
   }
@@ -582,9 +545,8 @@ TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
   request.outputBaseName = "anim";
   for (const auto& [limit, written] : cases) {
     SCOPED_TRACE(limit);
-    host_ = RecordingHost();
     Converter limited(limit);
-    const ConversionResult result = limited.RunConversion(request, host_);
+    const ConversionResult result = Run(request, limited);
     if (written) {
       ExpectWritten(result, dir_ / "anim.GD");
       EXPECT_EQ(fs::file_size(dir_ / "anim.GD"), length);
@@ -593,7 +555,7 @@ TEST_F(ConversionTest, GdTextBeyondTheLimitIsRefusedBeforeFormatting) {
     }
     ExpectRefused(result, "anim.xsp: the GD file would be larger than " +
                               std::to_string(limit) + " bytes");
-    EXPECT_LE(host_.positions.back(), ConversionProgress::kTextStart);
+    EXPECT_LE(positions_.back(), ConversionProgress::kTextStart);
     EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"anim.xsp"});
   }
 }
@@ -604,7 +566,7 @@ TEST_F(ConversionTest, UnwritableTargetIsReported) {
   request.sourcePath = PathToUtf8(picture);
   request.outputDirectory = dir_ / "missing";
   request.outputBaseName = "logo";
-  ExpectRefused(converter_.RunConversion(request, host_), "logo.GD");
+  ExpectRefused(Run(request), "logo.GD");
   EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"logo.pcx"});
 }
 
@@ -656,16 +618,15 @@ TEST_F(ConversionTest, UnreadablePicturesGiveClearMessages) {
       "short.bmp: ",
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
-    host_ = RecordingHost();
     const fs::path path = Write(files[i].first, files[i].second);
-    ExpectRefused(Convert(path), messages[i]);
+    const ConversionResult result = Convert(path);
+    ExpectRefused(result, messages[i]);
     if (i == 3 || i == 4) {
-      EXPECT_EQ(host_.messages.at(0).first, messages[i]);  // the whole text
+      EXPECT_EQ(result.status.message(), messages[i]);  // the whole text
     }
     fs::remove(path);
     EXPECT_TRUE(FolderEntries(dir_.path()).empty()) << files[i].first;
   }
-  host_ = RecordingHost();
   ExpectRefused(Convert(dir_ / "missing.pcx"), "missing.pcx");
 }
 
@@ -675,7 +636,6 @@ TEST_F(ConversionTest, IdentifiersAndNamesUseTheFileNamesOwnExtension) {
   EXPECT_EQ(ParsedGdFile(dir_ / "my-logo 2.GD").arrays.at(0).name, "_my_logo_2Cpm");
 
   fs::create_directory(dir_ / "my.dir");
-  host_ = RecordingHost();
   ExpectWritten(Convert(Write("my.dir/picture", test::MakePcx(IndexedPcx(3, 3)))),
                 dir_ / "my.dir" / "picture.GD");
   const GdSource source = ParsedGdFile(dir_ / "my.dir" / "picture.GD");
@@ -735,7 +695,7 @@ TEST_F(ConversionTest, ThreadCountDoesNotChangeTheFile) {
       for (const unsigned threads : {2u, 3u, 8u}) {
         WorkerPool pool(threads);
         Converter pooled(kMaxGdTextLength, &pool);
-        const ConversionResult result = pooled.RunConversion(Request(picture, options), host_);
+        const ConversionResult result = Run(Request(picture, options), pooled);
         ASSERT_TRUE(result.status.ok()) << result.status.message();
         EXPECT_EQ(FileText(result.writtenPath), expected) << threads << " threads";
         EXPECT_EQ(result.report, single.report);
@@ -760,7 +720,7 @@ TEST_F(ConversionTest, IdenticalFramesShareOneStream) {
     SCOPED_TRACE(threads);
     WorkerPool pool(threads);
     Converter pooled(kMaxGdTextLength, &pool);
-    const ConversionResult result = pooled.RunConversion(Request(picture), host_);
+    const ConversionResult result = Run(Request(picture), pooled);
     ASSERT_TRUE(result.status.ok()) << result.status.message();
     const GdSource source = ParsedGdFile(result.writtenPath);
     ASSERT_EQ(source.arrays.size(), 5u);
@@ -784,7 +744,7 @@ TEST_F(ConversionTest, FailedFrameAmongGroupedFramesIsReportedInOrder) {
   Write("anim.GD", Bytes{'o', 'l', 'd'});
   WorkerPool pool(4);
   Converter pooled(kMaxGdTextLength, &pool);
-  ExpectRefused(pooled.RunConversion(Request(Write("anim.xsp", sprite)), host_),
+  ExpectRefused(Run(Request(Write("anim.xsp", sprite)), pooled),
                 "anim.xsp: frame 6: ");
   EXPECT_EQ(FileText(dir_ / "anim.GD"), "old");
   EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
@@ -805,11 +765,10 @@ TEST_F(ConversionTest, CheckComparesWithTheFileOnDiskAndWritesNothing) {
   };
   ConversionRequest request = Request(picture);
   request.action = OutputAction::kCheck;
-  host_ = RecordingHost();
   for (const auto& [onDisk, outcome] : cases) {
     SCOPED_TRACE(onDisk.size());
     test::WriteBytes(dir_ / "anim.GD", Bytes(onDisk.begin(), onDisk.end()));
-    const ConversionResult result = converter_.RunConversion(request, host_);
+    const ConversionResult result = Run(request);
     ASSERT_TRUE(result.status.ok()) << result.status.message();
     EXPECT_EQ(result.check, outcome);
     EXPECT_EQ(result.checkedPath, dir_ / "anim.GD");
@@ -817,12 +776,11 @@ TEST_F(ConversionTest, CheckComparesWithTheFileOnDiskAndWritesNothing) {
     EXPECT_EQ(FileText(dir_ / "anim.GD"), onDisk);
   }
   fs::remove(dir_ / "anim.GD");
-  EXPECT_EQ(converter_.RunConversion(request, host_).check, CheckOutcome::kMissing);
+  EXPECT_EQ(Run(request).check, CheckOutcome::kMissing);
   request.lineEnding = LineEnding::kLf;
   test::WriteBytes(dir_ / "anim.GD", Bytes(written.begin(), written.end()));
-  EXPECT_EQ(converter_.RunConversion(request, host_).check, CheckOutcome::kDiffers);
+  EXPECT_EQ(Run(request).check, CheckOutcome::kDiffers);
   EXPECT_EQ(FolderEntries(dir_.path()), (std::vector<std::string>{"anim.GD", "anim.xsp"}));
-  for (const std::string& event : host_.events) EXPECT_NE(event, "enable");
 }
 
 }  // namespace

@@ -20,20 +20,6 @@
 
 namespace krelt::test {
 
-// A conversion host that keeps only the messages it is given.
-class QuietHost : public ConversionHost {
- public:
-  void ClearReport() override {}
-  void SetProgressRange(std::int32_t) override {}
-  void SetProgressPosition(std::int32_t) override {}
-  void EnableOpen() override {}
-  void ShowMessage(const std::string& text, const std::string&) override {
-    messages.push_back(text);
-  }
-  void ShowReport(const std::vector<ReportRow>&) override {}
-  std::vector<std::string> messages;
-};
-
 // The stream of one array of a parsed GD file, decoded; empty (with a test
 // failure) when the array is missing or does not decode.
 inline std::vector<std::uint8_t> DecodedArray(const GdSource& source,

@@ -19,7 +19,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-using test::QuietHost;
 
 Bytes Ramp(std::size_t count, unsigned step) {
   Bytes bytes(count);
@@ -105,8 +104,7 @@ class GdVerifyTest : public ::testing::Test {
     request_.endFrameText = picture.end;
     request_.outputDirectory = dir_.path();
     request_.outputBaseName = "out";
-    QuietHost host;
-    const ConversionResult result = Converter().RunConversion(request_, host);
+    const ConversionResult result = Converter().RunConversion(request_);
     EXPECT_TRUE(result.status.ok()) << result.status.message();
     return test::ParsedGdFile(result.writtenPath);
   }

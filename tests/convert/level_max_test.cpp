@@ -29,7 +29,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-using test::QuietHost;
 
 void PutLe(Bytes& bytes, std::uint32_t value, int size) {
   for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -147,9 +146,8 @@ std::vector<Bytes> ConvertedStreams(const fs::path& picture, bool flag1555, Comp
   request.outputDirectory = folder;
   request.outputBaseName = picture.stem().string() + (level == CompressionLevel::kMax ? "_max" : "");
   request.level = level;
-  QuietHost host;
   Converter converter;
-  const ConversionResult result = converter.RunConversion(request, host);
+  const ConversionResult result = converter.RunConversion(request);
   if (!result.status.ok()) return {};
   GdSource source;
   EXPECT_TRUE(ReadGdSource(result.writtenPath, source).ok());

@@ -34,15 +34,15 @@ TEST(ReportTest, SinglePictureGivesNineRows) {
   state.frameWidth[0] = 40;
   state.frameHeight[0] = 20;
   const std::vector<ReportRow> expected = {
-      {"TYPE_GrData", "logoGd", kRecord},
-      {"version", "1", kField},
-      {"reserved", "0", kField},
-      {"data format", "OSD_256", kField},
-      {"compressed method", "COMPRESS_Tfp", kField},
-      {"data", "logoCpm", kField},
-      {"size", "800", kField},
-      {"width", "40", kField},
-      {"height", "20", kField},
+      {"TYPE_GrData", "logoGd", kRecord, 0},
+      {"version", "1", kField, 0},
+      {"reserved", "0", kField, 0},
+      {"data format", "OSD_256", kField, 0},
+      {"compressed method", "COMPRESS_Tfp", kField, 0},
+      {"data", "logoCpm", kField, 0},
+      {"size", "800", kField, 0},
+      {"width", "40", kField, 0},
+      {"height", "20", kField, 0},
   };
   EXPECT_EQ(BuildReport(state, kDataFormatOsd256, false), expected);
 }
@@ -54,7 +54,7 @@ TEST(ReportTest, DataFormatCellFollowsTheCode) {
   for (const auto& [code, text] : cases) {
     const std::vector<ReportRow> rows = BuildReport(state, code, false);
     ASSERT_EQ(rows.size(), 9u);
-    EXPECT_EQ(rows[3], (ReportRow{"data format", text, kField})) << code;
+    EXPECT_EQ(rows[3], (ReportRow{"data format", text, kField, 0})) << code;
   }
 }
 
