@@ -12,8 +12,8 @@
 
 #include "app/preview_panel.h"
 #include "compress/tfp_encoder.h"
-#include "convert/gd_extract.h"
-#include "convert/gd_verify.h"
+#include "gd/gd_extract.h"
+#include "gd/gd_verify.h"
 
 namespace krelt {
 namespace {
@@ -48,15 +48,8 @@ GdSource Source1555() {
   TfpEncoder encoder;
   if (!encoder.Compress(pixels, array.bytes)) std::abort();
   source.arrays.push_back(std::move(array));
-  GdRecord record;
-  record.name = "_benchGd";
-  record.version = 1;
-  record.dataFormat = "OSD_1555";
-  record.compressMethod = "COMPRESS_Tfp";
-  record.dataName = "_benchCpm";
-  record.size = 2 * kWidth * kHeight;
-  record.width = kWidth;
-  record.height = kHeight;
+  const GdRecord record =
+      NewRecord("bench", DataFormat::kOsd1555, 2 * kWidth * kHeight, kWidth, kHeight);
   source.records.push_back(record);
   return source;
 }

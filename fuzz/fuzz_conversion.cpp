@@ -14,8 +14,8 @@
 
 #include "conversion_input.h"
 #include "convert/conversion.h"
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
+#include "gd/gd_reader.h"
+#include "convert/read_back.h"
 #include "fuzz_support.h"
 
 namespace {

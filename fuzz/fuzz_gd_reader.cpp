@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
+#include "gd/gd_reader.h"
+#include "gd/gd_verify.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,

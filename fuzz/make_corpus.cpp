@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "compress/tfp_encoder.h"
-#include "convert/gd_text.h"
+#include "gd/gd_text.h"
 #include "conversion_input.h"
 #include "support/picture_writers.h"
 
@@ -233,21 +233,24 @@ Bytes Compressed(const Bytes& input) {
   return stream;
 }
 
-krelt::GdPicture GdPictureOf(std::int32_t frame, const Bytes& pixels,
-                             std::int32_t width, std::int32_t height) {
-  return {frame, Compressed(pixels), static_cast<std::int32_t>(pixels.size()),
-          width, height};
+krelt::GdPicture GdPictureOf(std::string_view name, krelt::DataFormat format,
+                             const Bytes& pixels, std::int32_t width, std::int32_t height) {
+  return {krelt::NewRecord(name, format, static_cast<std::int32_t>(pixels.size()), width,
+                           height),
+          Compressed(pixels)};
 }
 
 std::vector<std::pair<std::string, std::string>> GdTexts() {
+  using krelt::DataFormat;
   using krelt::GdDocument;
   using krelt::LineEnding;
-  const GdDocument indexed{"logo", false, krelt::kDataFormatOsd256,
-                           {GdPictureOf(0, IndexPixels(40, 20, 256), 40, 20)}};
-  const GdDocument rgb{"photo", false, 0, {GdPictureOf(0, RgbPixels(9, 4), 9, 4)}};
-  const GdDocument frames{"spin", true, krelt::kDataFormatOsd1555,
-                          {GdPictureOf(2, Pixels565(6, 2), 6, 2),
-                           GdPictureOf(3, Pixels565(2, 5), 2, 5)}};
+  const GdDocument indexed{
+      "logo", false, {GdPictureOf("logo", DataFormat::kOsd256, IndexPixels(40, 20, 256), 40, 20)}};
+  const GdDocument rgb{"photo", false,
+                       {GdPictureOf("photo", DataFormat::kNone, RgbPixels(9, 4), 9, 4)}};
+  const GdDocument frames{"spin", true,
+                          {GdPictureOf("spin2", DataFormat::kOsd1555, Pixels565(6, 2), 6, 2),
+                           GdPictureOf("spin3", DataFormat::kOsd1555, Pixels565(2, 5), 2, 5)}};
   return {{"indexed-crlf.GD", FormatGdText(indexed, LineEnding::kCrlf)},
           {"indexed-lf.GD", FormatGdText(indexed, LineEnding::kLf)},
           {"rgb.GD", FormatGdText(rgb, LineEnding::kCrlf)},

@@ -377,7 +377,6 @@ ConversionRequest ConverterDialog::RequestFor(const QString& path,
                                               const OutputNames& names) const {
   ConversionRequest request;
   request.sourcePath = LocalPath(path);
-  request.alphaSelection = alphaCombo_->currentIndex();
   request.startFrameText = startFrameEdit_->text().toStdString();
   request.endFrameText = endFrameEdit_->text().toStdString();
   request.flag1555 = use1555_;

@@ -35,9 +35,9 @@ QBrush CheckerBrush() {
   return QBrush(tile);
 }
 
-QString DataFormatText(const std::string& dataFormat) {
-  return dataFormat.empty() ? QStringLiteral("24-bit RGB")
-                            : QString::fromStdString(dataFormat);
+QString DataFormatText(DataFormat dataFormat) {
+  const std::string_view label = DataFormatLabel(dataFormat);
+  return QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
 }
 
 QString Ratio(std::uint64_t stream, std::uint64_t input) {
@@ -273,11 +273,11 @@ void PreviewPanel::ShowDecoded(const DecodedRecord& decoded) {
   }
   const VerifiedRecord& record = decoded.record;
   titleLabel_->setText(QStringLiteral("Decoded from ") +
-                       QString::fromStdString(record.name));
+                       QString::fromStdString(record.record.name));
   view_->SetImage(decoded.image);
   figuresLabel_->setText(
-      SizeText(record.width, record.height) + QStringLiteral(", ") +
-      DataFormatText(record.dataFormat) + QStringLiteral("\ninput ") +
+      SizeText(record.record.width, record.record.height) + QStringLiteral(", ") +
+      DataFormatText(record.record.dataFormat) + QStringLiteral("\ninput ") +
       QString::number(record.rawBytes) + QStringLiteral(" bytes, stream ") +
       QString::number(record.compressedBytes) + QStringLiteral(" bytes (") +
       Ratio(record.compressedBytes, record.rawBytes) + QStringLiteral(")\n") +

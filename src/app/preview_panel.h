@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "convert/conversion.h"
-#include "convert/gd_extract.h"
+#include "convert/read_back.h"
 
 class QComboBox;
 class QLabel;

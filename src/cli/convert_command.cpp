@@ -19,7 +19,7 @@
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
 #include "convert/conversion.h"
-#include "convert/gd_extract.h"
+#include "convert/read_back.h"
 #include "convert/output_names.h"
 
 namespace krelt::cli {

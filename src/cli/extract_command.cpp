@@ -11,7 +11,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/utf8_path.h"
-#include "convert/gd_extract.h"
+#include "gd/gd_extract.h"
 
 namespace krelt::cli {
 namespace {
@@ -51,9 +51,11 @@ struct ExtractCommandOptions {
 int RunExtract(const ExtractCommandOptions& options) {
   ExtractOptions extract;
   if (options.byteOrderGiven) {
-    if (auto error = ParseByteOrder(options.byteOrder, extract.byteOrder)) {
+    ByteOrder order = ByteOrder::kHighFirst;
+    if (auto error = ParseByteOrder(options.byteOrder, order)) {
       return UsageError(kExtractCommand, *error);
     }
+    extract.lowByteFirst = order == ByteOrder::kLowFirst;
   }
   if (options.paletteGiven) {
     Palette8 palette{};

@@ -11,8 +11,8 @@
 #include "cli/commands.h"
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
+#include "convert/read_back.h"
+#include "gd/gd_reader.h"
 
 namespace krelt::cli {
 namespace {

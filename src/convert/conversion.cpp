@@ -1,9 +1,7 @@
 #include "convert/conversion.h"
 
-#include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -14,16 +12,16 @@
 #include "common/worker_pool.h"
 #include "compress/tfp_decoder.h"
 #include "convert/conversion_progress.h"
-#include "convert/gd_text.h"
 #include "convert/output_names.h"
+#include "gd/gd_text.h"
 
 namespace krelt {
 namespace {
 
 // What one conversion produced before anything is written.
 struct ConversionOutput {
-  ConversionState state;
   GdDocument document;
+  DataFormat dataFormat = DataFormat::kNone;  // of every record
   std::filesystem::path outputPath;
   LineEnding lineEnding = LineEnding::kCrlf;
 };
@@ -36,22 +34,11 @@ bool IsCancelled(const CancellationToken* cancel) {
   return cancel != nullptr && cancel->cancelled();
 }
 
-std::int32_t ClampToInt32(std::int64_t value) {
-  return static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                               std::numeric_limits<std::int32_t>::max()));
-}
-
-// 15 - min(selection, 15), kept in the state; it does not change the
-// output.
-std::int32_t AlphaLevel(std::int32_t alphaSelection) {
-  return ClampToInt32(15 - std::int64_t{std::min(alphaSelection, 15)});
-}
-
-int DataFormatCode(PixelFormat format) {
-  if (format == kPixelFormatIndexed) return kDataFormatOsd256;
-  if (format == kPixelFormat16Bit) return kDataFormatOsd1555;
-  return 0;
+// The data format records of pixels in that format declare.
+DataFormat DataFormatOf(PixelFormat format) {
+  if (format == kPixelFormatIndexed) return DataFormat::kOsd256;
+  if (format == kPixelFormat16Bit) return DataFormat::kOsd1555;
+  return DataFormat::kNone;
 }
 
 Status TextTooLarge(const ConversionPictures& pictures,
@@ -61,30 +48,15 @@ Status TextTooLarge(const ConversionPictures& pictures,
                        " bytes, the most Krelt reads back");
 }
 
-// Names, tables and record settings of the conversion of open pictures.
+// Names and record settings of the conversion of open pictures.
 void PrepareOutput(const ConversionRequest& request,
                    const ConversionPictures& pictures, ConversionOutput& output) {
-  ConversionState& state = output.state;
-  // The BMP road keeps alpha level 0.
-  if (!pictures.bmpRoad()) {
-    state.alphaLevel = AlphaLevel(request.alphaSelection);
-  }
-  state.identifierName = DeriveIdentifierName(request.sourcePath);
-  state.startFrame = pictures.startFrame();
-  state.endFrame = pictures.endFrame();
-  // The tables are indexed by frame number and reach the end of the range,
-  // not the file's frame count, which a hostile file may make huge.
-  const auto entries = static_cast<std::size_t>(
-      std::min<std::int64_t>(pictures.frameCount(), std::int64_t{state.endFrame} + 1));
-  state.frameSize.assign(entries, 0);
-  state.frameWidth.assign(entries, 0);
-  state.frameHeight.assign(entries, 0);
-  output.document.identifierName = state.identifierName;
+  output.document.identifierName = DeriveIdentifierName(request.sourcePath);
   output.document.perFrameRecords = pictures.perFrameRecords();
-  output.document.dataFormatCode = DataFormatCode(pictures.declaredFormat());
+  output.dataFormat = DataFormatOf(pictures.declaredFormat());
   // A range that does not start at frame 0 gets its start in the file name.
-  const std::string suffix =
-      state.startFrame != 0 ? std::to_string(state.startFrame) : std::string();
+  const std::int32_t startFrame = pictures.startFrame();
+  const std::string suffix = startFrame != 0 ? std::to_string(startFrame) : std::string();
   output.outputPath =
       request.outputDirectory / PathFromUtf8(request.outputBaseName + suffix + ".GD");
 }
@@ -180,9 +152,12 @@ class PictureCompressor {
 
   void AddToDocument(const LoadedPicture& loaded) {
     const ConvertedPicture& source = loaded.picture;
-    GdPicture picture{source.frame, {},
-                      static_cast<std::int32_t>(source.pixels.size()),
-                      source.width, source.height};
+    const GdDocument& document = output_.document;
+    GdPicture picture{
+        NewRecord(PictureName(document.identifierName, document.perFrameRecords, source.frame),
+                  output_.dataFormat, static_cast<std::int32_t>(source.pixels.size()),
+                  source.width, source.height),
+        {}};
     if (pictures_.count() > 1) picture.sameStreamAs = EarlierTwin(loaded);
     if (picture.sameStreamAs < 0) {
       firstByDigest_.emplace(loaded.digest, static_cast<std::int32_t>(loaded.index));
@@ -243,16 +218,12 @@ class PictureCompressor {
     }
   }
 
-  // Takes the group's pictures into the tables in order, stopping at the
-  // first fault, and lets their pixels go.
+  // Counts the group's streams in order, stopping at the first fault, and
+  // lets their pixels go.
   Status RecordGroup() {
     for (std::size_t item = 0; item < group_.size(); ++item) {
       if (!faults_[item].ok()) return faults_[item];
       const GdPicture& picture = output_.document.pictures[group_[item].index];
-      const auto entry = static_cast<std::size_t>(picture.frame);
-      output_.state.frameSize[entry] = picture.size;
-      output_.state.frameWidth[entry] = picture.width;
-      output_.state.frameHeight[entry] = picture.height;
       streamBytes_ += StreamOf(output_.document, picture).size();
       if (streamBytes_ > maxTextLength_ / 5) {
         return TextTooLarge(pictures_, maxTextLength_);
@@ -383,14 +354,12 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request) {
     return result;
   }
   progress.Finish();
-  state_ = std::move(output.state);
   if (!checking) result.writtenPath = output.outputPath;
   result.notices = pictures_.notices();
   result.byteOrder = pictures_.storedByteOrder();
   result.palette = pictures_.palette();
-  result.startFrame = state_.startFrame;
-  result.report = BuildReport(state_, output.document.dataFormatCode,
-                              output.document.perFrameRecords);
+  result.startFrame = pictures_.startFrame();
+  result.report = BuildReport(output.document);
   return result;
 }
 

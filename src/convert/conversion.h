@@ -14,13 +14,12 @@
 #include "compress/tfp_encoder.h"
 #include "convert/conversion_pictures.h"
 #include "convert/conversion_progress.h"
-#include "convert/report.h"
+#include "gd/gd_text.h"
+#include "gd/report.h"
 
 namespace krelt {
 
 class WorkerPool;
-
-enum class LineEnding { kCrlf, kLf };
 
 // What a conversion without a picture answers, and the caption a front end
 // shows it with.
@@ -34,7 +33,6 @@ enum class OutputAction { kWrite, kCheck };
 // Everything one conversion needs from its front end.
 struct ConversionRequest {
   std::string sourcePath;
-  std::int32_t alphaSelection = -1;  // -1: nothing selected
   std::string startFrameText;
   std::string endFrameText;
   bool flag1555 = false;
@@ -53,17 +51,6 @@ struct ConversionRequest {
   // ConversionProgress::kRange, from the threads of the converter's pool,
   // one call at a time. The last position comes once the file is written.
   ProgressSink progress;
-};
-
-// What the last conversion wrote; read by the report.
-struct ConversionState {
-  std::string identifierName;
-  std::vector<std::int32_t> frameSize;
-  std::vector<std::int32_t> frameWidth;
-  std::vector<std::int32_t> frameHeight;
-  std::int32_t startFrame = 0;
-  std::int32_t endFrame = 512;
-  std::int32_t alphaLevel = 0;
 };
 
 // How the GD file on disk compares with a checking conversion's text.
@@ -104,13 +91,11 @@ class Converter {
       : maxGdTextLength_(maxGdTextLength), pool_(pool) {}
 
   ConversionResult RunConversion(const ConversionRequest& request);
-  const ConversionState& state() const { return state_; }
 
  private:
   std::uintmax_t maxGdTextLength_;
   WorkerPool* pool_;
   ConversionPictures pictures_;
-  ConversionState state_;
 };
 
 }  // namespace krelt

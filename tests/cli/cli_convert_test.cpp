@@ -10,7 +10,7 @@
 #include "cli_runner.h"
 #include "common/file_io.h"
 #include "common/utf8_path.h"
-#include "convert/gd_test_support.h"
+#include "gd/gd_test_support.h"
 #include "image/bmp_image.h"
 #include "image/pcx_image.h"
 #include "image/xsp_sprite.h"

@@ -13,7 +13,7 @@
 #include "cli_runner.h"
 #include "common/file_io.h"
 #include "common/utf8_path.h"
-#include "convert/gd_test_support.h"
+#include "gd/gd_test_support.h"
 #include "support/picture_writers.h"
 
 namespace krelt {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../convert/gd_test_support.h"
+#include "gd/gd_test_support.h"
 #include "cli_runner.h"
 #include "common/utf8_path.h"
 

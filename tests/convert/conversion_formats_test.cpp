@@ -10,8 +10,8 @@
 #include "common/file_io.h"
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
-#include "convert/gd_test_support.h"
 #include "convert/output_names.h"
+#include "gd/gd_test_support.h"
 #include "support/picture_writers.h"
 
 namespace krelt {
@@ -50,7 +50,7 @@ Bytes ToolPicture(const std::string& name) {
 class ConversionFormatsTest : public ::testing::Test {
  protected:
   ConversionResult Convert(const std::string& name, const Bytes& bytes, bool flag1555 = false,
-                           ByteOrder order = ByteOrder::kAsRoad, std::int32_t alpha = 3) {
+                           ByteOrder order = ByteOrder::kAsRoad) {
     const fs::path path = dir_ / name;
     test::WriteBytes(path, bytes);
     ConversionRequest request;
@@ -60,12 +60,11 @@ class ConversionFormatsTest : public ::testing::Test {
     request.outputBaseName = names.outputBaseName;
     request.flag1555 = flag1555;
     request.byteOrder = order;
-    request.alphaSelection = alpha;
     return converter_.RunConversion(request);
   }
 
   // The first array of the written file, decoded, and its record's format.
-  Bytes Pixels(const ConversionResult& result, std::string* dataFormat = nullptr) {
+  Bytes Pixels(const ConversionResult& result, DataFormat* dataFormat = nullptr) {
     EXPECT_TRUE(result.status.ok()) << result.status.message();
     if (!result.status.ok()) return {};
     const GdSource source = test::ParsedGdFile(result.writtenPath);
@@ -78,7 +77,7 @@ class ConversionFormatsTest : public ::testing::Test {
 };
 
 // The name says nothing; the content decides, and with it the road: the
-// BMP road keeps alpha level 0 and the default end frame.
+// BMP road stores 16-bit pixels low byte first.
 TEST_F(ConversionFormatsTest, TheContentChoosesTheReaderAndTheRoad) {
   struct Case {
     const char* name;
@@ -96,10 +95,9 @@ TEST_F(ConversionFormatsTest, TheContentChoosesTheReaderAndTheRoad) {
     SCOPED_TRACE(c.name);
     for (const bool flag1555 : {false, true}) {
       const Bytes expected = Pixels(Convert(c.reference, c.bytes, flag1555));
-      const Bytes pixels = Pixels(Convert(c.name, c.bytes, flag1555));
-      EXPECT_EQ(pixels, expected);
-      EXPECT_EQ(converter_.state().alphaLevel, c.bmpRoad ? 0 : 12);
-      EXPECT_EQ(converter_.state().endFrame, c.bmpRoad ? 512 : 0);
+      const ConversionResult result = Convert(c.name, c.bytes, flag1555);
+      EXPECT_EQ(Pixels(result), expected);
+      EXPECT_EQ(result.byteOrder, c.bmpRoad ? ByteOrder::kLowFirst : ByteOrder::kHighFirst);
     }
   }
 }
@@ -159,20 +157,19 @@ TEST_F(ConversionFormatsTest, PngPictures) {
               "a.png: PNG pictures are not supported in this build");
     return;
   }
-  std::string format;
+  DataFormat format = DataFormat::kNone;
   const Bytes indices = Pixels(Convert("p.png", ToolPicture("png_palette4_7x5.png")), &format);
-  EXPECT_EQ(format, "OSD_256");
+  EXPECT_EQ(format, DataFormat::kOsd256);
   EXPECT_EQ(indices.size(), 35u);
   const Bytes packed =
       Pixels(Convert("t.png", ToolPicture("png_palette_trns_7x5.png"), true), &format);
-  EXPECT_EQ(format, "OSD_1555");
+  EXPECT_EQ(format, DataFormat::kOsd1555);
   ASSERT_EQ(packed.size(), 70u);
   EXPECT_EQ(packed[0] << 8 | packed[1], 0);            // navy is transparent
   EXPECT_EQ(packed[12] << 8 | packed[13], 0xFFFF);     // opaque white
   const Bytes rgb = Pixels(Convert("r.png", ToolPicture("png_rgba8_13x6.png")), &format);
-  EXPECT_EQ(format, "");
+  EXPECT_EQ(format, DataFormat::kNone);
   EXPECT_EQ(rgb.size(), 13u * 6 * 3);
-  EXPECT_EQ(converter_.state().endFrame, 0);
 }
 
 }  // namespace

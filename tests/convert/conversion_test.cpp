@@ -12,8 +12,8 @@
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
 #include "convert/conversion_progress.h"
-#include "convert/gd_test_support.h"
 #include "convert/output_names.h"
+#include "gd/gd_test_support.h"
 #include "support/picture_writers.h"
 
 namespace krelt {
@@ -97,7 +97,6 @@ struct Options {
   bool flag1555 = false;
   std::string start;
   std::string end;
-  std::int32_t alpha = -1;
 };
 
 class ConversionTest : public ::testing::Test {
@@ -129,7 +128,6 @@ class ConversionTest : public ::testing::Test {
     request.flag1555 = options.flag1555;
     request.startFrameText = options.start;
     request.endFrameText = options.end;
-    request.alphaSelection = options.alpha;
     return request;
   }
 
@@ -185,7 +183,7 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
   EXPECT_TRUE(source.pointerTables.empty());
   const GdRecord& record = source.records[0];
   EXPECT_EQ(record.name, "_logoGd");
-  EXPECT_EQ(record.dataFormat, "OSD_256");
+  EXPECT_EQ(record.dataFormat, DataFormat::kOsd256);
   EXPECT_EQ(record.dataName, "_logoCpm");
   EXPECT_EQ(record.size, 800);
   EXPECT_EQ(record.width, 40);
@@ -194,8 +192,7 @@ TEST_F(ConversionTest, IndexedPcxGivesOneArrayAndOneRecord) {
 
   ASSERT_EQ(result.report.size(), 9u);
   EXPECT_EQ(result.report[6], (ReportRow{"size", "800", ReportIcon::kField, 0}));
-  EXPECT_EQ(converter_.state().identifierName, "logo");
-  EXPECT_EQ(converter_.state().endFrame, 0);
+  EXPECT_EQ(result.report[0], (ReportRow{"TYPE_GrData", "logoGd", ReportIcon::kRecord, 0}));
 }
 
 // One bar over loading, compressing and formatting: set once, rising at
@@ -294,7 +291,7 @@ TEST_F(ConversionTest, Flag1555TurnsPalettePcxIntoFinished16BitPixels) {
   // 0x0000 stays zero; 0x7FFF and 0x7C00 get bit 15, high byte first.
   EXPECT_EQ(DecodedArray(source, "_pCpm"), (Bytes{0x00, 0x00, 0xFF, 0xFF, 0xFC, 0x00}));
   ASSERT_EQ(source.records.size(), 1u);
-  EXPECT_EQ(source.records[0].dataFormat, "OSD_1555");
+  EXPECT_EQ(source.records[0].dataFormat, DataFormat::kOsd1555);
   EXPECT_EQ(source.records[0].size, 6);
 }
 
@@ -316,7 +313,7 @@ TEST_F(ConversionTest, RgbPcxWithoutFlagKeepsThreeBytesAndHasNoDataFormat) {
   ExpectWritten(result, dir_ / "wide.GD");
   const GdSource source = ParsedGdFile(dir_ / "wide.GD");
   ASSERT_EQ(source.records.size(), 1u);
-  EXPECT_EQ(source.records[0].dataFormat, "");
+  EXPECT_EQ(source.records[0].dataFormat, DataFormat::kNone);
   EXPECT_EQ(source.records[0].width, 4);
   EXPECT_EQ(source.records[0].size, 24);
   EXPECT_EQ(DecodedArray(source, "_wideCpm").size(), 24u);
@@ -338,7 +335,7 @@ TEST_F(ConversionTest, SixteenColourPcxIsWrittenAsIndexedPicture) {
     ASSERT_TRUE(Convert(picture, options).status.ok());
     const GdSource source = ParsedGdFile(dir_ / "sixteen.GD");
     ASSERT_EQ(source.records.size(), 1u);
-    EXPECT_EQ(source.records[0].dataFormat, "OSD_256") << flag;
+    EXPECT_EQ(source.records[0].dataFormat, DataFormat::kOsd256) << flag;
     EXPECT_EQ(source.records[0].size, 30);
     EXPECT_EQ(DecodedArray(source, "_sixteenCpm"), layout.pixels) << flag;
   }
@@ -355,9 +352,8 @@ TEST_F(ConversionTest, BmpRoadKeepsReaderPixelsWithoutFinishing) {
   const GdSource source = ParsedGdFile(dir_ / "PIC.GD");
   EXPECT_EQ(DecodedArray(source, "_picCpm"), (Bytes{0x00, 0x80, 0x00, 0xFC}));
   ASSERT_EQ(source.records.size(), 1u);
-  EXPECT_EQ(source.records[0].dataFormat, "OSD_1555");
+  EXPECT_EQ(source.records[0].dataFormat, DataFormat::kOsd1555);
   EXPECT_EQ(result.report.size(), 9u);
-  EXPECT_EQ(converter_.state().endFrame, 512);
 }
 
 TEST_F(ConversionTest, BmpWithoutFlag) {
@@ -365,13 +361,13 @@ TEST_F(ConversionTest, BmpWithoutFlag) {
   ExpectWritten(Convert(Write("rgb.bmp", BmpBytes(5, 2, 24, rgb))), dir_ / "rgb.GD");
   GdSource source = ParsedGdFile(dir_ / "rgb.GD");
   EXPECT_EQ(DecodedArray(source, "_rgbCpm"), rgb);
-  EXPECT_EQ(source.records.at(0).dataFormat, "");
+  EXPECT_EQ(source.records.at(0).dataFormat, DataFormat::kNone);
 
   const Bytes indices = Pattern(5 * 2, 6);
   ExpectWritten(Convert(Write("ind.bmp", BmpBytes(5, 2, 8, indices))), dir_ / "ind.GD");
   source = ParsedGdFile(dir_ / "ind.GD");
   EXPECT_EQ(DecodedArray(source, "_indCpm"), indices);
-  EXPECT_EQ(source.records.at(0).dataFormat, "OSD_256");
+  EXPECT_EQ(source.records.at(0).dataFormat, DataFormat::kOsd256);
 }
 
 TEST_F(ConversionTest, SpriteRangeWritesNumberedFramesAndPointerTable) {
@@ -388,7 +384,7 @@ TEST_F(ConversionTest, SpriteRangeWritesNumberedFramesAndPointerTable) {
     EXPECT_EQ(DecodedArray(source, "_anim" + frame + "Cpm"), expected.pixels);
     const GdRecord& record = source.records[i];
     EXPECT_EQ(record.name, "_anim" + frame + "Gd");
-    EXPECT_EQ(record.dataFormat, "OSD_256");
+    EXPECT_EQ(record.dataFormat, DataFormat::kOsd256);
     EXPECT_EQ(record.width, expected.width);
     EXPECT_EQ(record.height, expected.height);
     EXPECT_EQ(record.size, expected.width * expected.height);
@@ -410,7 +406,6 @@ TEST_F(ConversionTest, SpriteWithEmptyFieldsWritesEveryFrame) {
   ASSERT_EQ(source.pointerTables.size(), 1u);
   EXPECT_EQ(source.pointerTables[0].entries.size(), 5u);
   EXPECT_EQ(source.arrays[4].name, "_anim4Cpm");
-  EXPECT_EQ(converter_.state().endFrame, 4);
 }
 
 TEST_F(ConversionTest, ReportOfFramesTwoToFour) {
@@ -446,10 +441,10 @@ TEST_F(ConversionTest, SinglePicturesIgnoreTheFrameFields) {
   EXPECT_EQ(sprite.records[0].name, "_oneGd");
   EXPECT_TRUE(sprite.pointerTables.empty());
 
-  ExpectWritten(Convert(Write("pic.pcx", test::MakePcx(IndexedPcx(4, 4))), options),
-                dir_ / "pic.GD");
-  EXPECT_EQ(converter_.state().startFrame, 0);
-  EXPECT_EQ(converter_.state().endFrame, 0);
+  const ConversionResult pcx = Convert(Write("pic.pcx", test::MakePcx(IndexedPcx(4, 4))), options);
+  ExpectWritten(pcx, dir_ / "pic.GD");
+  EXPECT_EQ(pcx.startFrame, 0);
+  EXPECT_EQ(pcx.report.size(), 9u);
 }
 
 TEST_F(ConversionTest, SixteenBitSpriteFramesAreFinished) {
@@ -464,7 +459,7 @@ TEST_F(ConversionTest, SixteenBitSpriteFramesAreFinished) {
   const GdSource source = ParsedGdFile(dir_ / "hi.GD");
   EXPECT_EQ(DecodedArray(source, "_hiCpm"),
             (Bytes{0x80, 0x1F, 0xFC, 0x00, 0x00, 0x00, 0x83, 0xE0}));
-  EXPECT_EQ(source.records.at(0).dataFormat, "OSD_1555");
+  EXPECT_EQ(source.records.at(0).dataFormat, DataFormat::kOsd1555);
   // Finishing works on freshly loaded pixels each time.
   ASSERT_TRUE(Convert(picture).status.ok());
   EXPECT_EQ(FileText(dir_ / "hi.GD"), first);
@@ -491,17 +486,7 @@ TEST_F(ConversionTest, NoLimitOf1024Frames) {
   const GdSource source = ParsedGdFile(dir_ / "many1090.GD");
   ASSERT_EQ(source.arrays.size(), 10u);
   EXPECT_EQ(source.arrays.back().name, "_many1099Cpm");
-  EXPECT_EQ(converter_.state().frameSize.size(), 1100u);
   EXPECT_EQ(result.report.size(), 10u * 11 + 2);
-}
-
-TEST_F(ConversionTest, FrameTablesReachTheEndOfTheRangeOnly) {
-  const ConversionResult result = Convert(Write("many.xsp", test::MakeXsp(Sprite(1100))),
-                                          Options{false, "3", "4"});
-  ExpectWritten(result, dir_ / "many3.GD");
-  EXPECT_EQ(converter_.state().frameSize.size(), 5u);
-  EXPECT_EQ(converter_.state().frameWidth.size(), 5u);
-  EXPECT_EQ(converter_.state().frameHeight.size(), 5u);
 }
 
 TEST_F(ConversionTest, StreamsLargerThanTheOldBufferFit) {
@@ -641,24 +626,6 @@ TEST_F(ConversionTest, IdentifiersAndNamesUseTheFileNamesOwnExtension) {
   const GdSource source = ParsedGdFile(dir_ / "my.dir" / "picture.GD");
   EXPECT_EQ(source.arrays.at(0).name, "_pictureCpm");
   EXPECT_EQ(source.records.at(0).name, "_pictureGd");
-}
-
-TEST_F(ConversionTest, AlphaLevelFromTheSelection) {
-  const fs::path picture = Write("a.pcx", test::MakePcx(IndexedPcx(2, 2)));
-  const std::vector<std::pair<std::int32_t, std::int32_t>> cases = {
-      {-1, 16}, {0, 15}, {3, 12}, {15, 0}, {40, 0},
-      {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()},
-  };
-  for (const auto& [selection, level] : cases) {
-    Options options;
-    options.alpha = selection;
-    ASSERT_TRUE(Convert(picture, options).status.ok());
-    EXPECT_EQ(converter_.state().alphaLevel, level) << selection;
-  }
-  Options options;
-  options.alpha = 3;
-  ASSERT_TRUE(Convert(Write("b.bmp", BmpBytes(1, 1, 24, Bytes{1, 2, 3})), options).status.ok());
-  EXPECT_EQ(converter_.state().alphaLevel, 0);
 }
 
 // ---- Threads, shared streams and checks ----

@@ -18,9 +18,9 @@
 #include "compress/tfp_encoder.h"
 #include "compress/tfp_format.h"
 #include "convert/conversion.h"
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
-#include "gd_test_support.h"
+#include "gd/gd_reader.h"
+#include "gd/gd_test_support.h"
+#include "gd/gd_verify.h"
 #include "support/files.h"
 
 namespace krelt {

@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "common/status.h"
-#include "convert/conversion.h"
+#include "gd/gd_record.h"
 
 namespace krelt {
 
-// One compressed picture or frame of a GD source file.
+enum class LineEnding { kCrlf, kLf };
+
+// One compressed picture or frame of a GD source file: its record and the
+// stream of the array the record names.
 struct GdPicture {
-  std::int32_t frame = 0;            // part of its names with per-frame records
+  GdRecord record;
   std::vector<std::uint8_t> stream;  // the COMPRESS_Tfp bytes
-  std::int32_t size = 0;             // uncompressed byte count
-  std::int32_t width = 0;
-  std::int32_t height = 0;
   // The index of an earlier picture of the document whose stream this one
   // has (identical pixel bytes), -1 when `stream` is its own.
   std::int32_t sameStreamAs = -1;
@@ -27,10 +27,9 @@ struct GdPicture {
 // Everything a GD source file declares.
 struct GdDocument {
   std::string identifierName;
-  // Frames of a sprite file of several frames: names carry frame numbers
-  // and a pointer table follows the records.
+  // Frames of a sprite file of several frames: a pointer table named after
+  // the identifier follows the records.
   bool perFrameRecords = false;
-  int dataFormatCode = 0;  // for every record; see DataFormatName
   std::vector<GdPicture> pictures;
 };
 
@@ -47,9 +46,10 @@ const std::vector<std::uint8_t>& StreamOf(const GdDocument& document,
 using TextSink = std::function<Status(std::string_view piece)>;
 
 // The GD source text: the include line, one byte array per picture, one
-// record per picture and, with per-frame records, the pointer table. Every
-// line ends with lineEnding. The text goes to sink in pieces of up to about
-// 64 KiB as it is formatted; the first error the sink returns is returned.
+// record per picture and, with per-frame records, the pointer table; the
+// arrays and records take the names the records give. Every line ends
+// with lineEnding. The text goes to sink in pieces of up to about 64 KiB
+// as it is formatted; the first error the sink returns is returned.
 Status WriteGdText(const GdDocument& document, LineEnding lineEnding,
                    const TextSink& sink, const StreamProgress& progress = nullptr);
 

@@ -1,4 +1,4 @@
-#include "convert/gd_extract.h"
+#include "gd/gd_extract.h"
 
 #include <algorithm>
 #include <cctype>
@@ -48,26 +48,22 @@ void Expand1555(std::span<const std::uint8_t> pixels, bool lowFirst,
 }
 
 // "walk" for _walkGds; the record names of its frames are _walk<N>Gd.
-std::string FramePrefix(const GdSource& source) {
+std::string_view FramePrefix(const GdSource& source) {
   if (source.pointerTables.empty()) return {};
-  const std::string& table = source.pointerTables.front().name;
-  if (table.size() < 4 || table.front() != '_' || !table.ends_with("Gds")) return {};
-  return table.substr(1, table.size() - 4);
+  return IdentifierOfPointerTable(source.pointerTables.front().name);
 }
 
 // "walk_3" for _walk3Gd under the prefix "walk"; "logo" for _logoGd.
-std::string PngBaseName(const std::string& record, const std::string& prefix) {
-  std::string base = record;
-  if (base.starts_with('_')) base.erase(0, 1);
-  if (base.ends_with("Gd")) base.erase(base.size() - 2);
+std::string PngBaseName(const std::string& record, std::string_view prefix) {
+  const std::string_view base = PictureNameOfRecord(record);
   if (prefix.empty() || !base.starts_with(prefix) || base.size() == prefix.size()) {
-    return base;
+    return std::string(base);
   }
-  const std::string frame = base.substr(prefix.size());
+  const std::string_view frame = base.substr(prefix.size());
   const bool digits = std::all_of(frame.begin(), frame.end(), [](unsigned char c) {
     return std::isdigit(c) != 0;
   });
-  return digits ? prefix + "_" + frame : base;
+  return digits ? std::string(prefix) + "_" + std::string(frame) : std::string(base);
 }
 
 void RemoveAll(const std::vector<std::filesystem::path>& paths) {
@@ -79,36 +75,32 @@ void RemoveAll(const std::vector<std::filesystem::path>& paths) {
 
 }  // namespace
 
-ExtractOptions ConversionExtractOptions(const ConversionResult& result) {
-  ExtractOptions options;
-  options.byteOrder = result.byteOrder;
-  if (result.palette) {
-    Palette8 palette{};
-    std::transform(result.palette->begin(), result.palette->end(), palette.begin(), Widen6);
-    options.palette = palette;
-  }
-  return options;
+Palette8 WidenedPalette(const std::array<std::uint8_t, 768>& palette) {
+  Palette8 widened{};
+  std::transform(palette.begin(), palette.end(), widened.begin(), Widen6);
+  return widened;
 }
 
-Status RecordPicture(const VerifiedRecord& record,
+Status RecordPicture(const VerifiedRecord& verified,
                      std::span<const std::uint8_t> pixels,
                      const ExtractOptions& options, PngPicture& picture) {
+  const GdRecord& record = verified.record;
   picture.width = record.width;
   picture.height = record.height;
-  if (record.dataFormat == "OSD_256") {
-    picture.colour = PngColour::kPalette;
-    picture.palette = options.palette.value_or(GreyRamp());
-    picture.pixels.assign(pixels.begin(), pixels.end());
-  } else if (record.dataFormat == "OSD_1555") {
-    picture.colour = PngColour::kRgba;
-    Expand1555(pixels, options.byteOrder == ByteOrder::kLowFirst, picture.pixels);
-  } else if (record.dataFormat.empty()) {
-    picture.colour = PngColour::kRgb;
-    picture.pixels.assign(pixels.begin(), pixels.end());
-  } else {
-    return Status::Error(ErrorKind::kUnsupported,
-                         "unknown data format " +
-                             record.dataFormat);
+  switch (record.dataFormat) {
+    case DataFormat::kOsd256:
+      picture.colour = PngColour::kPalette;
+      picture.palette = options.palette.value_or(GreyRamp());
+      picture.pixels.assign(pixels.begin(), pixels.end());
+      break;
+    case DataFormat::kOsd1555:
+      picture.colour = PngColour::kRgba;
+      Expand1555(pixels, options.lowByteFirst, picture.pixels);
+      break;
+    case DataFormat::kNone:
+      picture.colour = PngColour::kRgb;
+      picture.pixels.assign(pixels.begin(), pixels.end());
+      break;
   }
   const std::size_t expected = static_cast<std::size_t>(record.width) *
                                static_cast<std::size_t>(record.height) *
@@ -165,8 +157,7 @@ PngPicture ShownPicture(const Picture& picture) {
       break;
     default:
       shown.colour = PngColour::kPalette;
-      std::transform(picture.palette.begin(), picture.palette.end(),
-                     shown.palette.begin(), Widen6);
+      shown.palette = WidenedPalette(picture.palette);
       shown.pixels.assign(picture.pixels.begin(),
                           picture.pixels.begin() + std::min(count, picture.pixels.size()));
   }
@@ -185,14 +176,13 @@ Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette) 
       picture.pixelFormat != kPixelFormat16Colour) {
     return Status::Error(ErrorKind::kUnsupported, name + ": the picture has no palette");
   }
-  std::transform(picture.palette.begin(), picture.palette.end(), palette.begin(),
-                 Widen6);
+  palette = WidenedPalette(picture.palette);
   return Status();
 }
 
 Status PngFileNames(const GdSource& source, std::vector<std::string>& names) {
   names.clear();
-  const std::string prefix = FramePrefix(source);
+  const std::string_view prefix = FramePrefix(source);
   std::set<std::string> seen;
   for (const GdRecord& record : source.records) {
     std::string name = PngBaseName(record.name, prefix) + ".png";
@@ -219,7 +209,7 @@ Status ExtractPngFiles(const GdSource& source, const ExtractOptions& options,
         Status encoded = RecordPicture(record, pixels, options, picture);
         if (encoded.ok()) encoded = EncodePng(picture, file.bytes);
         if (!encoded.ok()) {
-          return encoded.WithMessage("record " + record.name + ": " + encoded.message());
+          return encoded.WithMessage("record " + record.record.name + ": " + encoded.message());
         }
         files.push_back(std::move(file));
         return Status();

@@ -1,11 +1,11 @@
-#include "convert/gd_reader.h"
+#include "gd/gd_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "convert/gd_text.h"
+#include "gd/gd_text.h"
 
 namespace krelt {
 namespace {
@@ -14,13 +14,12 @@ GdDocument SpriteDocument() {
   GdDocument document;
   document.identifierName = "anim";
   document.perFrameRecords = true;
-  document.dataFormatCode = 2;
   std::vector<std::uint8_t> longStream(40);
   for (std::size_t i = 0; i < longStream.size(); ++i) {
     longStream[i] = static_cast<std::uint8_t>(250 + i);
   }
-  document.pictures.push_back({2, longStream, 8, 2, 2});
-  document.pictures.push_back({3, {0x00, 0xff}, 18, 3, 3});
+  document.pictures.push_back({NewRecord("anim2", DataFormat::kOsd1555, 8, 2, 2), longStream});
+  document.pictures.push_back({NewRecord("anim3", DataFormat::kOsd1555, 18, 3, 3), {0x00, 0xff}});
   return document;
 }
 
@@ -41,7 +40,7 @@ TEST(GdReaderTest, ReadsBackWhatTheWriterWrites) {
     EXPECT_EQ(record.name, "_anim3Gd");
     EXPECT_EQ(record.version, 1);
     EXPECT_EQ(record.reserved, 0);
-    EXPECT_EQ(record.dataFormat, "OSD_1555");
+    EXPECT_EQ(record.dataFormat, DataFormat::kOsd1555);
     EXPECT_EQ(record.compressMethod, "COMPRESS_Tfp");
     EXPECT_EQ(record.dataName, "_anim3Cpm");
     EXPECT_EQ(record.size, 18);
@@ -59,14 +58,14 @@ TEST(GdReaderTest, ReadsBackWhatTheWriterWrites) {
 
 TEST(GdReaderTest, RecordWithoutDataFormatLine) {
   GdDocument document = SpriteDocument();
-  document.dataFormatCode = 0;
   document.perFrameRecords = false;
   document.pictures.resize(1);
+  document.pictures[0].record = NewRecord("anim", DataFormat::kNone, 12, 2, 2);
   GdSource source;
   ASSERT_TRUE(ParseGdSource(FormatGdText(document, LineEnding::kCrlf), source).ok());
   ASSERT_EQ(source.records.size(), 1u);
   EXPECT_EQ(source.records[0].name, "_animGd");
-  EXPECT_EQ(source.records[0].dataFormat, "");
+  EXPECT_EQ(source.records[0].dataFormat, DataFormat::kNone);
   EXPECT_EQ(source.records[0].compressMethod, "COMPRESS_Tfp");
   EXPECT_TRUE(source.pointerTables.empty());
 }

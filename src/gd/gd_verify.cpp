@@ -1,4 +1,4 @@
-#include "convert/gd_verify.h"
+#include "gd/gd_verify.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,13 +8,10 @@
 
 #include "compress/tfp_decoder.h"
 #include "compress/tfp_format.h"
+#include "image/picture.h"
 
 namespace krelt {
 namespace {
-
-constexpr std::int32_t kRecordVersion = 1;
-constexpr std::int32_t kRecordReserved = 0;
-constexpr const char* kCompressMethod = "COMPRESS_Tfp";
 
 // A fault of the file itself: a record that breaks what Krelt writes.
 Status RecordFault(const GdRecord& record, const std::string& what) {
@@ -22,33 +19,21 @@ Status RecordFault(const GdRecord& record, const std::string& what) {
                        std::to_string(record.line) + "): " + what);
 }
 
-// Bytes per pixel of a record's data format; 0 for an unknown format.
-std::int64_t BytesPerPixel(const std::string& dataFormat) {
-  if (dataFormat.empty()) return 3;
-  if (dataFormat == "OSD_256") return 1;
-  if (dataFormat == "OSD_1555") return 2;
-  return 0;
-}
-
 // The fields every record Krelt writes holds, and a size matching its sides.
 Status CheckRecordFields(const GdRecord& record) {
-  if (record.version != kRecordVersion) {
+  if (record.version != kGdRecordVersion) {
     return RecordFault(record, "version " + std::to_string(record.version) +
-                                   ", expected 1");
+                                   ", expected " + std::to_string(kGdRecordVersion));
   }
-  if (record.reserved != kRecordReserved) {
-    return RecordFault(record, "reserved word " +
-                                   std::to_string(record.reserved) +
-                                   ", expected 0");
+  if (record.reserved != kGdRecordReserved) {
+    return RecordFault(record, "reserved word " + std::to_string(record.reserved) +
+                                   ", expected " + std::to_string(kGdRecordReserved));
   }
-  if (record.compressMethod != kCompressMethod) {
+  if (record.compressMethod != kGdCompressMethod) {
     return RecordFault(record, "compression method " + record.compressMethod +
-                                   ", expected COMPRESS_Tfp");
+                                   ", expected " + std::string(kGdCompressMethod));
   }
   const std::int64_t bytesPerPixel = BytesPerPixel(record.dataFormat);
-  if (bytesPerPixel == 0) {
-    return RecordFault(record, "unknown data format " + record.dataFormat);
-  }
   if (record.width <= 0 || record.height <= 0 ||
       record.width > kMaxImageDimension || record.height > kMaxImageDimension) {
     return RecordFault(record, "invalid size " + std::to_string(record.width) +
@@ -142,49 +127,15 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
   return Status();
 }
 
-// "1 record", "4 records".
-std::string CountOf(std::size_t count, const std::string& noun) {
-  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
 std::string SizeText(std::int32_t width, std::int32_t height) {
   return std::to_string(width) + " x " + std::to_string(height);
-}
-
-// One verified record against the picture the conversion compresses.
-Status CompareRecord(const VerifiedRecord& record,
-                     std::span<const std::uint8_t> pixels,
-                     const ConvertedPicture& picture,
-                     const std::string& pictureName, bool namesFrame) {
-  const std::string what =
-      "record " + record.name + " and " + pictureName +
-      (namesFrame ? " frame " + std::to_string(picture.frame) : std::string());
-  if (record.width != picture.width || record.height != picture.height) {
-    return Status::Error(ErrorKind::kMismatch, what + " differ in size: " +
-                         SizeText(record.width, record.height) + " and " +
-                         SizeText(picture.width, picture.height));
-  }
-  if (pixels.size() != picture.pixels.size()) {
-    return Status::Error(ErrorKind::kMismatch, what + " differ in pixel format: " +
-                         std::to_string(pixels.size()) + " and " +
-                         std::to_string(picture.pixels.size()) + " bytes");
-  }
-  const auto difference =
-      std::mismatch(pixels.begin(), pixels.end(), picture.pixels.begin());
-  if (difference.first != pixels.end()) {
-    return Status::Error(ErrorKind::kMismatch, what + " differ from pixel byte " +
-                         std::to_string(difference.first - pixels.begin()) +
-                         " on");
-  }
-  return Status();
 }
 
 }  // namespace
 
 Status VerifyRecord(const GdSource& source, const GdRecord& record,
                     VerifiedRecord& verified, std::vector<std::uint8_t>& pixels) {
-  verified = VerifiedRecord{record.name, record.width, record.height,
-                            record.dataFormat, 0, 0};
+  verified = VerifiedRecord{record, 0, 0};
   pixels.clear();
   if (Status status = CheckRecordFields(record); !status.ok()) return status;
   return DecodeRecordArray(source, record, verified, pixels);
@@ -193,7 +144,8 @@ Status VerifyRecord(const GdSource& source, const GdRecord& record,
 static Status CheckGdSource(const GdSource& source,
                             const VerifiedRecordVisitor& visit) {
   if (source.records.empty()) {
-    return Status::Error(ErrorKind::kDamaged, "the file declares no TYPE_GrData record");
+    return Status::Error(ErrorKind::kDamaged,
+                         "the file declares no " + std::string(kGdRecordType) + " record");
   }
   std::vector<std::uint8_t> pixels;
   VerifiedRecord verified;
@@ -226,48 +178,17 @@ std::string DescribeRecord(const VerifiedRecord& record) {
                                  static_cast<double>(record.rawBytes);
   char ratio[32];
   std::snprintf(ratio, sizeof ratio, "%.1f%%", percent);
-  return record.name + ": " + SizeText(record.width, record.height) + ", " +
-         (record.dataFormat.empty() ? std::string("24-bit RGB")
-                                    : record.dataFormat) +
-         ", " + std::to_string(record.compressedBytes) +
+  const GdRecord& fields = record.record;
+  return fields.name + ": " + SizeText(fields.width, fields.height) + ", " +
+         std::string(DataFormatLabel(fields.dataFormat)) + ", " +
+         std::to_string(record.compressedBytes) +
          " bytes compressed, " + std::to_string(record.rawBytes) +
          " bytes raw (" + ratio + ")";
-}
-
-static Status CheckGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
-                                   const std::string& pictureName,
-                                   const VerifiedRecordVisitor& visit) {
-  if (source.records.size() != pictures.count()) {
-    return Status::Error(ErrorKind::kMismatch, "the file has " + CountOf(source.records.size(), "record") +
-                         ", the conversion of " + pictureName + " gives " +
-                         CountOf(pictures.count(), "picture"));
-  }
-  std::size_t index = 0;
-  ConvertedPicture picture;
-  return CheckGdSource(
-      source, [&](const VerifiedRecord& record, std::span<const std::uint8_t> pixels) {
-        if (Status status = pictures.Load(index++, picture); !status.ok()) {
-          return status;  // names the picture file
-        }
-        if (Status status = CompareRecord(record, pixels, picture, pictureName,
-                                          pictures.count() > 1);
-            !status.ok()) {
-          return status;
-        }
-        return visit ? visit(record, pixels) : Status();
-      });
 }
 
 Status VerifyGdSource(const GdSource& source,
                       const VerifiedRecordVisitor& visit) {
   return CatchAllocationFailure([&] { return CheckGdSource(source, visit); });
-}
-
-Status VerifyGdSourceAgainst(const GdSource& source, ConversionPictures& pictures,
-                             const std::string& pictureName,
-                             const VerifiedRecordVisitor& visit) {
-  return CatchAllocationFailure(
-      [&] { return CheckGdSourceAgainst(source, pictures, pictureName, visit); });
 }
 
 }  // namespace krelt

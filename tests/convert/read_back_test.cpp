@@ -1,4 +1,4 @@
-#include "convert/gd_verify.h"
+#include "convert/read_back.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
 #include "convert/frame_range.h"
-#include "gd_test_support.h"
+#include "gd/gd_test_support.h"
 #include "support/picture_writers.h"
 
 namespace krelt {
@@ -20,17 +20,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 
-Bytes Ramp(std::size_t count, unsigned step) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * step);
-  return bytes;
-}
-
 Bytes IndexedPcx(int width, int height, unsigned step) {
   test::PcxSpec layout;
   layout.width = width;
   layout.height = height;
-  layout.pixels = Ramp(static_cast<std::size_t>(width * height), step);
+  layout.pixels = test::Ramp(static_cast<std::size_t>(width * height), step);
   layout.palette.resize(256);
   for (std::size_t i = 0; i < 256; ++i) {
     layout.palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
@@ -45,7 +39,7 @@ Bytes PlanarPcx() {
   layout.planes = 4;
   layout.width = 13;
   layout.height = 3;
-  layout.pixels = Ramp(13 * 3, 5);
+  layout.pixels = test::Ramp(13 * 3, 5);
   for (std::uint8_t& pixel : layout.pixels) pixel &= 0x0F;
   return test::MakePcx(layout);
 }
@@ -54,27 +48,8 @@ Bytes RgbBmp() {
   test::BmpSpec layout;
   layout.width = 7;
   layout.height = 5;
-  layout.pixels = Ramp(7 * 5 * 3, 7);
+  layout.pixels = test::Ramp(7 * 5 * 3, 7);
   return test::MakeBmp(layout);
-}
-
-// A sprite file of four frames of different sizes; 16-bit or 8-bit.
-Bytes Sprite(int pixelKind) {
-  test::XspSpec layout;
-  layout.pixelKind = pixelKind;
-  layout.defaultPalette = Ramp(768, 1);
-  for (std::uint8_t& component : layout.defaultPalette) component &= 0x3F;
-  for (int frame = 0; frame < 4; ++frame) {
-    test::XspFrameSpec frameSpec;
-    frameSpec.width = 3 + frame;
-    frameSpec.height = 2 + frame % 2;
-    const int bytesPerPixel = pixelKind == 1 ? 1 : 2;
-    frameSpec.pixels = Ramp(static_cast<std::size_t>(frameSpec.width * frameSpec.height *
-                                                     bytesPerPixel),
-                            static_cast<unsigned>(11 + frame));
-    layout.frames.push_back(frameSpec);
-  }
-  return test::MakeXsp(layout);
 }
 
 struct PictureCase {
@@ -91,7 +66,7 @@ PictureCase Picture(std::string fileName, Bytes file, bool flag1555 = false) {
   return {"", std::move(fileName), std::move(file), flag1555, "", "", 1};
 }
 
-class GdVerifyTest : public ::testing::Test {
+class ReadBackTest : public ::testing::Test {
  protected:
   // Writes the picture, converts it with the case's settings and parses
   // the GD file written.
@@ -119,16 +94,16 @@ class GdVerifyTest : public ::testing::Test {
   ConversionRequest request_;
 };
 
-TEST_F(GdVerifyTest, ConvertedPicturesVerifyAndMatchTheirSource) {
+TEST_F(ReadBackTest, ConvertedPicturesVerifyAndMatchTheirSource) {
   const std::vector<PictureCase> cases = {
       {"indexed pcx", "a.pcx", IndexedPcx(9, 4, 3), false, "", "", 1},
       {"indexed pcx 1555", "a.pcx", IndexedPcx(9, 4, 3), true, "", "", 1},
       {"16-colour pcx", "a.pcx", PlanarPcx(), false, "", "", 1},
       {"rgb bmp", "a.bmp", RgbBmp(), false, "", "", 1},
       {"rgb bmp 1555", "a.BMP", RgbBmp(), true, "", "", 1},
-      {"16-bit sprite", "a.xsp", Sprite(2), false, "", "", 4},
-      {"8-bit sprite 1555, frames 1 to 2", "a.xsp", Sprite(1), true, "1", "2", 2},
-      {"8-bit sprite, frame 3", "a.xsp", Sprite(1), false, "3", "", 1},
+      {"16-bit sprite", "a.xsp", test::FourFrameSprite(2), false, "", "", 4},
+      {"8-bit sprite 1555, frames 1 to 2", "a.xsp", test::FourFrameSprite(1), true, "1", "2", 2},
+      {"8-bit sprite, frame 3", "a.xsp", test::FourFrameSprite(1), false, "3", "", 1},
   };
 
   for (const PictureCase& picture : cases) {
@@ -151,13 +126,13 @@ TEST_F(GdVerifyTest, ConvertedPicturesVerifyAndMatchTheirSource) {
   }
 }
 
-TEST_F(GdVerifyTest, SixteenBitSpritePixelsAreFinishedForTheFirmware) {
-  Convert(Picture("a.xsp", Sprite(2)));
+TEST_F(ReadBackTest, SixteenBitSpritePixelsAreFinishedForTheFirmware) {
+  Convert(Picture("a.xsp", test::FourFrameSprite(2)));
   ConversionPictures pictures;
   OpenPictures(pictures);
   ASSERT_EQ(pictures.count(), 4u);
   XspSprite sprite;
-  ASSERT_TRUE(sprite.OpenFromBytes(Sprite(2), false).ok());
+  ASSERT_TRUE(sprite.OpenFromBytes(test::FourFrameSprite(2), false).ok());
   ASSERT_TRUE(sprite.LoadFrame(1).ok());
   ConvertedPicture picture;
   ASSERT_TRUE(pictures.Load(1, picture).ok());
@@ -167,75 +142,7 @@ TEST_F(GdVerifyTest, SixteenBitSpritePixelsAreFinishedForTheFirmware) {
   EXPECT_FALSE(pictures.Load(4, picture).ok());
 }
 
-struct FaultCase {
-  std::string name;
-  std::function<void(GdSource&)> damage;
-  std::string message;
-};
-
-TEST_F(GdVerifyTest, EachFaultIsNamed) {
-  const std::vector<FaultCase> cases = {
-      {"size above the sides", [](GdSource& s) { s.records[1].size += 1; },
-       "size 25 does not match 4 x 3 x 2 = 24"},
-      {"size and sides beyond the array",
-       [](GdSource& s) {
-         s.records[0].width *= 2;
-         s.records[0].size *= 2;
-       },
-       "decodes to"},
-      {"zero width", [](GdSource& s) { s.records[0].width = 0; }, "invalid size 0 x"},
-      {"side above the limit",
-       [](GdSource& s) {
-         s.records[0].width = 40000;
-         s.records[0].size = 40000 * 2 * 2;
-       },
-       "invalid size 40000 x 2"},
-      {"stream of more chunks than the size needs",
-       [](GdSource& s) { s.arrays[0].bytes[9] = 200; },
-       "array _a0Cpm holds 200 chunks where a size of 12 needs 1"},
-      {"height off by one", [](GdSource& s) { s.records[2].height += 1; },
-       "does not match"},
-      {"format of another depth", [](GdSource& s) { s.records[0].dataFormat = "OSD_256"; },
-       "does not match"},
-      {"unknown format", [](GdSource& s) { s.records[0].dataFormat = "OSD_4444"; },
-       "unknown data format OSD_4444"},
-      {"version", [](GdSource& s) { s.records[0].version = 2; }, "version 2"},
-      {"reserved", [](GdSource& s) { s.records[0].reserved = 7; }, "reserved word 7"},
-      {"method", [](GdSource& s) { s.records[0].compressMethod = "COMPRESS_None"; },
-       "compression method COMPRESS_None"},
-      {"missing array", [](GdSource& s) { s.arrays.erase(s.arrays.begin() + 1); },
-       "_a1Cpm is not declared"},
-      {"corrupted array byte",
-       [](GdSource& s) { s.arrays[2].bytes[s.arrays[2].bytes.size() - 1] ^= 0x10; },
-       "array _a2Cpm (line"},
-      {"truncated array", [](GdSource& s) { s.arrays[0].bytes.resize(12); },
-       "does not decode"},
-      {"pointer to nothing", [](GdSource& s) { s.pointerTables[0].entries[3] = "_a9Gd"; },
-       "names _a9Gd, which is not a declared record"},
-      {"pointers out of order",
-       [](GdSource& s) { std::swap(s.pointerTables[0].entries[0], s.pointerTables[0].entries[1]); },
-       "does not list the 4 records in file order"},
-      {"pointer missing", [](GdSource& s) { s.pointerTables[0].entries.pop_back(); },
-       "does not list the 4 records"},
-      {"no pointer table", [](GdSource& s) { s.pointerTables.clear(); },
-       "4 records but no pointer table"},
-      {"no records", [](GdSource& s) { s.records.clear(); },
-       "declares no TYPE_GrData record"},
-  };
-  const GdSource good = Convert(Picture("a.xsp", Sprite(2)));
-  for (const FaultCase& fault : cases) {
-    SCOPED_TRACE(fault.name);
-    GdSource damaged = good;
-    fault.damage(damaged);
-    const Status status = VerifyGdSource(damaged);
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.kind(), ErrorKind::kDamaged);  // a fault of the file itself
-    EXPECT_NE(status.message().find(fault.message), std::string::npos)
-        << status.message();
-  }
-}
-
-TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
+TEST_F(ReadBackTest, ComparisonNamesTheFirstDifference) {
   struct CompareCase {
     std::string name;
     PictureCase against;
@@ -246,7 +153,7 @@ TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
       {"other size", Picture("b.pcx", IndexedPcx(4, 9, 3)), "differ in size: 9 x 4 and 4 x 9"},
       {"other depth", Picture("b.pcx", IndexedPcx(9, 4, 3), true),
        "differ in pixel format: 36 and 72 bytes"},
-      {"other record count", Picture("b.xsp", Sprite(1)),
+      {"other record count", Picture("b.xsp", test::FourFrameSprite(1)),
        "the file has 1 record, the conversion of b.xsp gives 4 pictures"},
   };
   const GdSource source = Convert(Picture("a.pcx", IndexedPcx(9, 4, 3)));
@@ -266,7 +173,7 @@ TEST_F(GdVerifyTest, ComparisonNamesTheFirstDifference) {
   }
 }
 
-TEST_F(GdVerifyTest, AnUnreadablePictureIsNamed) {
+TEST_F(ReadBackTest, AnUnreadablePictureIsNamed) {
   test::WriteBytes(dir_ / "broken.pcx", Bytes{0x0A, 0x05, 0x01});
   ConversionRequest request;
   request.sourcePath = PathToUtf8(dir_ / "broken.pcx");
@@ -289,7 +196,7 @@ ConversionRequest RequestFor(const test::TempDir& dir, const std::string& fileNa
   return request;
 }
 
-TEST_F(GdVerifyTest, PicturesGiveTheRangeAndTheDeclaredFormat) {
+TEST_F(ReadBackTest, PicturesGiveTheRangeAndTheDeclaredFormat) {
   struct Case {
     std::string name;
     ConversionRequest request;
@@ -310,7 +217,7 @@ TEST_F(GdVerifyTest, PicturesGiveTheRangeAndTheDeclaredFormat) {
        kPixelFormatIndexed},
       {"256-colour pcx, 1555", RequestFor(dir_, "e.pcx", IndexedPcx(9, 4, 3), true), 1,
        1, 0, 0, kPixelFormat16Bit},
-      {"sprite range clamped", RequestFor(dir_, "g.xsp", Sprite(1), true, "1", "9"), 3,
+      {"sprite range clamped", RequestFor(dir_, "g.xsp", test::FourFrameSprite(1), true, "1", "9"), 3,
        4, 1, 3, kPixelFormat16Bit},
   };
   for (const Case& c : cases) {
@@ -333,29 +240,29 @@ TEST_F(GdVerifyTest, PicturesGiveTheRangeAndTheDeclaredFormat) {
   }
 }
 
-TEST_F(GdVerifyTest, SinglePicturesAreHandedOverOnceFramesReload) {
+TEST_F(ReadBackTest, SinglePicturesAreHandedOverOnceFramesReload) {
   ConversionPictures pcx;
   ASSERT_TRUE(pcx.Open(RequestFor(dir_, "a.pcx", IndexedPcx(9, 4, 3))).ok());
   ConvertedPicture picture;
   ASSERT_TRUE(pcx.Load(0, picture).ok());
-  EXPECT_EQ(picture.pixels, Ramp(9 * 4, 3));
+  EXPECT_EQ(picture.pixels, test::Ramp(9 * 4, 3));
   EXPECT_EQ(pcx.Load(0, picture).message(), "a.pcx: the picture was loaded before");
   // Asking twice, or for a picture past the count, is the caller's mistake.
   EXPECT_EQ(pcx.Load(0, picture).kind(), ErrorKind::kUsage);
   EXPECT_EQ(pcx.Load(1, picture).kind(), ErrorKind::kUsage);
 
   ConversionPictures sprite;
-  ASSERT_TRUE(sprite.Open(RequestFor(dir_, "s.xsp", Sprite(1))).ok());
+  ASSERT_TRUE(sprite.Open(RequestFor(dir_, "s.xsp", test::FourFrameSprite(1))).ok());
   for (const std::int32_t frame : {0, 2, 0, 2}) {
     ASSERT_TRUE(sprite.Load(static_cast<std::size_t>(frame), picture).ok());
     EXPECT_EQ(picture.frame, frame);
-    EXPECT_EQ(picture.pixels, Ramp(static_cast<std::size_t>((3 + frame) * (2 + frame % 2)),
+    EXPECT_EQ(picture.pixels, test::Ramp(static_cast<std::size_t>((3 + frame) * (2 + frame % 2)),
                                    static_cast<unsigned>(11 + frame)));
   }
 }
 
-TEST_F(GdVerifyTest, AFrameThatFailsToLoadIsNamedOnce) {
-  Bytes file = Sprite(1);
+TEST_F(ReadBackTest, AFrameThatFailsToLoadIsNamedOnce) {
+  Bytes file = test::FourFrameSprite(1);
   file.pop_back();  // the last frame's pixels are cut short
   ConversionPictures pictures;
   ASSERT_TRUE(pictures.Open(RequestFor(dir_, "cut.xsp", file)).ok());
@@ -363,15 +270,6 @@ TEST_F(GdVerifyTest, AFrameThatFailsToLoadIsNamedOnce) {
   ASSERT_TRUE(pictures.Load(2, picture).ok());
   EXPECT_EQ(pictures.Load(3, picture).message(),
             "cut.xsp: frame 3: the pixel data run past the end of the file");
-}
-
-TEST(DescribeRecordTest, ShowsSizeFormatAndRatio) {
-  const VerifiedRecord indexed{"_logoGd", 40, 20, "OSD_256", 30, 800};
-  EXPECT_EQ(DescribeRecord(indexed),
-            "_logoGd: 40 x 20, OSD_256, 30 bytes compressed, 800 bytes raw (3.8%)");
-  const VerifiedRecord rgb{"_p2Gd", 2, 2, "", 22, 12};
-  EXPECT_EQ(DescribeRecord(rgb),
-            "_p2Gd: 2 x 2, 24-bit RGB, 22 bytes compressed, 12 bytes raw (183.3%)");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "convert/gd_text.h"
+#include "gd/gd_text.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,11 @@ std::vector<std::uint8_t> Sequence(std::size_t length, std::uint8_t first,
   return bytes;
 }
 
+GdPicture Picture(std::string_view name, DataFormat format, std::vector<std::uint8_t> stream,
+                  std::int32_t size = 0, std::int32_t width = 0, std::int32_t height = 0) {
+  return {NewRecord(name, format, size, width, height), std::move(stream)};
+}
+
 std::string WithCrlf(const std::string& text) {
   std::string result;
   for (char c : text) {
@@ -32,8 +37,8 @@ std::string WithCrlf(const std::string& text) {
 GdDocument LogoDocument() {
   GdDocument document;
   document.identifierName = "logo";
-  document.dataFormatCode = 1;
-  document.pictures.push_back({0, Sequence(30, 0xA0, 0x0B), 800, 40, 20});
+  document.pictures.push_back(
+      Picture("logo", DataFormat::kOsd256, Sequence(30, 0xA0, 0x0B), 800, 40, 20));
   return document;
 }
 
@@ -62,13 +67,13 @@ TEST(GdTextTest, MeasuredLengthIsTheFormattedLength) {
   GdDocument frames;
   frames.identifierName = "walk";
   frames.perFrameRecords = true;
-  frames.dataFormatCode = 2;
   for (const std::size_t length : std::vector<std::size_t>{0, 1, 15, 16, 17, 32, 33, 1000}) {
-    frames.pictures.push_back({static_cast<std::int32_t>(length + 7),
-                               Sequence(length, 3, 5), 123456, 300, 2});
+    frames.pictures.push_back(Picture("walk" + std::to_string(length + 7),
+                                      DataFormat::kOsd1555, Sequence(length, 3, 5), 123456,
+                                      300, 2));
   }
   GdDocument rgb = LogoDocument();
-  rgb.dataFormatCode = 0;
+  rgb.pictures[0].record.dataFormat = DataFormat::kNone;
   for (const GdDocument& document : {LogoDocument(), frames, rgb, GdDocument()}) {
     for (LineEnding lineEnding : {LineEnding::kLf, LineEnding::kCrlf}) {
       SCOPED_TRACE(document.identifierName);
@@ -85,24 +90,18 @@ TEST(GdTextTest, CrlfTurnsEveryLineEndIntoCarriageReturnLineFeed) {
             std::string::npos);
 }
 
-TEST(GdTextTest, DataFormatLineFollowsTheCode) {
-  const std::vector<std::pair<int, std::string>> cases = {
-      {1, "\tOSD_256,\t\t//data format\n"},
-      {2, "\tOSD_1555,\t\t//data format\n"},
+TEST(GdTextTest, DataFormatLineFollowsTheFormat) {
+  const std::vector<std::pair<DataFormat, std::string>> cases = {
+      {DataFormat::kOsd256, "\t0,\t\t//reserved\n\tOSD_256,\t\t//data format\n\tCOMPRESS_Tfp,"},
+      {DataFormat::kOsd1555, "\t0,\t\t//reserved\n\tOSD_1555,\t\t//data format\n\tCOMPRESS_Tfp,"},
+      // 24-bit RGB: the record has no data-format line at all.
+      {DataFormat::kNone, "\t0,\t\t//reserved\n\tCOMPRESS_Tfp,"},
   };
-  for (const auto& [code, line] : cases) {
+  for (const auto& [format, lines] : cases) {
     GdDocument document = LogoDocument();
-    document.dataFormatCode = code;
-    EXPECT_NE(FormatGdText(document, LineEnding::kLf).find(line), std::string::npos)
-        << code;
-  }
-  // 24-bit and other codes: the record has no data-format line at all.
-  for (int code : {0, 3}) {
-    GdDocument document = LogoDocument();
-    document.dataFormatCode = code;
+    document.pictures[0].record.dataFormat = format;
     const std::string text = FormatGdText(document, LineEnding::kLf);
-    EXPECT_NE(text.find("\t0,\t\t//reserved\n\tCOMPRESS_Tfp,"), std::string::npos);
-    EXPECT_EQ(text.find("data format"), std::string::npos);
+    EXPECT_NE(text.find(lines), std::string::npos) << text;
   }
 }
 
@@ -118,7 +117,7 @@ TEST(GdTextTest, LineBreaksFallBeforeEverySixteenthItem) {
   for (const auto& [length, excerpt] : cases) {
     GdDocument document;
     document.identifierName = "x";
-    document.pictures.push_back({0, Sequence(length, 0, 1), 0, 0, 0});
+    document.pictures.push_back(Picture("x", DataFormat::kNone, Sequence(length, 0, 1)));
     const std::string text = FormatGdText(document, LineEnding::kLf);
     EXPECT_NE(text.find(excerpt), std::string::npos) << length << "\n" << text;
   }
@@ -127,7 +126,7 @@ TEST(GdTextTest, LineBreaksFallBeforeEverySixteenthItem) {
 TEST(GdTextTest, EmptyStreamGivesAnEmptyArray) {
   GdDocument document;
   document.identifierName = "x";
-  document.pictures.push_back({});
+  document.pictures.push_back(Picture("x", DataFormat::kNone, {}));
   EXPECT_NE(FormatGdText(document, LineEnding::kLf).find("byte _xCpm[] = \n{\n\n};\n\n"),
             std::string::npos);
 }
@@ -136,9 +135,8 @@ TEST(GdTextTest, FramesCarryTheirNumbersAndAPointerTable) {
   GdDocument document;
   document.identifierName = "anim";
   document.perFrameRecords = true;
-  document.dataFormatCode = 2;
-  document.pictures.push_back({2, {0x11, 0x22}, 8, 2, 2});
-  document.pictures.push_back({3, {0x33}, 18, 3, 3});
+  document.pictures.push_back(Picture("anim2", DataFormat::kOsd1555, {0x11, 0x22}, 8, 2, 2));
+  document.pictures.push_back(Picture("anim3", DataFormat::kOsd1555, {0x33}, 18, 3, 3));
   const std::string text = FormatGdText(document, LineEnding::kCrlf);
   EXPECT_NE(text.find(WithCrlf("byte _anim2Cpm[] = \n{\n0x11,0x22,\n};\n\n"
                                "byte _anim3Cpm[] = \n{\n0x33,\n};\n\n"
@@ -156,8 +154,8 @@ TEST(GdTextTest, FramesCarryTheirNumbersAndAPointerTable) {
 TEST(GdTextTest, ProgressFollowsEachStreamInAFewSteps) {
   GdDocument document;
   document.identifierName = "x";
-  document.pictures.push_back({0, Sequence(5000, 1, 3), 0, 0, 0});
-  document.pictures.push_back({0, Sequence(40, 1, 3), 0, 0, 0});
+  document.pictures.push_back(Picture("x", DataFormat::kNone, Sequence(5000, 1, 3)));
+  document.pictures.push_back(Picture("x", DataFormat::kNone, Sequence(40, 1, 3)));
   std::vector<std::pair<std::size_t, std::size_t>> calls;
   FormatGdText(document, LineEnding::kLf,
                [&calls](std::size_t done, std::size_t length) {

@@ -1,7 +1,8 @@
-#include "convert/gd_reader.h"
+#include "gd/gd_reader.h"
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "common/file_io.h"
@@ -154,7 +155,7 @@ class GdParser {
   bool ParseDeclaration(GdSource& source) {
     if (IsSymbol('#')) return ParseInclude(source);
     if (IsWord("byte")) return Advance() && ParseArray(source);
-    if (IsWord("TYPE_GrData")) {
+    if (IsWord(kGdRecordType)) {
       if (!Advance()) return false;
       return IsSymbol('*') ? ParsePointerTable(source) : ParseRecord(source);
     }
@@ -225,11 +226,12 @@ class GdParser {
     if (!ExpectIdentifier(word, "as the data format or compression method")) {
       return false;
     }
-    if (word != "OSD_256" && word != "OSD_1555") {
+    const std::optional<DataFormat> format = DataFormatNamed(word);
+    if (!format) {
       record.compressMethod = std::move(word);
       return true;
     }
-    record.dataFormat = std::move(word);
+    record.dataFormat = *format;
     return Expect(',') &&
            ExpectIdentifier(record.compressMethod, "as the compression method");
   }

@@ -1,8 +1,6 @@
-#include "convert/gd_text.h"
+#include "gd/gd_text.h"
 
 #include <string_view>
-
-#include "convert/report.h"
 
 namespace krelt {
 namespace {
@@ -30,9 +28,6 @@ class GdTextWriter {
       Append(newline_);
       start = end + 1;
     }
-  }
-  GdTextWriter& operator<<(std::int32_t number) {
-    return *this << std::string_view(std::to_string(number));
   }
 
   // "0x%02x," items, with a line end before every item whose index is a
@@ -102,26 +97,16 @@ class GdTextWriter {
   std::size_t length_ = 0;
 };
 
-// The identifier name with the picture's frame number when the names carry
-// one.
-std::string PictureName(const GdDocument& document, const GdPicture& picture) {
-  return document.perFrameRecords
-             ? document.identifierName + std::to_string(picture.frame)
-             : document.identifierName;
-}
-
-void WriteRecord(GdTextWriter& out, const std::string& name,
-                 const GdPicture& picture, int dataFormatCode) {
-  out << "\nTYPE_GrData _" << name << "Gd =\n{\n";
-  out << "\t" << 1 << ",\t\t//version\n";
-  out << "\t" << 0 << ",\t\t//reserved\n";
-  const std::string_view dataFormat = DataFormatName(dataFormatCode);
-  if (!dataFormat.empty()) out << "\t" << dataFormat << ",\t\t//data format\n";
-  out << "\tCOMPRESS_Tfp,\t\t//compressed method\n";
-  out << "\t_" << name << "Cpm,\t\t//data\n";
-  out << "\t" << picture.size << ",\t\t//size\n";
-  out << "\t" << picture.width << ",\t\t//width\n";
-  out << "\t" << picture.height << "\t\t//height\n";
+// "\t1,\t\t//version" and so on; the last field has no comma, and a field
+// without a value (the data format of an RGB record) has no line.
+void WriteRecord(GdTextWriter& out, const GdRecord& record) {
+  out << "\n" << kGdRecordType << " " << record.name << " =\n{\n";
+  const auto fields = RecordFields(record);
+  for (const GdRecordField& field : fields) {
+    if (field.value.empty()) continue;
+    const bool last = &field == &fields.back();
+    out << "\t" << field.value << (last ? "" : ",") << "\t\t//" << field.label << "\n";
+  }
   out << "};\n";
 }
 
@@ -129,18 +114,16 @@ void WriteDocument(GdTextWriter& out, const GdDocument& document,
                    const StreamProgress& progress) {
   out << "#include \"type.h\"\n";
   for (const GdPicture& picture : document.pictures) {
-    out << "byte _" << PictureName(document, picture) << "Cpm[] = \n{\n";
+    out << "byte " << picture.record.dataName << "[] = \n{\n";
     out.WriteStream(StreamOf(document, picture), progress);
     out << "\n};\n\n";
   }
-  for (const GdPicture& picture : document.pictures) {
-    WriteRecord(out, PictureName(document, picture), picture,
-                document.dataFormatCode);
-  }
+  for (const GdPicture& picture : document.pictures) WriteRecord(out, picture.record);
   if (document.perFrameRecords) {
-    out << "\nTYPE_GrData *_" << document.identifierName << "Gds[] =\n{\n";
+    out << "\n" << kGdRecordType << " *" << PointerTableName(document.identifierName)
+        << "[] =\n{\n";
     for (const GdPicture& picture : document.pictures) {
-      out << "\t&_" << PictureName(document, picture) << "Gd,\n";
+      out << "\t&" << picture.record.name << ",\n";
     }
     out << "};\n";
   }

@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "common/status.h"
-#include "convert/conversion.h"
-#include "convert/conversion_pictures.h"
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
+#include "gd/gd_reader.h"
+#include "gd/gd_verify.h"
+#include "image/picture.h"
 #include "image/png_writer.h"
 
 namespace krelt {
@@ -20,17 +19,17 @@ namespace krelt {
 // A palette of 256 entries of 8-bit red, green and blue.
 using Palette8 = std::array<std::uint8_t, 768>;
 
+// A palette of 6-bit components (as the readers give it) widened to 8 bits
+// by repeating each component's top bits.
+Palette8 WidenedPalette(const std::array<std::uint8_t, 768>& palette);
+
 // How the decoded pixels of a record become a picture again.
 struct ExtractOptions {
-  // Order of the two bytes of a 16-bit pixel: kLowFirst, else high first.
-  ByteOrder byteOrder = ByteOrder::kHighFirst;
+  // Order of the two bytes of a 16-bit pixel: low byte first, else high.
+  bool lowByteFirst = false;
   // Colours of OSD_256 indices; without one, index i shows grey i.
   std::optional<Palette8> palette;
 };
-
-// How the GD file a conversion wrote decodes back: in its byte order, and
-// OSD_256 indices in the picture's palette widened to 8 bits.
-ExtractOptions ConversionExtractOptions(const ConversionResult& result);
 
 // The pixels a record decodes to as a picture: OSD_256 as palette indices,
 // OSD_1555 as RGBA (each five-bit component widened to eight bits, alpha 255

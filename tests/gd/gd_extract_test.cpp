@@ -2,7 +2,7 @@
 // tools, extracted again, against the tools' own pixel dumps; names, palettes
 // and all-or-none writing.
 
-#include "convert/gd_extract.h"
+#include "gd/gd_extract.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,8 @@
 #include "common/file_io.h"
 #include "common/utf8_path.h"
 #include "convert/conversion.h"
-#include "convert/gd_test_support.h"
+#include "convert/read_back.h"
+#include "gd/gd_test_support.h"
 #include "image/picture_formats.h"
 #include "image/png_image.h"
 #include "support/picture_writers.h"
@@ -267,15 +268,14 @@ TEST_F(ExtractRoundTrip, SixteenBitSpriteFramesKeepTheirFiveBitFields) {
 }
 
 TEST(RecordPicture, SixteenBitPixelsWidenAndTakeAlphaFromBit15) {
-  const VerifiedRecord record{"_aGd", 3, 1, "OSD_1555", 0, 6};
+  const VerifiedRecord record{NewRecord("a", DataFormat::kOsd1555, 6, 3, 1), 0, 6};
   // 0x801F: opaque blue; 0x7C00: red with bit 15 clear; 0x0000.
   const Bytes highFirst = {0x80, 0x1F, 0x7C, 0x00, 0x00, 0x00};
   const Bytes lowFirst = {0x1F, 0x80, 0x00, 0x7C, 0x00, 0x00};
   const Bytes want = {0, 0, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0};
-  for (const auto& [pixels, order] :
-       {std::pair{highFirst, ByteOrder::kHighFirst}, std::pair{lowFirst, ByteOrder::kLowFirst}}) {
+  for (const auto& [pixels, lowByteFirst] : {std::pair{highFirst, false}, std::pair{lowFirst, true}}) {
     ExtractOptions options;
-    options.byteOrder = order;
+    options.lowByteFirst = lowByteFirst;
     PngPicture picture;
     ASSERT_TRUE(RecordPicture(record, pixels, options, picture).ok());
     EXPECT_EQ(picture.colour, PngColour::kRgba);
@@ -284,7 +284,7 @@ TEST(RecordPicture, SixteenBitPixelsWidenAndTakeAlphaFromBit15) {
 }
 
 TEST(RecordPicture, IndicesWithoutPaletteShowAGreyRamp) {
-  const VerifiedRecord record{"_aGd", 2, 1, "OSD_256", 0, 2};
+  const VerifiedRecord record{NewRecord("a", DataFormat::kOsd256, 2, 2, 1), 0, 2};
   PngPicture picture;
   ASSERT_TRUE(RecordPicture(record, Bytes{7, 200}, ExtractOptions{}, picture).ok());
   EXPECT_EQ(picture.colour, PngColour::kPalette);
@@ -295,7 +295,7 @@ TEST(RecordPicture, IndicesWithoutPaletteShowAGreyRamp) {
 }
 
 TEST(RecordPicture, PixelsThatDoNotFillTheSidesAreRefused) {
-  const VerifiedRecord record{"_aGd", 2, 2, "", 0, 9};
+  const VerifiedRecord record{NewRecord("a", DataFormat::kNone, 9, 2, 2), 0, 9};
   PngPicture picture;
   EXPECT_FALSE(RecordPicture(record, Bytes(9, 0), ExtractOptions{}, picture).ok());
 }

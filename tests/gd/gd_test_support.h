@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for tests that write pictures, convert them and look into the GD
-// files: decoded arrays and the 16-bit
+// files: a sprite file of several frames, decoded arrays and the 16-bit
 // finishing the firmware expects.
 
 #include <gtest/gtest.h>
@@ -14,11 +14,38 @@
 #include <vector>
 
 #include "compress/tfp_decoder.h"
-#include "convert/conversion.h"
-#include "convert/gd_reader.h"
+#include "gd/gd_reader.h"
 #include "support/files.h"
+#include "support/picture_writers.h"
 
 namespace krelt::test {
+
+// count bytes 0, step, 2 * step, ... (modulo 256).
+inline std::vector<std::uint8_t> Ramp(std::size_t count, unsigned step) {
+  std::vector<std::uint8_t> bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * step);
+  return bytes;
+}
+
+// A sprite file of four frames of 3 x 2, 4 x 3, 5 x 2 and 6 x 3 pixels:
+// 8-bit indices for pixel kind 1, 16-bit values for kind 2.
+inline std::vector<std::uint8_t> FourFrameSprite(int pixelKind) {
+  XspSpec layout;
+  layout.pixelKind = pixelKind;
+  layout.defaultPalette = Ramp(768, 1);
+  for (std::uint8_t& component : layout.defaultPalette) component &= 0x3F;
+  for (int frame = 0; frame < 4; ++frame) {
+    XspFrameSpec frameSpec;
+    frameSpec.width = 3 + frame;
+    frameSpec.height = 2 + frame % 2;
+    const int bytesPerPixel = pixelKind == 1 ? 1 : 2;
+    frameSpec.pixels = Ramp(static_cast<std::size_t>(frameSpec.width * frameSpec.height *
+                                                     bytesPerPixel),
+                            static_cast<unsigned>(11 + frame));
+    layout.frames.push_back(frameSpec);
+  }
+  return MakeXsp(layout);
+}
 
 // The stream of one array of a parsed GD file, decoded; empty (with a test
 // failure) when the array is missing or does not decode.
