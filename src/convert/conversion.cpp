@@ -54,11 +54,8 @@ void PrepareOutput(const ConversionRequest& request,
   output.document.identifierName = DeriveIdentifierName(request.sourcePath);
   output.document.perFrameRecords = pictures.perFrameRecords();
   output.dataFormat = DataFormatOf(pictures.declaredFormat());
-  // A range that does not start at frame 0 gets its start in the file name.
-  const std::int32_t startFrame = pictures.startFrame();
-  const std::string suffix = startFrame != 0 ? std::to_string(startFrame) : std::string();
   output.outputPath =
-      request.outputDirectory / PathFromUtf8(request.outputBaseName + suffix + ".GD");
+      GdFilePath(request.outputDirectory, request.outputBaseName, pictures.startFrame());
 }
 
 // A digest of pixel bytes: frames with equal digests are compared byte for

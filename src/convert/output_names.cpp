@@ -50,9 +50,14 @@ OutputNames DeriveOutputNames(const std::string& selectedPath) {
   OutputNames names;
   names.outputDirectory = path.parent_path();
   names.outputBaseName = WithoutExtension(PathToUtf8(path.filename()));
-  names.outputPath =
-      names.outputDirectory / PathFromUtf8(names.outputBaseName + ".GD");
+  names.outputPath = GdFilePath(names.outputDirectory, names.outputBaseName, 0);
   return names;
+}
+
+std::filesystem::path GdFilePath(const std::filesystem::path& folder,
+                                 const std::string& baseName, std::int32_t startFrame) {
+  const std::string suffix = startFrame != 0 ? std::to_string(startFrame) : std::string();
+  return folder / PathFromUtf8(baseName + suffix + ".GD");
 }
 
 std::string DeriveIdentifierName(const std::string& path) {

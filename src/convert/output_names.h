@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -21,6 +22,11 @@ struct OutputNames {
 // extension is cut at the last dot of the file name itself, never at one in
 // a folder name.
 OutputNames DeriveOutputNames(const std::string& selectedPath);
+
+// The GD file a conversion writes into folder: the base name, then the start
+// frame when a sprite range does not start at frame 0, then ".GD".
+std::filesystem::path GdFilePath(const std::filesystem::path& folder,
+                                 const std::string& baseName, std::int32_t startFrame);
 
 // The name inside every C identifier of a GD file: the file name of the
 // trimmed path without its last extension, A-Z lower-cased, and every byte

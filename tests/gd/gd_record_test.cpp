@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace krelt {
 namespace {
@@ -23,7 +25,9 @@ TEST(GdRecordTest, DataFormatsByNameAndBack) {
     EXPECT_EQ(DataFormatName(c.format), c.name);
     EXPECT_EQ(DataFormatLabel(c.format), c.label);
     EXPECT_EQ(BytesPerPixel(c.format), c.bytesPerPixel);
-    if (!c.name.empty()) EXPECT_EQ(DataFormatNamed(c.name), c.format);
+    if (!c.name.empty()) {
+      EXPECT_EQ(DataFormatNamed(c.name), c.format);
+    }
   }
   // Only the two names are data formats; the reader takes anything else
   // for the compression method.

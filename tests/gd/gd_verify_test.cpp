@@ -23,7 +23,7 @@ class GdVerifyTest : public ::testing::Test {
     ConversionRequest request;
     request.sourcePath = PathToUtf8(dir_ / "a.xsp");
     request.outputDirectory = dir_.path();
-    request.outputBaseName = "a";
+    request.outputBaseName = "out";
     const ConversionResult result = Converter().RunConversion(request);
     EXPECT_TRUE(result.status.ok()) << result.status.message();
     return test::ParsedGdFile(result.writtenPath);
