@@ -21,7 +21,6 @@ namespace {
 // What one conversion produced before anything is written.
 struct ConversionOutput {
   GdDocument document;
-  DataFormat dataFormat = DataFormat::kNone;  // of every record
   std::filesystem::path outputPath;
   LineEnding lineEnding = LineEnding::kCrlf;
 };
@@ -48,12 +47,11 @@ Status TextTooLarge(const ConversionPictures& pictures,
                        " bytes, the most Krelt reads back");
 }
 
-// Names and record settings of the conversion of open pictures.
+// The names of the conversion of open pictures.
 void PrepareOutput(const ConversionRequest& request,
                    const ConversionPictures& pictures, ConversionOutput& output) {
   output.document.identifierName = DeriveIdentifierName(request.sourcePath);
   output.document.perFrameRecords = pictures.perFrameRecords();
-  output.dataFormat = DataFormatOf(pictures.declaredFormat());
   output.outputPath =
       GdFilePath(request.outputDirectory, request.outputBaseName, pictures.startFrame());
 }
@@ -152,7 +150,8 @@ class PictureCompressor {
     const GdDocument& document = output_.document;
     GdPicture picture{
         NewRecord(PictureName(document.identifierName, document.perFrameRecords, source.frame),
-                  output_.dataFormat, static_cast<std::int32_t>(source.pixels.size()),
+                  DataFormatOf(pictures_.declaredFormat()),
+                  static_cast<std::int32_t>(source.pixels.size()),
                   source.width, source.height),
         {}};
     if (pictures_.count() > 1) picture.sameStreamAs = EarlierTwin(loaded);

@@ -1,6 +1,7 @@
 #include "gd/gd_record.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace krelt {
 namespace {
@@ -67,8 +68,6 @@ std::string PictureName(std::string_view identifier, bool perFrameRecords,
   return name;
 }
 
-std::string ArrayName(std::string_view pictureName) { return CName(pictureName, kArraySuffix); }
-
 std::string RecordName(std::string_view pictureName) {
   return CName(pictureName, kRecordSuffix);
 }
@@ -93,7 +92,7 @@ GdRecord NewRecord(std::string_view pictureName, DataFormat format,
   GdRecord record;
   record.name = RecordName(pictureName);
   record.dataFormat = format;
-  record.dataName = ArrayName(pictureName);
+  record.dataName = CName(pictureName, kArraySuffix);
   record.size = size;
   record.width = width;
   record.height = height;

@@ -54,14 +54,14 @@ struct GdRecordField {
 // The record's fields in file order, from version to height.
 std::array<GdRecordField, 8> RecordFields(const GdRecord& record);
 
-// Names. Every C name of a GD file is a picture name between a leading
-// underscore and a suffix: the array _NAMECpm, the record _NAMEGd, and for
-// a sprite file of several frames the pointer table _NAMEGds. The picture
-// name is the identifier name (derived from the picture file's name), with
-// the frame number appended when each frame has its own record.
+// Names. Every C name of a GD file is a leading underscore, a name and a
+// suffix: the array _NAMECpm and the record _NAMEGd of each picture, and
+// for a sprite file of several frames the pointer table _IDGds. ID is the
+// identifier name (derived from the picture file's name); a picture's NAME
+// is ID with, when each frame has its own record, the frame number after
+// it.
 std::string PictureName(std::string_view identifier, bool perFrameRecords,
                         std::int32_t frame);
-std::string ArrayName(std::string_view pictureName);
 std::string RecordName(std::string_view pictureName);
 std::string PointerTableName(std::string_view identifier);
 // The picture name inside a record name ("walk3" for "_walk3Gd"); a name
@@ -71,7 +71,8 @@ std::string_view PictureNameOfRecord(std::string_view recordName);
 // for a name not made that way.
 std::string_view IdentifierOfPointerTable(std::string_view tableName);
 
-// The record Krelt writes for a picture of that name and those sides.
+// The record Krelt writes for a picture of that name and those sides; it
+// points at the array _NAMECpm.
 GdRecord NewRecord(std::string_view pictureName, DataFormat format,
                    std::int32_t size, std::int32_t width, std::int32_t height);
 
