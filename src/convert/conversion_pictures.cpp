@@ -19,6 +19,7 @@ std::string FileName(const std::string& path) {
   return PathToUtf8(PathFromUtf8(path).filename());
 }
 
+// How the picture's road makes and stores 16-bit pixels.
 const HighColourRoad& RoadOf(bool bmpRoad) { return bmpRoad ? kBmpRoad : kPcxSpriteRoad; }
 
 bool EndsWithBmp(std::string_view name) {

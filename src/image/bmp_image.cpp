@@ -478,6 +478,7 @@ std::uint8_t FieldTo8Bits(const ColourField& field, std::uint32_t pixel) {
   return static_cast<std::uint8_t>((value * 255 + maximum / 2) / maximum);
 }
 
+// A field of the pixel as five bits, for 1-5-5-5 values read field by field.
 std::uint16_t FieldTo5Bits(const ColourField& field, std::uint32_t pixel) {
   return BitFieldTo5Bits(FieldValue(field, pixel), field.bits, FieldTo8Bits(field, pixel));
 }

@@ -435,6 +435,14 @@ Bytes Damaged(const BmpSpec& layout, const std::function<void(Bytes&)>& damage) 
   return file;
 }
 
+// A 2 x 2 picture whose header gives another size.
+Bytes HeaderSize(std::uint32_t width, std::uint32_t height) {
+  return Damaged(RgbSpec(2, 2), [&](Bytes& f) {
+    PutLe32(f, kBmpInfoHeaderOffset + 4, width);
+    PutLe32(f, kBmpInfoHeaderOffset + 8, height);
+  });
+}
+
 // Each refusal with its message and kind; the picture read before stays as
 // it was.
 TEST(BmpVariantsTest, RefusalsNameWhatWasFound) {
@@ -497,31 +505,15 @@ TEST(BmpVariantsTest, RefusalsNameWhatWasFound) {
        "the BMP colour masks are cut short", kDamaged},
       {"alpha masks cut", With(16, 6, {}, [](RawBmp& r) { r.palette.clear(); }),
        "the BMP colour masks are cut short", kDamaged},
-      {"width 0", Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, kInfo + 4, 0); }),
-       "invalid picture size: 0 x 2 pixels", kDamaged},
-      {"width -3",
-       Damaged(RgbSpec(2, 2),
-               [](Bytes& f) { PutLe32(f, kInfo + 4, static_cast<std::uint32_t>(-3)); }),
+      {"width 0", HeaderSize(0, 2), "invalid picture size: 0 x 2 pixels", kDamaged},
+      {"width -3", HeaderSize(static_cast<std::uint32_t>(-3), 2),
        "invalid picture size: -3 x 2 pixels", kDamaged},
-      {"height 0", Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, kInfo + 8, 0); }),
-       "invalid picture size: 2 x 0 pixels", kDamaged},
-      {"40000 wide",
-       Damaged(RgbSpec(2, 2),
-               [](Bytes& f) {
-                 PutLe32(f, kInfo + 4, 40000);
-                 PutLe32(f, kInfo + 8, 10);
-               }),
-       "picture too large: 40000 x 10 pixels", kTooLarge},
-      {"most negative height",
-       Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, kInfo + 8, 0x80000000u); }),
+      {"height 0", HeaderSize(2, 0), "invalid picture size: 2 x 0 pixels", kDamaged},
+      {"40000 wide", HeaderSize(40000, 10), "picture too large: 40000 x 10 pixels", kTooLarge},
+      {"most negative height", HeaderSize(2, 0x80000000u),
        "picture too large: 2 x 2147483648 pixels", kTooLarge},
-      {"over 256 MiB",
-       Damaged(RgbSpec(2, 2),
-               [](Bytes& f) {
-                 PutLe32(f, kInfo + 4, 20000);
-                 PutLe32(f, kInfo + 8, 20000);
-               }),
-       "picture too large: 20000 x 20000 pixels", kTooLarge},
+      {"over 256 MiB", HeaderSize(20000, 20000), "picture too large: 20000 x 20000 pixels",
+       kTooLarge},
       {"offset 0", With(24, 0, {0, 0, 0, 0}, [](RawBmp& r) { r.pixelOffset = 0; }),
        "the pixel data offset 0 points into the BMP headers", kDamaged},
       {"offset beyond the end", Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, 10, 100000); }),
