@@ -400,7 +400,7 @@ class BlockDecoder {
                                    BitReader& reader) {
     const int distanceClass = classes.Decode(reader);
     if (distanceClass <= 1) return distanceClass < 0 ? -1 : distanceClass + 1;
-    const int extraBits = distanceClass - 1;
+    const int extraBits = Lh5DistanceExtraBits(distanceClass);
     const auto extra = static_cast<std::int32_t>(reader.Peek(extraBits));
     reader.Skip(extraBits);
     return (std::int32_t{1} << extraBits) + extra + 1;
