@@ -6,10 +6,7 @@ namespace krelt {
 
 void HuffmanBlockCoder::StartBlocks(std::uint8_t* output, std::uint32_t limit) {
   bits_.Start(output, limit);
-  tokenCount_ = 0;
-  packedBytes_ = 0;
-  symbolFrequencies_.fill(0);
-  distanceFrequencies_.fill(0);
+  ClearBlock();
 }
 
 bool HuffmanBlockCoder::FinishBlocks() { return WriteBlock() && bits_.Flush(); }
@@ -19,13 +16,17 @@ bool HuffmanBlockCoder::FinishBlocks() { return WriteBlock() && bits_.Flush(); }
 bool HuffmanBlockCoder::StartGroup() {
   if (packedBytes_ >= kGroupStartLimit) {
     if (!WriteBlock()) return false;
-    tokenCount_ = 0;
-    packedBytes_ = 0;
-    symbolFrequencies_.fill(0);
-    distanceFrequencies_.fill(0);
+    ClearBlock();
   }
   ++packedBytes_;
   return true;
+}
+
+void HuffmanBlockCoder::ClearBlock() {
+  tokenCount_ = 0;
+  packedBytes_ = 0;
+  symbolFrequencies_.fill(0);
+  distanceFrequencies_.fill(0);
 }
 
 template <std::size_t kCount>

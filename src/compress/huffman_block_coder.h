@@ -21,10 +21,11 @@ class HuffmanBlockCoder {
  public:
   static constexpr std::size_t kTokenBufferSize = 16384;
   static constexpr std::size_t kGroupTokens = 8;
+  static constexpr std::size_t kMatchBytes = 3;  // symbol - 256, distance code
   // A group is a flag byte and eight tokens of at most three bytes each.
-  static constexpr std::size_t kMaxGroupBytes = 1 + 3 * kGroupTokens;
+  static constexpr std::size_t kMaxGroupBytes = 1 + kMatchBytes * kGroupTokens;
   // A new group starts only below this.
-  static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - 3 * kGroupTokens;
+  static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - kMatchBytes * kGroupTokens;
 
   // A group started at the last position below the limit still fits.
   static_assert(kGroupStartLimit - 1 + kMaxGroupBytes <= kTokenBufferSize);
@@ -44,7 +45,7 @@ class HuffmanBlockCoder {
     ++symbolFrequencies_[token.symbol];
     if (token.IsMatch()) {
       ++distanceFrequencies_[static_cast<std::size_t>(token.DistanceClass())];
-      packedBytes_ += 3;
+      packedBytes_ += kMatchBytes;
     } else {
       ++packedBytes_;
     }
@@ -60,6 +61,7 @@ class HuffmanBlockCoder {
 
  private:
   bool StartGroup();
+  void ClearBlock();
   bool WriteBlock();
   template <std::size_t kCount>
   void BuildCode(std::array<std::uint16_t, 2 * kCount - 1>& frequencies, Lh5Code<kCount>& code);
