@@ -46,7 +46,7 @@ GdSource Source1555() {
   GdArray array;
   array.name = "_benchCpm";
   TfpEncoder encoder;
-  if (!encoder.Compress(pixels, array.bytes)) std::abort();
+  if (!encoder.Compress(pixels, array.bytes).ok()) std::abort();
   source.arrays.push_back(std::move(array));
   GdRecord record;
   record.name = "_benchGd";
