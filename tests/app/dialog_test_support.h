@@ -53,8 +53,9 @@ class DialogTest : public testing::Test {
   QString CopySample(const QString& name) const;
   // Clicks the button; returns once a conversion it started has ended.
   void Click(const char* buttonName);
-  // Runs the event loop until no conversion is running.
-  void WaitForConversion();
+  // Runs the event loop until no conversion is running and the preview
+  // shows what it was last asked for.
+  void WaitUntilIdle();
   // The texts of one column of the report list, top to bottom.
   QStringList ReportColumn(int column) const;
 
