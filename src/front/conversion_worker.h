@@ -29,7 +29,8 @@ struct FileOutcome {
   std::shared_ptr<const ConvertedPreview> preview;
 };
 
-// The progress bar of a run: position of maximum.
+// The progress bar of a run: position of maximum, which is never 0 (a bar
+// of 0 to 0 is a busy indicator in some toolkits).
 struct RunProgress {
   std::int32_t position = 0;
   std::int32_t maximum = 100;

@@ -171,9 +171,8 @@ void DialogModel::ShowRunState(RunState state) {
   view_.ShowRunControls(runControls());
 }
 
-// A bar of 0 to 0 would be a busy indicator in some toolkits.
 void DialogModel::OnProgress(RunProgress progress) {
-  progress_ = {progress.position, std::max(progress.maximum, 1)};
+  progress_ = progress;
   view_.ShowProgress(progress_);
 }
 

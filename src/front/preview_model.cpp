@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <exception>
 #include <iterator>
 #include <utility>
@@ -34,11 +35,15 @@ std::string SizeText(std::int32_t width, std::int32_t height) {
   return std::to_string(width) + " \u00d7 " + std::to_string(height);
 }
 
-// "24.9%": the stream's share of the input, "-" without input.
+// "24.9%": the stream's share of the input, "-" without input. Halves
+// round up: 0.25 shows as 0.3%.
 std::string Ratio(std::uint64_t stream, std::uint64_t input) {
   if (input == 0) return "-";
   char text[32];
-  const double percent = 100.0 * static_cast<double>(stream) / static_cast<double>(input);
+  double percent = 100.0 * static_cast<double>(stream) / static_cast<double>(input);
+  // Only whole quarters are exact halves at one decimal; a step past them
+  // rounds them up rather than to even.
+  if (std::fmod(percent * 4, 1.0) == 0.0) percent = std::nextafter(percent, HUGE_VAL);
   const auto written = std::to_chars(std::begin(text), std::end(text), percent,
                                      std::chars_format::fixed, 1);
   return std::string(text, written.ptr) + "%";
