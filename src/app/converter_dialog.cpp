@@ -37,8 +37,6 @@ static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
 namespace krelt {
 namespace {
 
-// Qt's own file dialog matches the filters' patterns in any letter case.
-
 constexpr int kVisibleReportRows = 12;
 
 QIcon LoadIcon(const QString& name) {
