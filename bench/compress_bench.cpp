@@ -134,7 +134,7 @@ const std::vector<Input>& Inputs() {
 Bytes CompressOrDie(const Bytes& input) {
   TfpEncoder encoder;
   Bytes stream;
-  if (!encoder.Compress(input, stream)) std::abort();
+  if (!encoder.Compress(input, stream).ok()) std::abort();
   return stream;
 }
 
@@ -145,8 +145,8 @@ void BenchCompress(benchmark::State& state, const Input& source, unsigned thread
   TfpEncoder encoder(threads > 1 ? &pool : nullptr, level);
   Bytes stream;
   for (auto _ : state) {
-    if (!encoder.Compress(input, stream)) {
-      state.SkipWithError("Compress failed");
+    if (const Status status = encoder.Compress(input, stream); !status.ok()) {
+      state.SkipWithError(status.message().c_str());
       return;
     }
     benchmark::DoNotOptimize(stream.data());

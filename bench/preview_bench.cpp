@@ -1,6 +1,7 @@
 // What the dialog's preview does when a frame is chosen: check and decode a
-// 1920x1080 record, turn it into an image and paint it, fitted into the view
-// and at 1x. Runs on Qt's offscreen platform.
+// 1920x1080 record into a screen image (on the preview's thread in the
+// dialog), then show and paint it, fitted into the view and at 1x. Runs on
+// Qt's offscreen platform.
 
 #include <benchmark/benchmark.h>
 
@@ -12,8 +13,7 @@
 
 #include "app/preview_panel.h"
 #include "compress/tfp_encoder.h"
-#include "gd/gd_extract.h"
-#include "gd/gd_verify.h"
+#include "front/preview_model.h"
 
 namespace krelt {
 namespace {
@@ -46,7 +46,7 @@ GdSource Source1555() {
   GdArray array;
   array.name = "_benchCpm";
   TfpEncoder encoder;
-  if (!encoder.Compress(pixels, array.bytes)) std::abort();
+  if (!encoder.Compress(pixels, array.bytes).ok()) std::abort();
   source.arrays.push_back(std::move(array));
   const GdRecord record =
       NewRecord("bench", DataFormat::kOsd1555, 2 * kWidth * kHeight, kWidth, kHeight);
@@ -59,16 +59,13 @@ void ShowRecord(benchmark::State& state, QSize viewSize, int zoom) {
   PictureView view;
   view.SetZoom(zoom);
   view.resize(viewSize);
-  VerifiedRecord record;
-  std::vector<std::uint8_t> pixels;
-  PngPicture picture;
   for (auto _ : state) {
-    if (!VerifyRecord(source, source.records.front(), record, pixels).ok() ||
-        !RecordPicture(record, pixels, ExtractOptions{}, picture).ok()) {
+    const DecodedRecord decoded = DecodeRecord(source, source.records.front(), ExtractOptions{});
+    if (!decoded.status.ok()) {
       state.SkipWithError("the record does not decode");
       return;
     }
-    view.SetImage(ToQImage(picture));
+    view.SetImage(ToQImage(decoded.image));
     benchmark::DoNotOptimize(view.grab());
   }
 }

@@ -7,7 +7,6 @@
 
 #include "fuzz_support.h"
 #include "image/bmp_image.h"
-#include "image/pixel_packing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
@@ -20,9 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                     (flag1555 ? krelt::kPixelFormat16Bit : krelt::kPixelFormatIndexed),
             "BMP gives RGB, indices without the flag or 16-bit values with it");
         if (picture.pixelFormat != krelt::kPixelFormatRgb) return;
-        const auto packed = krelt::image_detail::RgbTo16Bit(picture.pixels, 0x8000);
-        krelt::fuzz::Require(packed.size() * 3 == picture.pixels.size() * 2,
-                             "two bytes for every three");
+        krelt::fuzz::RequireRgbTo555(picture, krelt::kBmpRoad);
       });
   return 0;
 }

@@ -1,5 +1,5 @@
-// Opens the input as a PCX file and runs the 16-bit conversion the "1555"
-// flag asks for.
+// Reads the input as a PCX file, with and without the "1555" flag, and
+// converts a loaded 24-bit picture to 16-bit pixels.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,17 +10,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  const std::span<const std::uint8_t> file(data, size);
-  krelt::PcxImage image;
-  if (!image.OpenFromBytes(file).ok()) return 0;
-  krelt::fuzz::RequireLoadedPicture(image, image.pixels.size());
-  if (image.pixelFormat == krelt::kPixelFormat16Colour) {
-    for (const std::uint8_t index : image.pixels) {
-      krelt::fuzz::Require(index < 16, "16-colour indices below 16");
-    }
-  }
-  image.ConvertRgbTo16Bit();
-  image.ConvertIndexedTo16Bit();
-  krelt::fuzz::RequireLoadedPicture(image, image.pixels.size());
+  krelt::fuzz::ReadWithEachFlag(
+      std::span<const std::uint8_t>(data, size), krelt::ReadPcx,
+      [](const krelt::Picture& picture, bool flag1555) {
+        krelt::fuzz::Require(
+            picture.pixelFormat == krelt::kPixelFormat16Colour ||
+                picture.pixelFormat == krelt::kPixelFormatRgb ||
+                picture.pixelFormat ==
+                    (flag1555 ? krelt::kPixelFormat16Bit : krelt::kPixelFormatIndexed),
+            "PCX gives 16-colour indices, RGB, and indices without the flag or "
+            "16-bit values with it");
+        if (picture.pixelFormat == krelt::kPixelFormat16Colour) {
+          for (const std::uint8_t index : picture.pixels) {
+            krelt::fuzz::Require(index < 16, "16-colour indices below 16");
+          }
+        }
+        if (picture.pixelFormat == krelt::kPixelFormatRgb) {
+          krelt::fuzz::RequireRgbTo555(picture, krelt::kPcxSpriteRoad);
+        }
+      });
   return 0;
 }

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <span>
 
+#include "image/high_colour.h"
 #include "image/picture.h"
-#include "image/raster_image.h"
 
 namespace krelt::fuzz {
 
@@ -30,25 +30,9 @@ inline std::size_t ExpectedPixelBytes(PixelFormat format, std::int32_t width,
          bytesPerPixel;
 }
 
-// A picture a reader reports as loaded: sides within the limits, a known
-// format and exactly the pixel bytes its size calls for.
-inline void RequireLoadedPicture(const RasterImage& image,
-                                 std::size_t pixelByteCount) {
-  Require(image.width > 0 && image.width <= kMaxImageDimension,
-          "width within 1 .. kMaxImageDimension");
-  Require(image.height > 0 && image.height <= kMaxImageDimension,
-          "height within 1 .. kMaxImageDimension");
-  Require(image.pixelFormat >= kPixelFormat16Colour &&
-              image.pixelFormat <= kPixelFormatRgb,
-          "known pixel format");
-  Require(pixelByteCount ==
-              ExpectedPixelBytes(image.pixelFormat, image.width, image.height),
-          "pixel bytes match width x height x bytes per pixel");
-  Require(pixelByteCount <= kMaxPixelBytes, "pixel bytes within kMaxPixelBytes");
-}
-
-// A picture a reader function delivers: the same rules, and its pixels
-// within the limit it was given.
+// A picture a reader function delivers: sides within the limits, a known
+// format, exactly the pixel bytes its size calls for and no more than the
+// limit it was given.
 inline void RequirePicture(const Picture& picture, std::size_t maxPixelBytes) {
   Require(picture.width > 0 && picture.width <= kMaxImageDimension,
           "width within 1 .. kMaxImageDimension");
@@ -64,6 +48,15 @@ inline void RequirePicture(const Picture& picture, std::size_t maxPixelBytes) {
 
 // Pictures of at most 4 MiB, so that a small input stays small.
 inline constexpr std::size_t kFuzzPixelBytes = std::size_t{4} << 20;
+
+// An RGB picture made 16-bit by the road's rule, as the conversion does
+// with the "1555" flag: still a whole picture, two bytes a pixel.
+inline void RequireRgbTo555(const Picture& picture, const HighColourRoad& road) {
+  Picture packed = picture;
+  RgbPictureTo555(packed, road.colourTopBit);
+  Require(packed.pixelFormat == kPixelFormat16Bit, "RGB becomes 16-bit");
+  RequirePicture(packed, kFuzzPixelBytes);
+}
 
 // Runs a reader function on the input without and with the "1555" flag and
 // hands every picture it delivers, checked as above, to `check`.

@@ -11,22 +11,24 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QStyle>
 #include <QTableWidget>
+#include <QValidator>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <utility>
 
 #include "app/preview_panel.h"
-#include "common/utf8_path.h"
-#include "convert/output_names.h"
+#include "app/qt_text.h"
+#include "front/dialog_texts.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace. The icons are compiled
 // into a static library, so nothing would pull their registration in.
@@ -35,44 +37,7 @@ static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
 namespace krelt {
 namespace {
 
-const QString kTitle = QStringLiteral("Krelt 2.0.0.1");
-// Qt's own file dialog matches these patterns in any letter case. "*" rather
-// than "*.*" for all files: "*.*" would hide names without a dot.
-const QStringList kNameFilters = {
-    QStringLiteral("PCX File   (*.PCX)"), QStringLiteral("XSP File   (*.XSP)"),
-    QStringLiteral("BMP File   (*.BMP)"), QStringLiteral("All Files   (*)")};
-const QString kDefaultInitialName = QStringLiteral("*.PCX");
-const QString kRejectedFileMessage =
-    QStringLiteral("Please select a correct image file!");
-const QString kHelpCaption = QStringLiteral("Krelt help");
-const QString kHelpText = QStringLiteral(
-    "Krelt turns a picture (BMP, PCX or an XSP sprite file) into a GD source "
-    "file: C source holding each picture or frame compressed with the "
-    "COMPRESS_Tfp method and a TYPE_GrData record for it.\n\n"
-    "1. Choose the picture with \"Find..\" or drop it on this window. The "
-    "field below the path shows the GD file that will be written next to "
-    "it.\n"
-    "2. Tick \"1555\" for 16-bit pixels. For a sprite file, give a start and "
-    "an end frame; empty fields mean all frames. Tick \"Smallest\" for "
-    "smaller arrays that the same firmware decodes; conversion then takes "
-    "longer.\n"
-    "3. Press \"Conversion\". The list shows every record written, and "
-    "\"Open..\" opens the GD file. While it runs the button reads "
-    "\"Cancel\": pressing it stops the conversion and leaves the files as "
-    "they were.\n"
-    "4. The preview shows the pictures decoded from the GD file: pick a "
-    "frame, or choose a report row of its record, and a zoom.\n\n"
-    "Dropping several pictures at once converts them one after the other "
-    "with the current settings; the list shows each file's records under "
-    "its name, and the preview the last file written.\n\n"
-    "Escape or the close box ends Krelt, cancelling a conversion first.");
-const QString kConversionText = QStringLiteral("Conversion");
-const QString kCancelText = QStringLiteral("Cancel");
-
-constexpr int kTypeColumnWidth = 180;
-constexpr int kContentColumnWidth = 260;
 constexpr int kVisibleReportRows = 12;
-constexpr int kAlphaLevels = 16;
 
 QIcon LoadIcon(const QString& name) {
   QIcon icon;
@@ -82,23 +47,27 @@ QIcon LoadIcon(const QString& name) {
   return icon;
 }
 
-// The core takes paths as UTF-8 on every system.
-std::string LocalPath(const QString& path) { return path.toStdString(); }
+// Paths travel as UTF-8 on every system.
+std::string Utf8(const QString& text) { return text.toStdString(); }
 
-QString DisplayPath(const std::filesystem::path& path) {
-  return QString::fromStdString(PathToUtf8(path));
-}
+// A frame field takes what the model calls frame text.
+class FrameTextValidator final : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    return IsFrameText(Utf8(input)) ? Acceptable : Invalid;
+  }
+};
 
 QLineEdit* CreateFrameEdit(QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  edit->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(QStringLiteral("^[0-9]*$")), edit));
+  edit->setValidator(new FrameTextValidator(edit));
   return edit;
 }
 
-QPushButton* CreateButton(const QString& text, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
+QPushButton* CreateButton(std::string_view text, QWidget* parent) {
+  auto* button = new QPushButton(ToQString(text), parent);
   button->setAutoDefault(false);
   button->setDefault(false);
   return button;
@@ -115,12 +84,15 @@ bool IsEnterKey(const QEvent* event) {
 ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
     : QDialog(parent),
       hooks_(std::move(hooks)),
-      runner_(new ConversionRunner(this)) {
+      model_(std::make_unique<DialogModel>(
+          static_cast<DialogView&>(*this), [this](std::function<void()> call) {
+            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+          })) {
   RegisterIconResources();
   recordIcon_ = LoadIcon(QStringLiteral("record"));
   fieldIcon_ = LoadIcon(QStringLiteral("field"));
 
-  setWindowTitle(kTitle);
+  setWindowTitle(ToQString(kDialogTitle));
   setWindowIcon(LoadIcon(QStringLiteral("app")));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -133,12 +105,16 @@ ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
   findButton_->setFocus();
 }
 
-// The runner, a child, is destroyed before the widgets go: it cancels a
-// running conversion and waits for it.
-ConverterDialog::~ConverterDialog() { delete runner_; }
+// The model goes before the widgets: it cancels a running conversion and
+// waits for its threads. Widgets may still send signals as they go; none
+// reaches the model after it.
+ConverterDialog::~ConverterDialog() {
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+  model_.reset();
+}
 
 void ConverterDialog::CreateControls() {
-  conversionButton_ = CreateButton(kConversionText, this);
+  conversionButton_ = CreateButton(model_->runControls().conversionText, this);
   conversionButton_->setObjectName(QStringLiteral("conversionButton"));
   conversionButton_->setMinimumHeight(conversionButton_->sizeHint().height() *
                                       3 / 2);
@@ -146,8 +122,7 @@ void ConverterDialog::CreateControls() {
   progressBar_ = new QProgressBar(this);
   progressBar_->setObjectName(QStringLiteral("progressBar"));
   progressBar_->setTextVisible(false);
-  progressBar_->setRange(0, 100);
-  progressBar_->setValue(0);
+  ShowProgress(model_->progress());
 
   CreateReportList();
 
@@ -158,6 +133,7 @@ void ConverterDialog::CreateControls() {
   // The preview beside the report list keeps the window low enough for
   // small screens.
   preview_ = new PreviewPanel(this);
+  preview_->Show(model_->preview().screen());
   auto* results = new QHBoxLayout;
   results->addWidget(reportList_, 1);
   results->addWidget(preview_, 1);
@@ -169,14 +145,14 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
 
   pathEdit_ = new QLineEdit(group);
   pathEdit_->setObjectName(QStringLiteral("pathEdit"));
-  findButton_ = CreateButton(QStringLiteral("Find.."), group);
+  findButton_ = CreateButton(kFindText, group);
   findButton_->setObjectName(QStringLiteral("findButton"));
 
   outputNameEdit_ = new QLineEdit(group);
   outputNameEdit_->setObjectName(QStringLiteral("outputNameEdit"));
   outputNameEdit_->setEnabled(false);
   outputNameEdit_->setFocusPolicy(Qt::NoFocus);
-  openButton_ = CreateButton(QStringLiteral("Open.."), group);
+  openButton_ = CreateButton(kOpenText, group);
   openButton_->setObjectName(QStringLiteral("openButton"));
   openButton_->setEnabled(false);
 
@@ -192,12 +168,11 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
   endFrameEdit_ = CreateFrameEdit(group);
   endFrameEdit_->setObjectName(QStringLiteral("endFrameEdit"));
 
-  use1555Box_ = new QCheckBox(QStringLiteral("1555"), group);
+  use1555Box_ = new QCheckBox(ToQString(k1555Text), group);
   use1555Box_->setObjectName(QStringLiteral("use1555Box"));
-  smallestBox_ = new QCheckBox(QStringLiteral("Smallest"), group);
+  smallestBox_ = new QCheckBox(ToQString(kSmallestText), group);
   smallestBox_->setObjectName(QStringLiteral("smallestBox"));
-  smallestBox_->setToolTip(QStringLiteral(
-      "Smaller streams for the same firmware decoder; conversion takes longer"));
+  smallestBox_->setToolTip(ToQString(kSmallestTip));
 
   // Dropped files go to the dialog, never into a text field.
   for (QLineEdit* edit :
@@ -210,9 +185,9 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
   grid->addWidget(findButton_, 0, 3);
   grid->addWidget(outputNameEdit_, 1, 0, 1, 3);
   grid->addWidget(openButton_, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("alpha"), group), 2, 0);
-  grid->addWidget(new QLabel(QStringLiteral("start frame"), group), 2, 1);
-  grid->addWidget(new QLabel(QStringLiteral("end frame"), group), 2, 2);
+  grid->addWidget(new QLabel(ToQString(kAlphaLabel), group), 2, 0);
+  grid->addWidget(new QLabel(ToQString(kStartFrameLabel), group), 2, 1);
+  grid->addWidget(new QLabel(ToQString(kEndFrameLabel), group), 2, 2);
   grid->addWidget(alphaCombo_, 3, 0);
   grid->addWidget(startFrameEdit_, 3, 1);
   grid->addWidget(endFrameEdit_, 3, 2);
@@ -224,12 +199,14 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
 }
 
 void ConverterDialog::CreateReportList() {
-  reportList_ = new QTableWidget(0, 2, this);
+  reportList_ = new QTableWidget(0, static_cast<int>(std::size(kReportColumns)), this);
   reportList_->setObjectName(QStringLiteral("reportList"));
-  reportList_->setHorizontalHeaderLabels(
-      {QStringLiteral("type"), QStringLiteral("content")});
-  reportList_->setColumnWidth(0, kTypeColumnWidth);
-  reportList_->setColumnWidth(1, kContentColumnWidth);
+  int columnsWidth = 0;
+  for (int column = 0; const ReportColumn& shown : kReportColumns) {
+    reportList_->setHorizontalHeaderItem(column, new QTableWidgetItem(ToQString(shown.title)));
+    reportList_->setColumnWidth(column++, shown.width);
+    columnsWidth += shown.width;
+  }
   reportList_->setShowGrid(true);
   reportList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   reportList_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -247,7 +224,7 @@ void ConverterDialog::CreateReportList() {
   const int frame = 2 * reportList_->frameWidth();
   const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   reportList_->setMinimumSize(
-      kTypeColumnWidth + kContentColumnWidth + frame + scrollBar,
+      columnsWidth + frame + scrollBar,
       header->sizeHint().height() + kVisibleReportRows * rowHeight + frame);
 }
 
@@ -264,22 +241,24 @@ void ConverterDialog::SetTabOrder() {
 }
 
 void ConverterDialog::ConnectHandlers() {
-  connect(findButton_, &QPushButton::clicked, this, &ConverterDialog::OnFind);
-  connect(openButton_, &QPushButton::clicked, this, &ConverterDialog::OnOpen);
+  DialogModel& model = *model_;
+  connect(findButton_, &QPushButton::clicked, this, [&model] { model.Find(); });
+  connect(openButton_, &QPushButton::clicked, this, [&model] { model.Open(); });
   connect(conversionButton_, &QPushButton::clicked, this,
-          &ConverterDialog::OnConversion);
-  connect(use1555Box_, &QCheckBox::clicked, this,
-          &ConverterDialog::OnToggle1555);
+          [&model] { model.PressConversion(); });
+  connect(use1555Box_, &QCheckBox::clicked, this, [&model] { model.Toggle1555(); });
+  connect(smallestBox_, &QCheckBox::toggled, this,
+          [&model](bool checked) { model.SetSmallest(checked); });
+  connect(startFrameEdit_, &QLineEdit::textChanged, this,
+          [&model](const QString& text) { model.SetStartFrameText(Utf8(text)); });
+  connect(endFrameEdit_, &QLineEdit::textChanged, this,
+          [&model](const QString& text) { model.SetEndFrameText(Utf8(text)); });
   connect(reportList_, &QTableWidget::currentCellChanged, this,
-          [this](int row) { OnReportRowChosen(row); });
+          [&model](int row) { model.ChooseRow(row); });
+  connect(preview_, &PreviewPanel::frameChosen, this,
+          [&model](int frame) { model.preview().ShowFrame(frame); });
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, &ConverterDialog::ShowHelp);
-  connect(runner_, &ConversionRunner::progressed, this, [this](int position, int maximum) {
-    SetProgressRange(maximum);
-    SetProgressPosition(position);
-  });
-  connect(runner_, &ConversionRunner::finished, this,
-          &ConverterDialog::OnConversionFinished);
+  connect(help, &QShortcut::activated, this, [&model] { model.ShowHelp(); });
 }
 
 // Enter never presses a button or closes the window, whichever control has
@@ -299,252 +278,80 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-// Nothing is taken while a conversion runs.
 void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls() && !conversionRunning()) event->acceptProposedAction();
+  if (event->mimeData()->hasUrls() && model_->AcceptsDrop()) event->acceptProposedAction();
 }
 
-// One file is selected, its names derived again, which also disables
-// "Open..". Several are converted at once, the selection left alone.
 void ConverterDialog::dropEvent(QDropEvent* event) {
-  if (conversionRunning()) return;
-  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!model_->AcceptsDrop()) return;
   event->acceptProposedAction();
-  if (urls.size() > 1) {
-    ConvertDroppedFiles(urls);
-    return;
-  }
-  SelectPicture(urls.isEmpty() ? QString() : urls.front().toLocalFile());
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) paths.push_back(Utf8(url.toLocalFile()));
+  model_->Drop(paths);
 }
 
-// Each file with the current settings, its GD file next to it; a file
-// whose extension Krelt does not read is reported, not converted.
-void ConverterDialog::ConvertDroppedFiles(const QList<QUrl>& urls) {
-  std::vector<ConversionJob> jobs;
-  for (const QUrl& url : urls) {
-    const QString path = url.toLocalFile();
-    ConversionJob job{path, RequestFor(path, DeriveOutputNames(LocalPath(path))), {}};
-    if (!HasAcceptedExtension(LocalPath(path))) job.refusal = kRejectedFileMessage.toStdString();
-    jobs.push_back(std::move(job));
-  }
-  StartConversion(std::move(jobs));
-}
+void ConverterDialog::SelectPicture(const QString& path) { model_->SelectPicture(Utf8(path)); }
 
-void ConverterDialog::SelectPicture(const QString& path) {
-  if (HasAcceptedExtension(LocalPath(path))) {
-    AcceptSelection(path);
-  } else {
-    hooks_.showMessage(this, kRejectedFileMessage, kApplicationName);
-  }
-  DeriveNames();
-}
+void ConverterDialog::reject() { model_->RequestClose(); }
 
-// A cancelled file dialog changes nothing: the initial name is not taken as
-// a selection, so the names keep following the file that will be converted.
-void ConverterDialog::OnFind() {
-  QString initialName = hooks_.readProfilePath();
-  if (initialName.isEmpty()) initialName = kDefaultInitialName;
+std::string ConverterDialog::ReadProfilePath() { return Utf8(hooks_.readProfilePath()); }
+
+std::optional<std::string> ConverterDialog::ChooseFile(
+    std::string_view initialName, std::span<const std::string_view> filters) {
+  QStringList nameFilters;
+  for (const std::string_view filter : filters) nameFilters.append(ToQString(filter));
   const std::optional<QString> chosen =
-      hooks_.chooseFile(this, initialName, kNameFilters);
-  if (!chosen) return;
-  AcceptSelection(*chosen);
-  DeriveNames();
+      hooks_.chooseFile(this, ToQString(initialName), nameFilters);
+  if (!chosen) return std::nullopt;
+  return Utf8(*chosen);
 }
 
-void ConverterDialog::AcceptSelection(const QString& path) {
-  sourcePath_ = path;
-  pathEdit_->setText(sourcePath_);
-  use1555Box_->setChecked(use1555_);
-  preview_->ShowInput(PathFromUtf8(LocalPath(sourcePath_)));
+void ConverterDialog::OpenFile(const std::string& path) { hooks_.openFile(ToQString(path)); }
+
+void ConverterDialog::ShowMessage(const Message& message) {
+  hooks_.showMessage(this, ToQString(message.text), ToQString(message.caption));
 }
 
-void ConverterDialog::DeriveNames() {
-  outputNames_ = DeriveOutputNames(LocalPath(sourcePath_));
-  outputNameEdit_->setText(DisplayPath(outputNames_.outputPath));
-  openButton_->setEnabled(false);
+void ConverterDialog::ShowSelection(const std::string& path, bool use1555) {
+  pathEdit_->setText(ToQString(path));
+  use1555Box_->setChecked(use1555);
 }
 
-// Opens the file the last conversion wrote, which for a sprite converted from
-// a later start frame is not the name shown in the output-name field.
-void ConverterDialog::OnOpen() {
-  if (!lastWrittenPath_.isEmpty()) hooks_.openFile(lastWrittenPath_);
+void ConverterDialog::ShowOutputName(const std::string& outputName) {
+  outputNameEdit_->setText(ToQString(outputName));
 }
 
-// Every click passes here, so the flag and the box's mark move together.
-void ConverterDialog::OnToggle1555() { use1555_ = !use1555_; }
+void ConverterDialog::EnableOpen(bool enabled) { openButton_->setEnabled(enabled); }
 
-ConversionRequest ConverterDialog::RequestFor(const QString& path,
-                                              const OutputNames& names) const {
-  ConversionRequest request;
-  request.sourcePath = LocalPath(path);
-  request.startFrameText = startFrameEdit_->text().toStdString();
-  request.endFrameText = endFrameEdit_->text().toStdString();
-  request.flag1555 = use1555_;
-  request.level = smallestBox_->isChecked() ? CompressionLevel::kMax : CompressionLevel::kDefault;
-  request.outputDirectory = names.outputDirectory;
-  request.outputBaseName = names.outputBaseName;
-  return request;
-}
-
-// During a run the button cancels it. Without a selection the conversion
-// only says so, at once.
-void ConverterDialog::OnConversion() {
-  if (conversionRunning()) {
-    runner_->Cancel();
-    return;
-  }
-  ConversionRequest request = RequestFor(sourcePath_, outputNames_);
-  if (request.sourcePath.empty()) {
-    ShowMessage(kSelectFileMessage, kNoticeCaption);
-    return;
-  }
-  StartConversion({ConversionJob{sourcePath_, std::move(request), {}}});
-}
-
-void ConverterDialog::StartConversion(std::vector<ConversionJob> jobs) {
-  severalFiles_ = jobs.size() > 1;
-  SetRequestControlsEnabled(false);
-  conversionButton_->setText(kCancelText);
-  runner_->Start(std::move(jobs));
-}
-
-// Everything that makes up a request stays as it is during a run.
-void ConverterDialog::SetRequestControlsEnabled(bool enabled) {
+void ConverterDialog::ShowRunControls(const RunControls& controls) {
+  conversionButton_->setText(ToQString(controls.conversionText));
   for (QWidget* control : std::initializer_list<QWidget*>{
            findButton_, pathEdit_, alphaCombo_, startFrameEdit_, endFrameEdit_, use1555Box_,
            smallestBox_}) {
-    control->setEnabled(enabled);
+    control->setEnabled(controls.requestControlsEnabled);
   }
+  if (!conversionRunning()) emit conversionFinished();
 }
 
-// Where every run ends, on the GUI thread. A cancelled run of one file
-// leaves the report and "Open.." as they were.
-void ConverterDialog::OnConversionFinished() {
-  const std::vector<FileOutcome> outcomes = runner_->TakeOutcomes();
-  SetRequestControlsEnabled(true);
-  conversionButton_->setText(kConversionText);
-  if (severalFiles_) {
-    ShowGroupedOutcomes(outcomes);
-  } else if (outcomes.empty() || outcomes.front().result.status.kind() == ErrorKind::kCancelled) {
-    // A Cancel that came after the file was written is too late: that
-    // outcome is shown like any other.
-    SetProgressPosition(0);
-  } else {
-    ShowFileOutcome(outcomes.front());
-  }
-  emit conversionFinished();
-  if (closeAfterRun_) {
-    closeAfterRun_ = false;
-    QDialog::reject();
-  }
+void ConverterDialog::ShowProgress(const RunProgress& progress) {
+  progressBar_->setRange(0, progress.maximum);
+  progressBar_->setValue(progress.position);
 }
 
-// A failure as a message, else the records written, then what the
-// picture's reader noticed.
-void ConverterDialog::ShowFileOutcome(const FileOutcome& outcome) {
-  const ConversionResult& result = outcome.result;
-  ClearReport();
-  if (!result.status.ok()) {
-    ShowMessage(result.status.message(), {});
-    return;
-  }
-  AppendReportRows(result.report);
-  EnableOpen();
-  ShowWritten(outcome);
-  for (const std::string& notice : result.notices) ShowMessage(notice, kNoticeCaption);
-}
-
-// A row naming each file, with its failure if it has one, then its
-// records and what its reader noticed. Neither failures nor notices show a
-// message box, so the run needs nobody.
-void ConverterDialog::ShowGroupedOutcomes(const std::vector<FileOutcome>& outcomes) {
-  ClearReport();
-  for (const FileOutcome& outcome : outcomes) {
-    const ConversionResult& result = outcome.result;
-    const std::string name = PathToUtf8(PathFromUtf8(LocalPath(outcome.path)).filename());
-    const std::string written = PathToUtf8(result.writtenPath.filename());
-    AppendReportRows({{name, result.status.ok() ? written : result.status.message()}});
-    AppendReportRows(result.report);
-    for (const std::string& notice : result.notices) {
-      AppendReportRows({{std::string(kNoticeCaption), notice}});
-    }
-  }
-  const auto written =
-      std::find_if(outcomes.rbegin(), outcomes.rend(), [](const FileOutcome& outcome) {
-        return !outcome.result.writtenPath.empty();
-      });
-  if (written != outcomes.rend()) {
-    EnableOpen();
-    ShowWritten(*written);
-  }
-}
-
-// "Open.." follows the GD file written last, and so does the preview,
-// unless the run was cancelled.
-void ConverterDialog::ShowWritten(const FileOutcome& outcome) {
-  lastWrittenPath_ = DisplayPath(outcome.result.writtenPath);
-  // The outcome is shown once, so the preview takes what was read back.
-  if (outcome.preview != nullptr) preview_->ShowConverted(std::move(*outcome.preview));
-}
-
-void ConverterDialog::reject() {
-  if (!conversionRunning()) {
-    QDialog::reject();
-    return;
-  }
-  closeAfterRun_ = true;
-  runner_->Cancel();
-}
-
-void ConverterDialog::ShowHelp() {
-  hooks_.showMessage(this, kHelpText, kHelpCaption);
-}
-
-// A row of a record, or of one of its fields, shows that record.
-void ConverterDialog::OnReportRowChosen(int row) {
-  for (; row >= 0; --row) {
-    const QTableWidgetItem* content = reportList_->item(row, 1);
-    if (content != nullptr && content->text().endsWith(QStringLiteral("Gd"))) {
-      preview_->ShowRecord(content->text());
-      return;
-    }
-  }
-}
-
-void ConverterDialog::ClearReport() { reportList_->setRowCount(0); }
-
-// A range of 0 to 0 would turn the bar into a busy indicator.
-void ConverterDialog::SetProgressRange(std::int32_t maximum) {
-  progressBar_->setRange(0, std::max(maximum, 1));
-}
-
-void ConverterDialog::SetProgressPosition(std::int32_t position) {
-  progressBar_->setValue(position);
-}
-
-void ConverterDialog::EnableOpen() { openButton_->setEnabled(true); }
-
-// An empty caption shows the application's name.
-void ConverterDialog::ShowMessage(std::string_view text, std::string_view caption) {
-  const auto toQString = [](std::string_view view) {
-    return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
-  };
-  hooks_.showMessage(this, toQString(text),
-                     caption.empty() ? kApplicationName : toQString(caption));
-}
-
-void ConverterDialog::AppendReportRows(const std::vector<ReportRow>& rows) {
-  const int first = reportList_->rowCount();
-  reportList_->setRowCount(first + static_cast<int>(rows.size()));
-  for (int row = first; row < reportList_->rowCount(); ++row) {
-    const ReportRow& source = rows[static_cast<std::size_t>(row - first)];
-    auto* type = new QTableWidgetItem(QString::fromStdString(source.type));
-    if (source.icon == ReportIcon::kRecord) type->setIcon(recordIcon_);
-    if (source.icon == ReportIcon::kField) type->setIcon(fieldIcon_);
+void ConverterDialog::ShowReport(const std::vector<ShownRow>& rows) {
+  reportList_->setRowCount(0);
+  reportList_->setRowCount(static_cast<int>(rows.size()));
+  for (int row = 0; const ShownRow& shown : rows) {
+    auto* type = new QTableWidgetItem(ToQString(shown.type));
+    if (shown.icon == ReportIcon::kRecord) type->setIcon(recordIcon_);
+    if (shown.icon == ReportIcon::kField) type->setIcon(fieldIcon_);
     reportList_->setItem(row, 0, type);
-    reportList_->setItem(
-        row, 1, new QTableWidgetItem(QString::fromStdString(source.content)));
+    reportList_->setItem(row++, 1, new QTableWidgetItem(ToQString(shown.content)));
   }
 }
+
+void ConverterDialog::CloseWindow() { QDialog::reject(); }
+
+void ConverterDialog::ShowPreview(const PreviewScreen& screen) { preview_->Show(screen); }
 
 }  // namespace krelt

@@ -2,15 +2,16 @@
 
 #include <QDialog>
 #include <QIcon>
-#include <QList>
 #include <QString>
-#include <QUrl>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "app/conversion_runner.h"
 #include "app/dialog_hooks.h"
-#include "convert/conversion.h"
-#include "convert/output_names.h"
+#include "front/dialog_model.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,14 +25,11 @@ namespace krelt {
 
 class PreviewPanel;
 
-// Caption of messages that bring none of their own.
-inline const QString kApplicationName = QStringLiteral("Krelt");
-
-// The one window of Krelt: choose a picture, set the options, convert it and
-// see what the GD file declares. Every conversion goes through Converter on
-// a worker thread; the dialog only gathers the request, follows the
-// progress and shows the results.
-class ConverterDialog final : public QDialog {
+// The one window of Krelt, a Qt view of DialogModel: it lays out the
+// controls, hands what the user does to the model and shows what the model
+// tells it. Calls from the model's threads come to the GUI thread as
+// queued calls.
+class ConverterDialog final : public QDialog, private DialogView {
   Q_OBJECT
 
  public:
@@ -39,12 +37,13 @@ class ConverterDialog final : public QDialog {
                            QWidget* parent = nullptr);
   ~ConverterDialog() override;
 
-  // Takes the picture as a drop would: selected when its extension is one
-  // Krelt reads, otherwise the rejection message.
+  // Takes the picture as a drop of one file would.
   void SelectPicture(const QString& path);
 
   // Whether a conversion is running; "Conversion" cancels it meanwhile.
-  bool conversionRunning() const { return runner_->running(); }
+  bool conversionRunning() const { return model_->runState() != RunState::kIdle; }
+  // Whether the preview is still reading or decoding a picture.
+  bool previewDecoding() const { return model_->preview().decoding(); }
 
  public slots:
   // Escape and the close box: a running conversion is cancelled first, and
@@ -52,7 +51,8 @@ class ConverterDialog final : public QDialog {
   void reject() override;
 
  signals:
-  // A conversion run has ended and its results are shown.
+  // A conversion run has ended; its results are shown before control
+  // returns to the event loop.
   void conversionFinished();
 
  protected:
@@ -61,6 +61,21 @@ class ConverterDialog final : public QDialog {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // DialogView.
+  std::string ReadProfilePath() override;
+  std::optional<std::string> ChooseFile(std::string_view initialName,
+                                        std::span<const std::string_view> filters) override;
+  void OpenFile(const std::string& path) override;
+  void ShowMessage(const Message& message) override;
+  void ShowSelection(const std::string& path, bool use1555) override;
+  void ShowOutputName(const std::string& outputName) override;
+  void EnableOpen(bool enabled) override;
+  void ShowRunControls(const RunControls& controls) override;
+  void ShowProgress(const RunProgress& progress) override;
+  void ShowReport(const std::vector<ShownRow>& rows) override;
+  void CloseWindow() override;
+  void ShowPreview(const PreviewScreen& screen) override;
+
   void CreateControls();
   QGroupBox* CreateSelectionGroup();
   void CreateReportList();
@@ -68,41 +83,10 @@ class ConverterDialog final : public QDialog {
   void ConnectHandlers();
   void SwallowEnterKeys();
 
-  void OnFind();
-  void OnOpen();
-  void OnToggle1555();
-  void OnConversion();
-  void StartConversion(std::vector<ConversionJob> jobs);
-  void OnConversionFinished();
-  void ShowFileOutcome(const FileOutcome& outcome);
-  void ShowGroupedOutcomes(const std::vector<FileOutcome>& outcomes);
-  void ShowWritten(const FileOutcome& outcome);
-  void SetRequestControlsEnabled(bool enabled);
-  void ConvertDroppedFiles(const QList<QUrl>& urls);
-  ConversionRequest RequestFor(const QString& path, const OutputNames& names) const;
-  void ShowHelp();
-  void OnReportRowChosen(int row);
-  void AcceptSelection(const QString& path);
-  void DeriveNames();
-
-  void ClearReport();
-  void SetProgressRange(std::int32_t maximum);
-  void SetProgressPosition(std::int32_t position);
-  void EnableOpen();
-  void ShowMessage(std::string_view text, std::string_view caption);
-  void AppendReportRows(const std::vector<ReportRow>& rows);
-
   DialogHooks hooks_;
-  ConversionRunner* runner_ = nullptr;
-  bool closeAfterRun_ = false;  // Escape or the close box came during a run
-  bool severalFiles_ = false;   // the run converts dropped files
+  std::unique_ptr<DialogModel> model_;
   QIcon recordIcon_;
   QIcon fieldIcon_;
-
-  QString sourcePath_;       // last accepted selection: what is converted
-  bool use1555_ = false;     // moves with the "1555" box
-  OutputNames outputNames_;  // derived from sourcePath_
-  QString lastWrittenPath_;  // the GD file the last conversion wrote
 
   QPushButton* findButton_ = nullptr;
   QLineEdit* pathEdit_ = nullptr;
@@ -116,7 +100,7 @@ class ConverterDialog final : public QDialog {
   QTableWidget* reportList_ = nullptr;
   QCheckBox* use1555Box_ = nullptr;
   PreviewPanel* preview_ = nullptr;
-  QCheckBox* smallestBox_ = nullptr;  // asks for the smallest streams
+  QCheckBox* smallestBox_ = nullptr;
 };
 
 }  // namespace krelt

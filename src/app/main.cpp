@@ -4,10 +4,12 @@
 #include <QStringList>
 
 #include "app/converter_dialog.h"
+#include "app/qt_text.h"
+#include "front/dialog_texts.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(krelt::kApplicationName);
+  QApplication::setApplicationName(krelt::ToQString(krelt::kApplicationName));
   krelt::ConverterDialog dialog;
   QApplication::setWindowIcon(dialog.windowIcon());
   // `krelt PICTURE`, as the desktop's "Open With" runs it.

@@ -24,11 +24,10 @@ using Transform = std::function<Status(std::span<const std::uint8_t> in, Bytes& 
 
 Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out, CompressionLevel level) {
   TfpEncoder encoder(nullptr, level);
-  if (!encoder.Compress(in, out)) {
-    return Status::Error(ErrorKind::kTooLarge, "can't compress " + std::to_string(in.size()) +
-                         " bytes: too large for one stream or out of memory");
-  }
-  return {};
+  const Status status = encoder.Compress(in, out);
+  if (status.ok()) return status;
+  return status.WithMessage("can't compress " + std::to_string(in.size()) + " bytes: " +
+                            status.message());
 }
 
 Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {

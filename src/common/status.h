@@ -18,6 +18,7 @@ enum class ErrorKind {
   kIo,           // the operating system refused a read or write
   kMismatch,     // a check found different bytes than expected
   kCancelled,    // the caller asked the operation to stop
+  kOutOfMemory,  // memory for the work ran out; the input itself may be fine
 };
 
 // Outcome of an operation that can fail: success, or a kind and a message

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <limits>
 
+#include "compress/lh5_block_writer.h"
 #include "compress/tfp_format.h"
 
 namespace krelt {
@@ -48,12 +48,8 @@ using Segment = std::vector<SymbolCount>;
 
 Segment CountSegment(std::span<const Lh5Token> tokens) {
   std::array<std::uint32_t, kCountedSymbols> counts{};
-  for (const Lh5Token& token : tokens) {
-    ++counts[token.symbol];
-    if (token.IsMatch()) {
-      ++counts[kLh5SymbolCount + static_cast<std::size_t>(std::bit_width(unsigned{token.distanceCode}))];
-    }
-  }
+  std::span<std::uint32_t> classCounts = std::span(counts).subspan(kLh5SymbolCount);
+  CountTokenSymbols(tokens, counts, classCounts);
   Segment segment;
   for (std::size_t i = 0; i < kCountedSymbols; ++i) {
     if (counts[i] != 0) segment.push_back({static_cast<std::uint16_t>(i), counts[i]});
@@ -75,8 +71,7 @@ class BlockEstimate {
   void Change(const Lh5Token& token, std::int32_t delta) {
     Change(token.symbol, delta);
     if (token.IsMatch()) {
-      Change(static_cast<std::uint16_t>(kLh5SymbolCount + std::bit_width(unsigned{token.distanceCode})),
-             delta);
+      Change(static_cast<std::uint16_t>(kLh5SymbolCount + token.DistanceClass()), delta);
     }
   }
   double Bits() const {

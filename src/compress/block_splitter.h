@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "compress/lh5_block_code.h"
+#include "compress/lh5_format.h"
 
 namespace krelt {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "compress/huffman_block_coder.h"
-#include "compress/lh5_block_code.h"
+#include "compress/lh5_format.h"
 #include "compress/lzss_dictionary.h"
 
 namespace krelt {

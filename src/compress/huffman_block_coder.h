@@ -1,32 +1,31 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstdint>
 
 #include "compress/bit_writer.h"
 #include "compress/huffman_tree.h"
+#include "compress/lh5_block_writer.h"
 #include "compress/lh5_format.h"
 
 namespace krelt {
 
-// Collects literal and match tokens and writes them as blocks in the lh5
-// layout: token count, code tables, coded tokens. A block is written each time
-// the token buffer fills and once more when the chunk ends.
+// Collects a chunk's tokens and writes them as lh5 blocks with the codes of
+// HuffmanTree. Where blocks end is fixed by the token buffer of the
+// established coder: tokens are packed in groups of eight behind a flag
+// byte, a literal taking one byte and a match three, and a block is written
+// whenever a group would start at or past kGroupStartLimit bytes, and once
+// more when the chunk ends. So every block but the last holds a multiple of
+// eight tokens.
 class HuffmanBlockCoder {
  public:
-  static constexpr int kSymbolCount = kLh5SymbolCount;
-  static constexpr unsigned kFirstMatchSymbol = kLh5FirstMatchSymbol;
-  static constexpr int kDistanceClassCount = kLh5DistanceClassCount;
-  static constexpr int kLengthSymbolCount = kLh5LengthSymbolCount;
   static constexpr std::size_t kTokenBufferSize = 16384;
+  static constexpr std::size_t kGroupTokens = 8;
+  static constexpr std::size_t kMatchBytes = 3;  // symbol - 256, distance code
   // A group is a flag byte and eight tokens of at most three bytes each.
-  static constexpr std::size_t kMaxGroupBytes = 1 + 3 * 8;
+  static constexpr std::size_t kMaxGroupBytes = 1 + kMatchBytes * kGroupTokens;
   // A new group starts only below this.
-  static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - 3 * 8;
-  // The largest distance code (window size - 1) and the largest match symbol.
-  static constexpr unsigned kMaxDistanceCode = kLh5WindowSize - 1;
-  static constexpr unsigned kMaxMatchSymbol = kSymbolCount - 1;
+  static constexpr std::size_t kGroupStartLimit = kTokenBufferSize - kMatchBytes * kGroupTokens;
 
   // A group started at the last position below the limit still fits.
   static_assert(kGroupStartLimit - 1 + kMaxGroupBytes <= kTokenBufferSize);
@@ -34,28 +33,21 @@ class HuffmanBlockCoder {
   // tokens than the buffer has bytes. The block's token count field and the
   // 16-bit frequencies (whose tree root is that count) must hold it.
   static_assert(kTokenBufferSize - 1 <= 0xFFFF);
-  // A match is stored as its symbol less 256 in one byte and its distance
-  // code in two; the distance class (bit width) must have a code.
-  static_assert(kMaxMatchSymbol - kFirstMatchSymbol <= 0xFF);
-  static_assert(kMaxDistanceCode <= 0xFFFF);
-  static_assert(std::bit_width(kMaxDistanceCode) < kDistanceClassCount);
 
   // Opens a chunk whose coded bytes go to output, at most limit of them.
   void StartBlocks(std::uint8_t* output, std::uint32_t limit);
 
-  // Appends a literal (symbol < 256, distanceCode 0) or a match (symbol =
-  // length + 253, distanceCode = distance - 1). Returns false when a full
-  // buffer had to be written and the output ran out of room.
-  bool AddToken(unsigned symbol, unsigned distanceCode) {
-    flagMask_ >>= 1;
-    if (flagMask_ == 0 && !StartGroup()) return false;
-    tokens_[tokenPosition_++] = static_cast<std::uint8_t>(symbol);
-    ++symbolFrequencies_[symbol];
-    if (symbol >= kFirstMatchSymbol) {
-      tokens_[flagPosition_] |= static_cast<std::uint8_t>(flagMask_);
-      tokens_[tokenPosition_++] = static_cast<std::uint8_t>(distanceCode >> 8);
-      tokens_[tokenPosition_++] = static_cast<std::uint8_t>(distanceCode);
-      ++distanceFrequencies_[std::bit_width(distanceCode)];
+  // Appends a token. Returns false when a full buffer had to be written and
+  // the output ran out of room.
+  bool AddToken(Lh5Token token) {
+    if (tokenCount_ % kGroupTokens == 0 && !StartGroup()) return false;
+    tokens_[tokenCount_++] = token;
+    ++symbolFrequencies_[token.symbol];
+    if (token.IsMatch()) {
+      ++distanceFrequencies_[static_cast<std::size_t>(token.DistanceClass())];
+      packedBytes_ += kMatchBytes;
+    } else {
+      ++packedBytes_;
     }
     return true;
   }
@@ -69,32 +61,25 @@ class HuffmanBlockCoder {
 
  private:
   bool StartGroup();
+  void ClearBlock();
   bool WriteBlock();
-  void CountLengthSymbols();
-  bool WriteLengthSymbolTable();
-  bool WriteSymbolLengths();
-  bool WriteDistanceTable();
-  bool WriteTokens(unsigned tokenCount);
-  bool EncodeSymbol(unsigned symbol) {
-    return bits_.PutBits(symbolLengths_[symbol], symbolCodes_[symbol]);
-  }
+  template <std::size_t kCount>
+  void BuildCode(std::array<std::uint16_t, 2 * kCount - 1>& frequencies, Lh5Code<kCount>& code);
 
   BitWriter bits_;
   HuffmanTree tree_;
-  std::array<std::uint8_t, kTokenBufferSize> tokens_{};
-  std::size_t tokenPosition_ = 0;
-  std::size_t flagPosition_ = 0;
-  unsigned flagMask_ = 0;  // bit of the flag byte the next token takes
+  // The tokens of the block being collected, and the bytes they would take
+  // in the packed buffer, flag bytes included.
+  std::array<Lh5Token, kTokenBufferSize> tokens_{};
+  std::size_t tokenCount_ = 0;
+  std::size_t packedBytes_ = 0;
 
-  std::array<std::uint16_t, 2 * kSymbolCount - 1> symbolFrequencies_{};
-  std::array<std::uint8_t, kSymbolCount> symbolLengths_{};
-  std::array<std::uint16_t, kSymbolCount> symbolCodes_{};
-  std::array<std::uint16_t, 2 * kDistanceClassCount - 1> distanceFrequencies_{};
-  std::array<std::uint16_t, 2 * kLengthSymbolCount - 1> lengthSymbolFrequencies_{};
-  // Shared by the code-length alphabet and the distance classes: holds
-  // whichever of the two tables was built last.
-  std::array<std::uint8_t, kLengthSymbolCount> smallLengths_{};
-  std::array<std::uint16_t, kLengthSymbolCount> smallCodes_{};
+  // Weights of the three alphabets, the first two counted as tokens come
+  // in; the entries past each alphabet receive the tree's internal nodes.
+  std::array<std::uint16_t, 2 * kLh5SymbolCount - 1> symbolFrequencies_{};
+  std::array<std::uint16_t, 2 * kLh5LengthSymbolCount - 1> lengthSymbolFrequencies_{};
+  std::array<std::uint16_t, 2 * kLh5DistanceClassCount - 1> distanceFrequencies_{};
+  Lh5BlockCodes codes_;
 };
 
 }  // namespace krelt

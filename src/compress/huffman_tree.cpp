@@ -1,6 +1,6 @@
 #include "compress/huffman_tree.h"
 
-#include "compress/lh5_table_writer.h"
+#include "compress/lh5_block_writer.h"
 
 namespace krelt {
 
@@ -67,7 +67,7 @@ void HuffmanTree::SiftDown(int index) {
 // Counts the leaves at each depth; leaves deeper than 16 count as 16.
 void HuffmanTree::CountDepths(int node, int depth) {
   if (node < symbolCount_) {
-    ++lengthCounts_[depth < kMaxCodeLength ? depth : kMaxCodeLength];
+    ++lengthCounts_[depth < kLh5MaxCodeLength ? depth : kLh5MaxCodeLength];
     return;
   }
   CountDepths(left_[node], depth + 1);
@@ -81,12 +81,12 @@ void HuffmanTree::LimitLengths(int root, const std::uint16_t* leafOrder,
   lengthCounts_.fill(0);
   CountDepths(root, 0);
   std::uint32_t kraftSum = 0;
-  for (int length = 1; length <= kMaxCodeLength; ++length) {
-    kraftSum += std::uint32_t{lengthCounts_[length]} << (kMaxCodeLength - length);
+  for (int length = 1; length <= kLh5MaxCodeLength; ++length) {
+    kraftSum += std::uint32_t{lengthCounts_[length]} << (kLh5MaxCodeLength - length);
   }
-  while (kraftSum != (std::uint32_t{1} << kMaxCodeLength)) {
-    --lengthCounts_[kMaxCodeLength];
-    for (int length = kMaxCodeLength - 1; length > 0; --length) {
+  while (kraftSum != (std::uint32_t{1} << kLh5MaxCodeLength)) {
+    --lengthCounts_[kLh5MaxCodeLength];
+    for (int length = kLh5MaxCodeLength - 1; length > 0; --length) {
       if (lengthCounts_[length] != 0) {
         --lengthCounts_[length];
         lengthCounts_[length + 1] += 2;
@@ -95,7 +95,7 @@ void HuffmanTree::LimitLengths(int root, const std::uint16_t* leafOrder,
     }
     --kraftSum;
   }
-  for (int length = kMaxCodeLength; length > 0; --length) {
+  for (int length = kLh5MaxCodeLength; length > 0; --length) {
     for (int k = lengthCounts_[length]; k > 0; --k) {
       lengths[*leafOrder++] = static_cast<std::uint8_t>(length);
     }

@@ -3,15 +3,16 @@
 #include <array>
 #include <cstdint>
 
+#include "compress/lh5_format.h"
+
 namespace krelt {
 
-// Builds length-limited canonical Huffman codes. The work arrays are sized
-// for the largest alphabet, the 510 literal and length symbols.
+// Builds length-limited canonical Huffman codes exactly as the established
+// coder does, since the default level's bytes depend on every tie and on the
+// 16-bit weights. The work arrays are sized for the largest alphabet, the
+// literal and length symbols.
 class HuffmanTree {
  public:
-  static constexpr int kMaxSymbols = 510;
-  static constexpr int kMaxCodeLength = 16;
-
   // Gives each of the symbolCount symbols a code length (0 for an unused
   // symbol, at most 16) and a code. frequencies needs room for
   // 2 * symbolCount - 1 entries: the entries past symbolCount receive the
@@ -30,10 +31,10 @@ class HuffmanTree {
   int symbolCount_ = 0;
   const std::uint16_t* frequencies_ = nullptr;
   int heapSize_ = 0;
-  std::array<std::uint16_t, kMaxSymbols + 1> heap_{};  // used from index 1
-  std::array<std::uint16_t, 2 * kMaxSymbols - 1> left_{};
-  std::array<std::uint16_t, 2 * kMaxSymbols - 1> right_{};
-  std::array<std::uint16_t, kMaxCodeLength + 1> lengthCounts_{};
+  std::array<std::uint16_t, kLh5SymbolCount + 1> heap_{};  // used from index 1
+  std::array<std::uint16_t, 2 * kLh5SymbolCount - 1> left_{};
+  std::array<std::uint16_t, 2 * kLh5SymbolCount - 1> right_{};
+  std::array<std::uint16_t, kLh5MaxCodeLength + 1> lengthCounts_{};
 };
 
 }  // namespace krelt

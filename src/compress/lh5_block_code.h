@@ -5,19 +5,10 @@
 #include <span>
 
 #include "compress/bit_writer.h"
+#include "compress/lh5_block_writer.h"
 #include "compress/lh5_format.h"
 
 namespace krelt {
-
-// One token of a coded chunk: a literal (symbol < 256) or a match (symbol =
-// length + 253, distanceCode = distance - 1).
-struct Lh5Token {
-  std::uint16_t symbol = 0;
-  std::uint16_t distanceCode = 0;
-
-  bool IsMatch() const { return symbol >= kLh5FirstMatchSymbol; }
-  int Length() const { return IsMatch() ? symbol - kLh5MatchSymbolOffset : 1; }
-};
 
 // The codes of one block, chosen for its tokens: code lengths of at most 16
 // bits that make the block as small as it can be, tables included.
@@ -30,10 +21,14 @@ class Lh5BlockCode {
 
   // Writes the block: token count, tables, then the tokens, which must be
   // the ones the code was built for.
-  bool Write(BitWriter& bits, std::span<const Lh5Token> tokens) const;
+  bool Write(BitWriter& bits, std::span<const Lh5Token> tokens) const {
+    return WriteLh5Block(bits, codes_, tokens);
+  }
 
   // Code length of a symbol; 0 for one that takes no bits or is unused.
-  int SymbolLength(int symbol) const { return symbols_.lengths[static_cast<std::size_t>(symbol)]; }
+  int SymbolLength(int symbol) const {
+    return codes_.symbols.lengths[static_cast<std::size_t>(symbol)];
+  }
   // Bits a distance class takes: its code and its extra bits.
   int DistanceBits(int distanceClass) const;
   bool UsesSymbol(int symbol) const { return symbolUsed_[static_cast<std::size_t>(symbol)]; }
@@ -42,22 +37,10 @@ class Lh5BlockCode {
   }
 
  private:
-  // Lengths and canonical codes of one alphabet; single is the symbol of a
-  // table that holds one code only (sent in the single-code form), else -1.
   template <std::size_t kCount>
-  struct Code {
-    std::array<std::uint8_t, kCount> lengths{};
-    std::array<std::uint16_t, kCount> codes{};
-    int single = -1;
-  };
+  static void Build(const std::array<std::uint32_t, kCount>& frequencies, Lh5Code<kCount>& code);
 
-  template <std::size_t kCount>
-  static void Build(const std::array<std::uint32_t, kCount>& frequencies, Code<kCount>& code);
-  bool WriteTables(BitWriter& bits, unsigned tokenCount) const;
-
-  Code<kLh5SymbolCount> symbols_;
-  Code<kLh5DistanceClassCount> distances_;
-  Code<kLh5LengthSymbolCount> lengthSymbols_;
+  Lh5BlockCodes codes_;
   std::array<bool, kLh5SymbolCount> symbolUsed_{};
   std::array<bool, kLh5DistanceClassCount> distanceUsed_{};
   std::uint64_t tableBits_ = 0;

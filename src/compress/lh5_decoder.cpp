@@ -11,12 +11,6 @@
 namespace krelt {
 namespace {
 
-constexpr int kMaxCodeLength = kLh5MaxCodeLength;
-constexpr int kSymbolCount = kLh5SymbolCount;
-constexpr int kFirstMatchSymbol = kLh5FirstMatchSymbol;
-constexpr int kMatchLengthOffset = kLh5MatchSymbolOffset;
-constexpr int kCodeLengthSymbolCount = kLh5LengthSymbolCount;
-constexpr int kDistanceClassCount = kLh5DistanceClassCount;
 constexpr int kLookupBits = 12;  // codes up to this long decode in one step
 
 // Eight bytes read as a big-endian value; compilers turn this into one load
@@ -102,27 +96,27 @@ class HuffmanCode {
     for (std::uint8_t length : lengths) ++counts_[length];
     counts_[0] = 0;
     std::uint32_t kraftSum = 0;  // in units of 2^-16
-    for (int length = 1; length <= kMaxCodeLength; ++length) {
-      kraftSum += std::uint32_t{counts_[length]} << (kMaxCodeLength - length);
+    for (int length = 1; length <= kLh5MaxCodeLength; ++length) {
+      kraftSum += std::uint32_t{counts_[length]} << (kLh5MaxCodeLength - length);
     }
-    if (kraftSum > (1u << kMaxCodeLength)) {
+    if (kraftSum > (1u << kLh5MaxCodeLength)) {
       return Status::Error(ErrorKind::kDamaged, "code lengths are over-subscribed");
     }
-    if (kraftSum != 0 && kraftSum < (1u << kMaxCodeLength)) {
+    if (kraftSum != 0 && kraftSum < (1u << kLh5MaxCodeLength)) {
       return Status::Error(ErrorKind::kDamaged, "code lengths leave codes unused");
     }
 
     std::uint32_t code = 0;
     std::uint16_t index = 0;
     int longest = 1;
-    for (int length = 1; length <= kMaxCodeLength; ++length) {
+    for (int length = 1; length <= kLh5MaxCodeLength; ++length) {
       firstCode_[length] = code;
       firstIndex_[length] = index;
       code = (code + counts_[length]) << 1;
       index = static_cast<std::uint16_t>(index + counts_[length]);
       if (counts_[length] != 0) longest = length;
     }
-    std::array<std::uint16_t, kMaxCodeLength + 1> next = firstIndex_;
+    std::array<std::uint16_t, kLh5MaxCodeLength + 1> next = firstIndex_;
     for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol) {
       if (lengths[symbol] != 0) {
         sorted_[next[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
@@ -152,7 +146,7 @@ class HuffmanCode {
     int Decode(BitReader& reader) const {
       std::uint32_t entry = lookup_[reader.Peek(bits_)];
       if ((entry >> 16) == kLongCode) {
-        entry = code_->FindLongCode(reader.Peek(kMaxCodeLength));
+        entry = code_->FindLongCode(reader.Peek(kLh5MaxCodeLength));
         if ((entry >> 16) == kLongCode) return -1;
       }
       reader.Skip(static_cast<int>(entry >> 16));
@@ -193,9 +187,9 @@ class HuffmanCode {
 
   // bits: the next 16 bits. Codes not in the lookup are longer than it.
   std::uint32_t FindLongCode(std::uint32_t bits) const {
-    for (int length = lookupBits_ + 1; length <= kMaxCodeLength; ++length) {
+    for (int length = lookupBits_ + 1; length <= kLh5MaxCodeLength; ++length) {
       const std::uint32_t offset =
-          (bits >> (kMaxCodeLength - length)) - firstCode_[length];
+          (bits >> (kLh5MaxCodeLength - length)) - firstCode_[length];
       if (offset < counts_[length]) {
         return Entry(sorted_[firstIndex_[length] + offset],
                      static_cast<std::uint32_t>(length));
@@ -206,10 +200,10 @@ class HuffmanCode {
 
   int lookupBits_ = 1;
   std::array<std::uint32_t, std::size_t{1} << kLookupBits> lookup_{};
-  std::array<std::uint16_t, kMaxCodeLength + 1> counts_{};
-  std::array<std::uint32_t, kMaxCodeLength + 1> firstCode_{};
-  std::array<std::uint16_t, kMaxCodeLength + 1> firstIndex_{};
-  std::array<std::uint16_t, kSymbolCount> sorted_{};
+  std::array<std::uint16_t, kLh5MaxCodeLength + 1> counts_{};
+  std::array<std::uint32_t, kLh5MaxCodeLength + 1> firstCode_{};
+  std::array<std::uint16_t, kLh5MaxCodeLength + 1> firstIndex_{};
+  std::array<std::uint16_t, kLh5SymbolCount> sorted_{};
 };
 
 Status Fault(const std::string& table, const Status& status) {
@@ -222,7 +216,7 @@ struct Lh5Tables {
   HuffmanCode symbols;
   HuffmanCode codeLengths;  // codes for transmitting the symbol lengths
   HuffmanCode distanceClasses;
-  std::array<std::uint8_t, kSymbolCount> lengths{};
+  std::array<std::uint8_t, kLh5SymbolCount> lengths{};
 };
 
 namespace {
@@ -255,12 +249,12 @@ class BlockDecoder {
 
   Status DecodeBlock() {
     const std::uint32_t tokenCount = reader_.Read(kLh5TokenCountBits);
-    Status status = ReadSmallCode(tables_.codeLengths, kCodeLengthSymbolCount,
+    Status status = ReadSmallCode(tables_.codeLengths, kLh5LengthSymbolCount,
                                   kLh5LengthSymbolCountBits, kLh5SkipFieldPosition);
     if (!status.ok()) return Fault("code-length table", status);
     status = ReadSymbolCode();
     if (!status.ok()) return Fault("symbol table", status);
-    status = ReadSmallCode(tables_.distanceClasses, kDistanceClassCount,
+    status = ReadSmallCode(tables_.distanceClasses, kLh5DistanceClassCount,
                            kLh5DistanceClassCountBits, 0);
     if (!status.ok()) return Fault("distance table", status);
     return DecodeTokens(tokenCount);
@@ -282,7 +276,7 @@ class BlockDecoder {
       std::uint32_t length = reader_.Read(kLh5SmallLengthBits);
       if (length == kLh5SmallLengthEscape) {
         while (reader_.Read(1) == 1) {
-          if (++length > kMaxCodeLength) {
+          if (++length > kLh5MaxCodeLength) {
             return Status::Error(ErrorKind::kDamaged, "code length above 16");
           }
         }
@@ -300,9 +294,9 @@ class BlockDecoder {
   Status ReadSymbolCode() {
     const auto count = static_cast<int>(reader_.Read(kLh5SymbolCountBits));
     if (count == 0) {
-      return ReadSingleSymbol(tables_.symbols, kSymbolCount, kLh5SymbolCountBits);
+      return ReadSingleSymbol(tables_.symbols, kLh5SymbolCount, kLh5SymbolCountBits);
     }
-    if (count > kSymbolCount) return TooMany(count, kSymbolCount);
+    if (count > kLh5SymbolCount) return TooMany(count, kLh5SymbolCount);
     auto& lengths = tables_.lengths;
     lengths.fill(0);
     for (int i = 0; i < count;) {
@@ -358,7 +352,7 @@ class BlockDecoder {
     for (std::uint32_t token = 0; token < tokenCount; ++token) {
       reader.Refill();  // enough for a symbol, a class and its extra bits
       const int symbol = symbols.Decode(reader);
-      if (symbol < kFirstMatchSymbol) {
+      if (symbol < kLh5FirstMatchSymbol) {
         if (symbol < 0) {
           status = Status::Error(ErrorKind::kDamaged, "bits match no symbol code");
           break;
@@ -375,7 +369,7 @@ class BlockDecoder {
         status = Status::Error(ErrorKind::kDamaged, "bits match no distance code");
         break;
       }
-      const auto length = static_cast<std::size_t>(symbol - kMatchLengthOffset);
+      const auto length = static_cast<std::size_t>(symbol - kLh5MatchSymbolOffset);
       if (static_cast<std::size_t>(distance) > written) {
         status = Status::Error(ErrorKind::kDamaged, "match at byte " + std::to_string(written) +
                                " reaches " + std::to_string(distance) +
@@ -400,7 +394,7 @@ class BlockDecoder {
                                    BitReader& reader) {
     const int distanceClass = classes.Decode(reader);
     if (distanceClass <= 1) return distanceClass < 0 ? -1 : distanceClass + 1;
-    const int extraBits = distanceClass - 1;
+    const int extraBits = Lh5DistanceExtraBits(distanceClass);
     const auto extra = static_cast<std::int32_t>(reader.Peek(extraBits));
     reader.Skip(extraBits);
     return (std::int32_t{1} << extraBits) + extra + 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace krelt {
@@ -20,8 +21,34 @@ inline constexpr int kLh5FirstMatchSymbol = 256;
 inline constexpr int kLh5MatchSymbolOffset = kLh5FirstMatchSymbol - kLh5MinMatch;
 
 // Distance classes: the bit width of distance - 1 (0..8191). Classes above 1
-// are followed by class - 1 extra bits.
+// are followed by class - 1 extra bits, the bits below the top one.
 inline constexpr int kLh5DistanceClassCount = 14;
+
+constexpr int Lh5DistanceClass(unsigned distanceCode) { return std::bit_width(distanceCode); }
+constexpr int Lh5DistanceExtraBits(int distanceClass) {
+  return distanceClass > 1 ? distanceClass - 1 : 0;
+}
+static_assert(Lh5DistanceClass(kLh5WindowSize - 1) < kLh5DistanceClassCount);
+
+// One token of a coded chunk: a literal (symbol < 256) or a match (symbol =
+// length + kLh5MatchSymbolOffset, distanceCode = distance - 1).
+struct Lh5Token {
+  std::uint16_t symbol = 0;
+  std::uint16_t distanceCode = 0;
+
+  static constexpr Lh5Token Literal(std::uint8_t byte) { return {byte, 0}; }
+  static constexpr Lh5Token Match(int length, int distance) {
+    return {static_cast<std::uint16_t>(length + kLh5MatchSymbolOffset),
+            static_cast<std::uint16_t>(distance - 1)};
+  }
+
+  bool IsMatch() const { return symbol >= kLh5FirstMatchSymbol; }
+  // Bytes the token stands for.
+  int Length() const { return IsMatch() ? symbol - kLh5MatchSymbolOffset : 1; }
+  int DistanceClass() const { return Lh5DistanceClass(distanceCode); }
+
+  bool operator==(const Lh5Token&) const = default;
+};
 
 // Code-length symbols: 0 one zero length, 1 a run of 3-18 zero lengths,
 // 2 a run of 20 or more zero lengths, 3-18 the lengths 1-16.

@@ -10,8 +10,6 @@ namespace {
 // window and the longest match.
 constexpr std::uint32_t kInitialRead =
     LzssDictionary::kWindowSize + LzssDictionary::kMaxMatch;
-// Match symbols are the match length plus this.
-constexpr int kMatchSymbolOffset = kLh5MatchSymbolOffset;
 constexpr unsigned kPositionMask = 0x7FFF;
 
 }  // namespace
@@ -29,23 +27,21 @@ void LzssDictionary::Start(const std::uint8_t* chunk, std::uint32_t length) {
   ClipMatchLength();
 }
 
-bool LzssDictionary::NextToken(LzssToken& token) {
-  if (remaining_ <= 0) return false;
+Lh5Token LzssDictionary::NextToken() {
   const int lastLength = matchLength_;
   const int lastPosition = matchPosition_;
   AdvancePosition();
   ClipMatchLength();
   // Keep the match found one position back unless this one is longer.
   if (matchLength_ > lastLength || lastLength < kMinMatch) {
-    token = {text_[position_ - 1], 0};
-    return true;
+    return Lh5Token::Literal(text_[position_ - 1]);
   }
   // The mask brings a source counted in the other window numbering back.
-  token = {static_cast<unsigned>(lastLength + kMatchSymbolOffset),
-           static_cast<unsigned>((position_ - lastPosition - 2) & (kWindowSize - 1))};
+  const Lh5Token token =
+      Lh5Token::Match(lastLength, ((position_ - lastPosition - 2) & (kWindowSize - 1)) + 1);
   for (int step = 1; step < lastLength; ++step) AdvancePosition();
   ClipMatchLength();
-  return true;
+  return token;
 }
 
 std::uint32_t LzssDictionary::ReadInput(std::uint8_t* destination,

@@ -7,15 +7,6 @@
 
 namespace krelt {
 
-// One step of the match finder: a literal byte (symbol < 256, distanceCode
-// 0) or a match (symbol = length + 253, distanceCode = distance - 1).
-struct LzssToken {
-  unsigned symbol = 0;
-  unsigned distanceCode = 0;
-
-  bool operator==(const LzssToken&) const = default;
-};
-
 // LZSS match finder over an 8 KiB sliding window. Every string of the last
 // 8192 positions is kept in a Patricia trie whose children are found through
 // a hash of (node, next byte); each internal node remembers the most recent
@@ -32,10 +23,13 @@ class LzssDictionary {
   // depend on the chunk's bytes alone.
   void Start(const std::uint8_t* chunk, std::uint32_t length);
 
-  // Gives the next token of the chunk; false once every byte is covered.
-  // Each match takes one step of lazy evaluation: it is dropped for a
-  // literal when the next position matches longer.
-  bool NextToken(LzssToken& token);
+  // True once the tokens taken cover every byte of the chunk.
+  bool Finished() const { return remaining_ <= 0; }
+
+  // Gives the next token of the chunk, which must not be finished. Each
+  // match takes one step of lazy evaluation: it is dropped for a literal
+  // when the next position matches longer.
+  Lh5Token NextToken();
 
  private:
   // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings

@@ -1,7 +1,6 @@
 #include "compress/optimal_chunk_coder.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -28,11 +27,6 @@ std::uint32_t Hash3(const std::uint8_t* bytes) {
   return (value * 2654435761u) >> (32 - kHashBits);
 }
 
-Lh5Token MatchToken(int length, int distance) {
-  return {static_cast<std::uint16_t>(length + kLh5MatchSymbolOffset),
-          static_cast<std::uint16_t>(distance - 1)};
-}
-
 // Price of a symbol: its code length, and for one the code lacks a little
 // more than the longest, so that it stays possible but unlikely.
 struct Prices {
@@ -47,9 +41,9 @@ struct Prices {
           code.UsesSymbol(s) ? std::max(code.SymbolLength(s), 1) : longest + 2);
     }
     for (int c = 0; c < kLh5DistanceClassCount; ++c) {
-      const int extra = c > 1 ? c - 1 : 0;
       distance[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(
-          code.UsesDistanceClass(c) ? std::max(code.DistanceBits(c), 1) : extra + 6);
+          code.UsesDistanceClass(c) ? std::max(code.DistanceBits(c), 1)
+                                    : Lh5DistanceExtraBits(c) + 6);
     }
   }
 };
@@ -157,7 +151,8 @@ void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
   for (std::uint32_t position = begin; position < end; ++position) {
     const std::uint32_t here = pathCost_[position];
     if (here == kUnreached) continue;
-    relax(position + 1, here + prices.symbol[chunk_[position]], {chunk_[position], 0});
+    relax(position + 1, here + prices.symbol[chunk_[position]],
+          Lh5Token::Literal(chunk_[position]));
     const Candidate* first = candidates_.data() + candidateStart_[position];
     const Candidate* last = candidates_.data() + candidateStart_[position + 1];
     if (first == last) continue;
@@ -166,13 +161,14 @@ void OptimalChunkCoder::Parse(std::uint32_t begin, std::uint32_t end,
     int length = kLh5MinMatch;
     for (const Candidate* candidate = first; candidate != last && length <= limit; ++candidate) {
       const int top = std::min<int>(candidate->length, limit);
+      const int distanceClass = Lh5DistanceClass(candidate->distance - 1u);
       const std::uint32_t distanceCost =
-          here + prices.distance[static_cast<std::size_t>(std::bit_width(candidate->distance - 1u))];
+          here + prices.distance[static_cast<std::size_t>(distanceClass)];
       if (longRepeat) length = std::max(length, top);
       for (; length <= top; ++length) {
         relax(position + static_cast<std::uint32_t>(length),
               distanceCost + prices.symbol[static_cast<std::size_t>(length + kLh5MatchSymbolOffset)],
-              MatchToken(length, candidate->distance));
+              Lh5Token::Match(length, candidate->distance));
       }
     }
   }
@@ -218,7 +214,7 @@ std::optional<std::uint32_t> OptimalChunkCoder::WriteBlocks(std::uint8_t* out,
     Tokens& lastBlock = blocks_.back();
     const Lh5Token last = lastBlock.back();
     const bool silentEnd = bits.bitCount() % 8 == 0 && last.IsMatch() &&
-                           lastCode->DistanceBits(std::bit_width(unsigned{last.distanceCode})) == 0;
+                           lastCode->DistanceBits(last.DistanceClass()) == 0;
     if (!silentEnd) {
       if (!bits.Flush()) return std::nullopt;
       return bits.count();
@@ -227,11 +223,13 @@ std::optional<std::uint32_t> OptimalChunkCoder::WriteBlocks(std::uint8_t* out,
     const std::uint8_t finalByte = chunk_[length_ - 1];
     lastBlock.pop_back();
     if (length > kLh5MinMatch) {
-      lastBlock.push_back(MatchToken(length - 1, last.distanceCode + 1));
+      lastBlock.push_back(Lh5Token::Match(length - 1, last.distanceCode + 1));
     } else {
-      for (int i = kLh5MinMatch; i > 1; --i) lastBlock.push_back({chunk_[length_ - static_cast<std::uint32_t>(i)], 0});
+      for (int i = kLh5MinMatch; i > 1; --i) {
+        lastBlock.push_back(Lh5Token::Literal(chunk_[length_ - static_cast<std::uint32_t>(i)]));
+      }
     }
-    lastBlock.push_back({finalByte, 0});
+    lastBlock.push_back(Lh5Token::Literal(finalByte));
   }
 }
 
@@ -273,7 +271,7 @@ std::optional<std::uint32_t> OptimalChunkCoder::EncodeChunk(std::uint8_t* codedO
   if (!defaultLength) {
     // Coding stopped early: the chunk is priced as literals.
     tokens.clear();
-    for (std::uint32_t i = 0; i < chunkLength; ++i) tokens.push_back({chunkIn[i], 0});
+    for (std::uint32_t i = 0; i < chunkLength; ++i) tokens.push_back(Lh5Token::Literal(chunkIn[i]));
   }
   FindCandidates();
   const Lh5BlockCode chunkCode = ImproveParse(0, length_, tokens, Lh5BlockCode(tokens));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/cancellation.h"
+#include "common/status.h"
 
 namespace krelt {
 
@@ -38,20 +39,13 @@ class TfpEncoder {
   TfpEncoder(const TfpEncoder&) = delete;
   TfpEncoder& operator=(const TfpEncoder&) = delete;
 
-  // Writes the stream of input[0, inputLength) to output, which must hold
-  // MaxCompressedSize(inputLength) bytes, and its length to *outputLength.
-  // An empty input gives success and length 0. Returns false, with output
-  // untouched, when the work buffers cannot be obtained or the length is
-  // negative or above kTfpMaxInputLength, whose worst-case stream is the
-  // longest that *outputLength can hold.
-  bool Compress(const std::uint8_t* input, std::int32_t inputLength,
-                std::uint8_t* output, std::int32_t* outputLength);
-
-  // Same, into a vector sized by MaxCompressedSize and trimmed to the
-  // stream. Returns false, with stream untouched, when the input is too
-  // long for one stream, memory runs out or watch.cancel was set.
-  bool Compress(std::span<const std::uint8_t> input,
-                std::vector<std::uint8_t>& stream, const ChunkWatch& watch = {});
+  // Writes the stream of input into stream, replacing what it held; an
+  // empty input gives an empty stream. Fails, with stream untouched, as
+  // kTooLarge when the input is longer than kTfpMaxInputLength, kOutOfMemory
+  // when memory for the work runs out, or kCancelled when watch.cancel was
+  // set. Messages are short fragments for the caller to prefix.
+  Status Compress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& stream,
+                  const ChunkWatch& watch = {});
 
  private:
   WorkerPool* pool_;

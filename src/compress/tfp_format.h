@@ -35,18 +35,18 @@ std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count);
 void PutBe16(std::uint8_t* destination, std::uint16_t value);
 
 // Size of the largest stream an input of inputLength bytes can give: every
-// chunk stored raw. Every output buffer handed to TfpEncoder is this large.
-// An empty input has no chunks, so the bound is the bare stream header (10);
-// Compress writes nothing for it, which this bound covers.
+// chunk stored raw. An empty input has no chunks, so the bound is the bare
+// stream header (10); Compress writes nothing for it, which this bound
+// covers.
 constexpr std::size_t MaxCompressedSize(std::size_t inputLength) {
   const std::size_t chunkCount =
       (inputLength + kTfpMaxChunkLength - 1) / kTfpMaxChunkLength;
   return kTfpStreamHeaderSize + inputLength + kTfpChunkHeaderSize * chunkCount;
 }
 
-// Longest input one stream takes: the worst-case stream must have its length
-// in the encoder's 32-bit signed output length. That is below the 65535
-// chunks the 16-bit chunk count allows.
+// Longest input one stream takes: the longest whose worst-case stream has a
+// length that fits a 32-bit signed value. That is below the 65535 chunks
+// the 16-bit chunk count allows.
 inline constexpr std::size_t kTfpMaxInputLength = [] {
   constexpr std::size_t kLimit = std::numeric_limits<std::int32_t>::max();
   constexpr std::size_t kFullRecord = kTfpChunkHeaderSize + kTfpMaxChunkLength;

@@ -196,16 +196,15 @@ class PictureCompressor {
                                progress_.Compressed(length, pixels.size());
                              },
                              cancel_};
-      if (encoder_.Compress(pixels, picture.stream, watch)) return;
-      if (IsCancelled(cancel_)) {
+      const Status status = encoder_.Compress(pixels, picture.stream, watch);
+      if (status.ok()) return;
+      if (status.kind() == ErrorKind::kCancelled) {
         faults_[item] = Cancelled();
         return;
       }
       const Status fault = pictures_.PictureFault(
-          loaded.picture,
-          "the picture could not be compressed: too large for one stream, "
-          "or out of memory");
-      faults_[item] = Status::Error(ErrorKind::kTooLarge, fault.message());
+          loaded.picture, "the picture could not be compressed: " + status.message());
+      faults_[item] = Status::Error(status.kind(), fault.message());
     };
     if (pool_ != nullptr) {
       pool_->ParallelFor(group_.size(), compress);

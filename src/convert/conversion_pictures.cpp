@@ -10,7 +10,7 @@
 #include "convert/conversion.h"
 #include "convert/frame_range.h"
 #include "image/bmp_image.h"
-#include "image/pixel_packing.h"
+#include "image/high_colour.h"
 
 namespace krelt {
 namespace {
@@ -19,17 +19,8 @@ std::string FileName(const std::string& path) {
   return PathToUtf8(PathFromUtf8(path).filename());
 }
 
-// 16-bit pixels for the firmware: bit 15 set on every non-zero pixel, each
-// value stored high byte first. Zero pixels stay zero.
-void FinishHighColourPixels(std::vector<std::uint8_t>& pixels) {
-  for (std::size_t i = 0; i + 1 < pixels.size(); i += 2) {
-    std::uint16_t value =
-        static_cast<std::uint16_t>(pixels[i] | (pixels[i + 1] << 8));
-    if (value != 0) value |= 0x8000;
-    pixels[i] = static_cast<std::uint8_t>(value >> 8);
-    pixels[i + 1] = static_cast<std::uint8_t>(value & 0xFF);
-  }
-}
+// How the picture's road makes and stores 16-bit pixels.
+const HighColourRoad& RoadOf(bool bmpRoad) { return bmpRoad ? kBmpRoad : kPcxSpriteRoad; }
 
 bool EndsWithBmp(std::string_view name) {
   constexpr std::string_view kBmp = ".bmp";
@@ -38,12 +29,6 @@ bool EndsWithBmp(std::string_view name) {
                     [](char expected, char c) {
                       return expected == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
                     });
-}
-
-void SwapBytePairs(std::vector<std::uint8_t>& pixels) {
-  for (std::size_t i = 0; i + 1 < pixels.size(); i += 2) {
-    std::swap(pixels[i], pixels[i + 1]);
-  }
 }
 
 // "x.pcx: not a BMP, PCX, PNG or XSP picture: it starts with ..."; a file
@@ -92,8 +77,7 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
 }
 
 // One picture. With the "1555" flag the readers give palette pictures as
-// 16-bit pixels; RGB pixels become 16-bit here, with bit 15 set on the BMP
-// road and clear on the other (its finishing sets it on non-zero pixels).
+// 16-bit pixels; RGB pixels become 16-bit here, by the road's rule.
 Status ConversionPictures::OpenSingle(const PictureFormat& format,
                                       std::span<const std::uint8_t> file,
                                       const ReadOptions& options) {
@@ -102,8 +86,7 @@ Status ConversionPictures::OpenSingle(const PictureFormat& format,
     return InFile(std::move(status));
   }
   if (options.flag1555 && picture.pixelFormat == kPixelFormatRgb) {
-    picture.pixels = image_detail::RgbTo16Bit(picture.pixels, bmpRoad() ? 0x8000 : 0);
-    picture.pixelFormat = kPixelFormat16Bit;
+    RgbPictureTo555(picture, RoadOf(bmpRoad()).colourTopBit);
   }
   for (const std::string& notice : picture.notices) {
     notices_.push_back(fileName_ + ": " + notice);
@@ -184,7 +167,7 @@ Status ConversionPictures::LoadSpriteFrame(std::int32_t frame,
 }
 
 // Checks the picture's byte count against its pixels, keeps exactly that
-// many bytes and finishes 16-bit pixels of the PCX and sprite road.
+// many bytes and finishes 16-bit pixels by the road's rule, in the stored order.
 Status ConversionPictures::Finish(ConvertedPicture& picture) const {
   picture.format = WrittenFormat(picture.format);
   if (picture.format < kPixelFormatIndexed || picture.format > kPixelFormatRgb) {
@@ -207,13 +190,13 @@ Status ConversionPictures::Finish(ConvertedPicture& picture) const {
   }
   picture.pixels.resize(static_cast<std::size_t>(size));
   if (picture.format != kPixelFormat16Bit) return Status();
-  if (!bmpRoad()) FinishHighColourPixels(picture.pixels);
-  if (storedByteOrder() != RoadByteOrder()) SwapBytePairs(picture.pixels);
+  FinishHighColour(picture.pixels, RoadOf(bmpRoad()),
+                   storedByteOrder() == ByteOrder::kHighFirst);
   return Status();
 }
 
 ByteOrder ConversionPictures::RoadByteOrder() const {
-  return bmpRoad() ? ByteOrder::kLowFirst : ByteOrder::kHighFirst;
+  return RoadOf(bmpRoad()).highByteFirst ? ByteOrder::kHighFirst : ByteOrder::kLowFirst;
 }
 
 ByteOrder ConversionPictures::storedByteOrder() const {

@@ -5,9 +5,9 @@
 #include <bit>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
-#include "common/file_io.h"
-#include "image/pixel_packing.h"
+#include "image/high_colour.h"
 #include "image/reader_support.h"
 
 namespace krelt {
@@ -478,12 +478,9 @@ std::uint8_t FieldTo8Bits(const ColourField& field, std::uint32_t pixel) {
   return static_cast<std::uint8_t>((value * 255 + maximum / 2) / maximum);
 }
 
-// A field as five bits: 5-bit fields pass through, 6-bit fields keep their
-// top five bits, others go through 8 bits and the usual rounding.
+// A field of the pixel as five bits, for 1-5-5-5 values read field by field.
 std::uint16_t FieldTo5Bits(const ColourField& field, std::uint32_t pixel) {
-  if (field.bits == 5) return static_cast<std::uint16_t>(FieldValue(field, pixel));
-  if (field.bits == 6) return static_cast<std::uint16_t>(FieldValue(field, pixel) >> 1);
-  return image_detail::ComponentTo5Bits(FieldTo8Bits(field, pixel));
+  return BitFieldTo5Bits(FieldValue(field, pixel), field.bits, FieldTo8Bits(field, pixel));
 }
 
 std::uint32_t StoredPixel(const std::uint8_t* source, std::uint32_t bits) {
@@ -491,7 +488,7 @@ std::uint32_t StoredPixel(const std::uint8_t* source, std::uint32_t bits) {
 }
 
 // 16- and 32-bit pixels through their fields, to red, green, blue or, with
-// flag1555, to little-endian 1-5-5-5 values with bit 15 set.
+// flag1555, to little-endian 1-5-5-5 values of the BMP road.
 std::vector<std::uint8_t> DecodeBitFields(std::span<const std::uint8_t> file,
                                           const BmpLayout& layout, bool flag1555) {
   const std::size_t storedBytes = layout.bitsPerPixel / 8;
@@ -504,9 +501,8 @@ std::vector<std::uint8_t> DecodeBitFields(std::span<const std::uint8_t> file,
       const std::uint32_t pixel = StoredPixel(source, layout.bitsPerPixel);
       if (flag1555) {
         image_detail::StoreLe16(
-            target, static_cast<std::uint16_t>(0x8000 | FieldTo5Bits(red, pixel) << 10 |
-                                               FieldTo5Bits(green, pixel) << 5 |
-                                               FieldTo5Bits(blue, pixel)));
+            target, Pack555(FieldTo5Bits(red, pixel), FieldTo5Bits(green, pixel),
+                            FieldTo5Bits(blue, pixel), kBmpRoad.colourTopBit));
         target += 2;
       } else {
         target[0] = FieldTo8Bits(red, pixel);
@@ -581,32 +577,6 @@ Status ReadBmp(std::span<const std::uint8_t> file, const ReadOptions& options,
   }
   picture = std::move(decoded);
   return Status();
-}
-
-Status BmpImage::Load(const std::filesystem::path& path, bool flag1555) {
-  std::vector<std::uint8_t> file;
-  if (Status status = ReadFileBytes(path, file); !status.ok()) {
-    return status;
-  }
-  return image_detail::PrefixFileName(path, LoadFromBytes(file, flag1555));
-}
-
-Status BmpImage::LoadFromBytes(std::span<const std::uint8_t> file, bool flag1555) {
-  Picture picture;
-  if (Status status = ReadBmp(file, ReadOptions{flag1555}, picture); !status.ok()) {
-    return status;
-  }
-  decodedPixels = std::move(picture.pixels);
-  width = picture.width;
-  height = picture.height;
-  pixelFormat = picture.pixelFormat;
-  return Status();
-}
-
-void BmpImage::ConvertTo16Bit() {
-  if (pixelFormat != kPixelFormatRgb) return;
-  decodedPixels = image_detail::RgbTo16Bit(decodedPixels, 0x8000);
-  pixelFormat = kPixelFormat16Bit;
 }
 
 }  // namespace krelt

@@ -1,13 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <span>
-#include <vector>
 
 #include "common/status.h"
 #include "image/picture.h"
-#include "image/raster_image.h"
 
 namespace krelt {
 
@@ -26,19 +23,5 @@ bool HasBmpSignature(std::span<const std::uint8_t> file);
 // values with bit 15 set instead, 5-bit fields unchanged.
 Status ReadBmp(std::span<const std::uint8_t> file, const ReadOptions& options,
                Picture& picture);
-
-// ReadBmp over a file, keeping the pixels in decodedPixels.
-class BmpImage : public RasterImage {
- public:
-  Status Load(const std::filesystem::path& path, bool flag1555);
-  Status LoadFromBytes(std::span<const std::uint8_t> file, bool flag1555);
-
-  // RGB pixels to 16-bit 1-5-5-5 values with bit 15 set; other formats are
-  // left alone.
-  void ConvertTo16Bit();
-
-  // The decoded picture; the driver takes it after each conversion.
-  std::vector<std::uint8_t> decodedPixels;
-};
 
 }  // namespace krelt

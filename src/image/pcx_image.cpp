@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/file_io.h"
-#include "image/pixel_packing.h"
+#include "image/high_colour.h"
 #include "image/reader_support.h"
-#include "image/xsp_sprite.h"
 
 namespace krelt {
 namespace {
@@ -268,8 +266,7 @@ Status DecodeIndexed(std::span<const std::uint8_t> file, const PcxHeader& header
                          "256-colour PCX with no 256-colour palette: no 0x0C marker 769 "
                          "bytes before the end of the file nor after the picture data");
   }
-  IndexedTo555(picture.pixels, picture.width, picture.height, picture.palette.data());
-  picture.pixelFormat = kPixelFormat16Bit;
+  IndexedPictureTo555(picture);
   return Status();
 }
 
@@ -342,46 +339,6 @@ Status ReadPcx(std::span<const std::uint8_t> file, const ReadOptions& options,
   }
   picture = std::move(decoded);
   return Status();
-}
-
-Status PcxImage::Open(const std::filesystem::path& path) {
-  std::vector<std::uint8_t> file;
-  if (Status status = ReadFileBytes(path, file); !status.ok()) {
-    return status;
-  }
-  return image_detail::PrefixFileName(path, OpenFromBytes(file));
-}
-
-Status PcxImage::OpenFromBytes(std::span<const std::uint8_t> file) {
-  Picture picture;
-  if (Status status = ReadPcx(file, ReadOptions{}, picture); !status.ok()) {
-    return status;
-  }
-  std::copy_n(file.begin(), kHeaderSize, header.begin());
-  pixels = std::move(picture.pixels);
-  width = picture.width;
-  height = picture.height;
-  pixelFormat = picture.pixelFormat;
-  if (pixelFormat == kPixelFormat16Colour) {
-    // Only entries 0..15 change; the others keep what they held.
-    std::copy_n(picture.palette.begin(), 48, palette.begin());
-    SetPalette(palette.data());
-  } else if (pixelFormat == kPixelFormatIndexed) {
-    SetPalette(picture.palette.data());
-  }
-  return Status();
-}
-
-void PcxImage::ConvertRgbTo16Bit() {
-  if (pixelFormat != kPixelFormatRgb) return;
-  pixels = image_detail::RgbTo16Bit(pixels, 0);
-  pixelFormat = kPixelFormat16Bit;
-}
-
-void PcxImage::ConvertIndexedTo16Bit() {
-  if (pixelFormat != kPixelFormatIndexed) return;
-  IndexedTo555(pixels, width, height, palette.data());
-  pixelFormat = kPixelFormat16Bit;
 }
 
 }  // namespace krelt

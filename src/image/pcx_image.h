@@ -1,13 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <filesystem>
 #include <span>
 
 #include "common/status.h"
 #include "image/picture.h"
-#include "image/raster_image.h"
 
 namespace krelt {
 
@@ -18,20 +15,6 @@ namespace krelt {
 // bytes per line).
 Status ReadPcx(std::span<const std::uint8_t> file, const ReadOptions& options,
                Picture& picture);
-
-// ReadPcx over a file, with the two 16-bit conversions.
-class PcxImage : public RasterImage {
- public:
-  Status Open(const std::filesystem::path& path);
-  Status OpenFromBytes(std::span<const std::uint8_t> file);
-
-  // Only for RGB pictures: to 5-5-5 values, bit 15 clear.
-  void ConvertRgbTo16Bit();
-  // Only for indexed pictures: through the palette to 5-5-5 values.
-  void ConvertIndexedTo16Bit();
-
-  std::array<std::uint8_t, 128> header{};
-};
 
 // True when the bytes can start a PCX file (manufacturer 0x0A, encoding 1).
 bool HasPcxSignature(std::span<const std::uint8_t> file);

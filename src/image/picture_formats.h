@@ -18,7 +18,7 @@ struct PictureFormat {
   std::string_view name;
   bool (*matches)(std::span<const std::uint8_t> file);
   // Reads a file of one picture. Sprite files hold several frames and are
-  // read frame by frame instead (XspSprite); theirs is null.
+  // read frame by frame instead (ReadXspFrame); theirs is null.
   Status (*read)(std::span<const std::uint8_t> file, const ReadOptions& options,
                  Picture& picture);
 };

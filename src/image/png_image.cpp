@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/pixel_packing.h"
+#include "image/high_colour.h"
 #include "image/reader_support.h"
 
 #if KRELT_HAVE_PNG
@@ -24,7 +24,6 @@ constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G',
 #if KRELT_HAVE_PNG
 
 constexpr std::size_t kMaxChunkBytes = std::size_t{64} << 20;
-constexpr std::uint8_t kOpaqueFrom = 128;
 
 struct ContextDeleter {
   void operator()(spng_ctx* context) const { spng_ctx_free(context); }
@@ -34,15 +33,6 @@ using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
 Status Damaged(int code) {
   return Status::Error(ErrorKind::kDamaged,
                        std::string("the PNG data are damaged: ") + spng_strerror(code));
-}
-
-// 1-5-5-5 value of an 8-bit colour: bit 15 when opaque enough, 0 when not.
-std::uint16_t To1555(std::uint8_t red, std::uint8_t green, std::uint8_t blue,
-                     std::uint8_t alpha) {
-  if (alpha < kOpaqueFrom) return 0;
-  return static_cast<std::uint16_t>(0x8000 | image_detail::ComponentTo5Bits(red) << 10 |
-                                    image_detail::ComponentTo5Bits(green) << 5 |
-                                    image_detail::ComponentTo5Bits(blue));
 }
 
 std::uint8_t Round16To8(std::uint16_t value) {
@@ -65,7 +55,7 @@ std::vector<std::uint8_t> FromRgba(const std::vector<std::uint8_t>& rgba, bool w
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t red = sample(i, 0), green = sample(i, 1), blue = sample(i, 2);
     if (flag1555) {
-      image_detail::StoreLe16(&out[2 * i], To1555(red, green, blue, sample(i, 3)));
+      image_detail::StoreLe16(&out[2 * i], RgbaTo1555(red, green, blue, sample(i, 3)));
     } else {
       out[3 * i] = red;
       out[3 * i + 1] = green;
@@ -129,7 +119,7 @@ Status ReadPalettePicture(spng_ctx* context, const spng_ihdr& header,
     const spng_plte_entry& entry = palette.entries[k];
     const std::uint8_t alpha =
         hasAlpha && k < transparency.n_type3_entries ? transparency.type3_alpha[k] : 255;
-    table[k] = To1555(entry.red, entry.green, entry.blue, alpha);
+    table[k] = RgbaTo1555(entry.red, entry.green, entry.blue, alpha);
   }
   picture.pixels.resize(indices.size() * 2);
   for (std::size_t i = 0; i < indices.size(); ++i) {

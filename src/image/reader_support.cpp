@@ -1,16 +1,6 @@
 #include "image/reader_support.h"
 
-#include "common/utf8_path.h"
-#include "image/raster_image.h"
-
 namespace krelt::image_detail {
-namespace {
-
-std::string FileName(const std::filesystem::path& path) {
-  return PathToUtf8(path.filename());
-}
-
-}  // namespace
 
 Status CheckPictureSize(std::int64_t width, std::int64_t height,
                         std::int64_t bytesPerPixel, std::size_t maxPixelBytes) {
@@ -36,11 +26,6 @@ std::string Hex32(std::uint32_t value) {
     text += kDigits[(value >> shift) & 0xF];
   }
   return text;
-}
-
-Status PrefixFileName(const std::filesystem::path& path, Status status) {
-  if (status.ok()) return status;
-  return status.WithMessage(FileName(path) + ": " + status.message());
 }
 
 }  // namespace krelt::image_detail

@@ -1,14 +1,11 @@
 #pragma once
 
-// Helpers shared by the picture readers: little-endian fields, bounds and
-// size checks and file-name prefixes for messages.
+// Helpers shared by the picture readers: little-endian fields, packed
+// rows, bounds and size checks.
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "common/status.h"
 #include "image/picture.h"
@@ -35,6 +32,14 @@ inline void StoreLe16(std::uint8_t* bytes, std::uint16_t value) {
   bytes[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
+// Value of pixel x in a row of packed `bits`-bit values (1, 2, 4 or 8), the
+// leftmost pixel in the highest bits of each byte.
+inline unsigned PackedValue(const std::uint8_t* row, std::size_t x, unsigned bits) {
+  const std::size_t bit = x * bits;
+  const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
+  return (row[bit / 8] >> shift) & ((1u << bits) - 1);
+}
+
 // True when [offset, offset + length) lies inside a buffer of `size` bytes.
 inline bool FitsInside(std::size_t size, std::int64_t offset,
                        std::int64_t length) {
@@ -52,8 +57,5 @@ Status CheckPictureSize(std::int64_t width, std::int64_t height,
 
 // "0x00FF0000".
 std::string Hex32(std::uint32_t value);
-
-// "name.ext: message" for a failed status; success passes through.
-Status PrefixFileName(const std::filesystem::path& path, Status status);
 
 }  // namespace krelt::image_detail

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/file_io.h"
+#include "image/high_colour.h"
 #include "image/reader_support.h"
 
 namespace krelt {
@@ -131,62 +131,15 @@ Status ReadXspFrame(std::span<const std::uint8_t> file, const ReadOptions& optio
   picture.pixels.assign(file.begin() + pixelStart, file.begin() + pixelStart + pixelBytes);
   std::copy_n(palette, kPaletteSize, picture.palette.begin());
   if (bytesPerPixel == 1 && options.flag1555) {
-    IndexedTo555(picture.pixels, width, height, palette);
-    picture.pixelFormat = kPixelFormat16Bit;
+    IndexedPictureTo555(picture);
   } else if (bytesPerPixel == 2) {
-    Repack565To555(picture.pixels.data(), width, height);
+    Repack565PixelsTo555(picture.pixels);
   }
   read.x = LoadLeSigned32(header + 8);
   read.y = LoadLeSigned32(header + 12);
   read.records.assign(file.begin() + recordStart, file.begin() + recordStart + recordBytes);
   frame = std::move(read);
   return Status();
-}
-
-Status XspSprite::Open(const std::filesystem::path& path, bool flag1555) {
-  std::vector<std::uint8_t> file;
-  if (Status status = ReadFileBytes(path, file); !status.ok()) {
-    file_ = {};
-    frameCount = 0;
-    return status;
-  }
-  return image_detail::PrefixFileName(path, OpenFromBytes(std::move(file), flag1555));
-}
-
-Status XspSprite::OpenFromBytes(std::vector<std::uint8_t> file, bool flag1555) {
-  file_ = {};
-  frameCount = 0;
-  XspFile sprite;
-  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
-  XspFrame frame;
-  if (Status status = ReadXspFrame(file, ReadOptions{flag1555}, 0, frame); !status.ok()) {
-    return status;
-  }
-  Take(std::move(frame));
-  flag1555_ = flag1555;
-  frameCount = sprite.frameCount;
-  file_ = std::move(file);
-  return Status();
-}
-
-Status XspSprite::LoadFrame(std::int32_t n) {
-  if (n < 0 || n >= frameCount) return Status();
-  XspFrame frame;
-  if (Status status = ReadXspFrame(file_, ReadOptions{flag1555_}, n, frame); !status.ok()) {
-    return status;
-  }
-  Take(std::move(frame));
-  return Status();
-}
-
-void XspSprite::Take(XspFrame frame) {
-  pixels = std::move(frame.picture.pixels);
-  width = frame.picture.width;
-  height = frame.picture.height;
-  pixelFormat = frame.picture.pixelFormat;
-  if (pixelFormat == kPixelFormatIndexed) SetPalette(frame.picture.palette.data());
-  x = frame.x;
-  y = frame.y;
 }
 
 }  // namespace krelt

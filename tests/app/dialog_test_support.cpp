@@ -46,7 +46,7 @@ void DialogTest::Drop(const QStringList& paths) {
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton,
                   Qt::NoModifier);
   QCoreApplication::sendEvent(dialog.get(), &drop);
-  WaitForConversion();
+  WaitUntilIdle();
 }
 
 void DialogTest::ChooseWithFind(const QString& path) {
@@ -63,15 +63,16 @@ QString DialogTest::CopySample(const QString& name) const {
 
 void DialogTest::Click(const char* buttonName) {
   Find<QPushButton>(buttonName)->click();
-  WaitForConversion();
+  WaitUntilIdle();
 }
 
-void DialogTest::WaitForConversion() {
+void DialogTest::WaitUntilIdle() {
   QDeadlineTimer deadline(std::chrono::minutes(1));
-  while (dialog->conversionRunning() && !deadline.hasExpired()) {
+  const auto busy = [this] { return dialog->conversionRunning() || dialog->previewDecoding(); };
+  while (busy() && !deadline.hasExpired()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
-  ASSERT_FALSE(dialog->conversionRunning()) << "the conversion did not end";
+  ASSERT_FALSE(busy()) << "the conversion or the preview did not end";
 }
 
 QStringList DialogTest::ReportColumn(int column) const {

@@ -58,6 +58,7 @@ TEST_F(PreviewTest, AConvertedSpriteShowsTheDecodedPixelsOfTheSelectedFrame) {
   EXPECT_EQ(frame->minimum(), 0);
   EXPECT_EQ(frame->maximum(), 3);
   frame->setValue(2);
+  WaitUntilIdle();
 
   // What the reader makes of frame 2 with "1555", finished as the firmware
   // gets it: bit 15 on every pixel that is not 0.

@@ -151,7 +151,7 @@ TEST_F(ResponsiveTest, RequestControlsWaitWhileTheButtonCancels) {
                            "endFrameEdit", "use1555Box", "smallestBox"}) {
     EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
   }
-  WaitForConversion();
+  WaitUntilIdle();
   EXPECT_EQ(button->text(), "Conversion");
   for (const char* name : {"findButton", "pathEdit", "alphaCombo", "startFrameEdit",
                            "endFrameEdit", "use1555Box", "smallestBox"}) {
@@ -228,7 +228,7 @@ TEST_F(ResponsiveTest, EscapeOrCloseDuringARunCancelsThenCloses) {
       EXPECT_FALSE(dialog->close());
     }
     EXPECT_TRUE(dialog->isVisible());
-    WaitForConversion();
+    WaitUntilIdle();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(FolderEntries(scratch), before);

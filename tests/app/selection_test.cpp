@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include "app/dialog_hooks.h"
-#include "convert/output_names.h"
 #include "dialog_test_support.h"
 
 namespace krelt::test {
@@ -51,23 +50,6 @@ TEST_F(DropTest, RejectedFileBeforeAnySelectionShowsTheMessage) {
   EXPECT_EQ(PathText(), "");
   EXPECT_EQ(OutputNameText(), ".GD");
   EXPECT_FALSE(OpenEnabled());
-}
-
-// A cancelled file dialog must not leave its initial name behind as the
-// selection: a rejected drop afterwards still names the chosen picture.
-TEST_F(DropTest, RejectedFileKeepsThePreviousSelection) {
-  Drop({"/pics/logo.pcx"});
-  Drop({"/v1.0/readme"});
-  EXPECT_EQ(recorded.messages.size(), 1u);
-  EXPECT_EQ(PathText(), "/pics/logo.pcx");
-  EXPECT_EQ(OutputNameText(), "/pics/logo.GD");
-
-  recorded.chooserAnswer.reset();
-  Click("findButton");
-  Drop({"/pics/notes.txt"});
-  EXPECT_EQ(recorded.messages.size(), 2u);
-  EXPECT_EQ(PathText(), "/pics/logo.pcx");
-  EXPECT_EQ(OutputNameText(), "/pics/logo.GD");
 }
 
 // `krelt PICTURE` goes the same way as a drop.
@@ -115,29 +97,6 @@ TEST_F(FindTest, CancelChangesNothingVisible) {
   EXPECT_EQ(OutputNameText(), outputName);
   EXPECT_TRUE(OpenEnabled());
   EXPECT_TRUE(recorded.messages.empty());
-}
-
-// Find takes any file, without the drop's extension test; the output name
-// cuts the extension at the last dot of the file name, and the path is
-// trimmed for the names but shown as chosen.
-TEST_F(FindTest, OutputNameFieldShowsTheDerivedName) {
-  struct Case {
-    const char* chosen;
-    const char* outputName;
-  };
-  const Case cases[] = {
-      {"/pics/logo.pcx", "/pics/logo.GD"},
-      {"/art/my.pic.bmp", "/art/my.pic.GD"},
-      {"/a.b/file", "/a.b/file.GD"},
-      {"/pics/logo", "/pics/logo.GD"},
-      {"  /pics/logo.pcx \t", "/pics/logo.GD"},
-      {"/pics/Mixed Case.XSP", "/pics/Mixed Case.GD"},
-  };
-  for (const Case& test : cases) {
-    ChooseWithFind(test.chosen);
-    EXPECT_EQ(PathText(), test.chosen);
-    EXPECT_EQ(OutputNameText(), test.outputName) << test.chosen;
-  }
 }
 
 TEST(ReadProfilePathTest, ReadsPathOfGroupKrelt) {

@@ -5,7 +5,8 @@
 
 #include <QApplication>
 
-#include "app/converter_dialog.h"
+#include "app/qt_text.h"
+#include "front/dialog_texts.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -13,6 +14,6 @@ int main(int argc, char** argv) {
   }
   testing::InitGoogleTest(&argc, argv);
   QApplication application(argc, argv);
-  QApplication::setApplicationName(krelt::kApplicationName);
+  QApplication::setApplicationName(krelt::ToQString(krelt::kApplicationName));
   return RUN_ALL_TESTS();
 }

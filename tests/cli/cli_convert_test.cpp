@@ -12,6 +12,7 @@
 #include "common/utf8_path.h"
 #include "gd/gd_test_support.h"
 #include "image/bmp_image.h"
+#include "image/high_colour.h"
 #include "image/pcx_image.h"
 #include "image/xsp_sprite.h"
 
@@ -25,42 +26,35 @@ using test::kSamples;
 using test::kToolPictures;
 using test::Lines;
 
-// What the readers deliver for each picture or frame, finished the way the
-// firmware takes 16-bit pixels on the PCX and sprite road.
+// What the readers deliver for each picture or frame, RGB pixels made
+// 16-bit by the road's rule with the 1555 flag, and 16-bit pixels of the
+// PCX and sprite road finished the way the firmware takes them.
 std::vector<Bytes> ReaderPictures(const fs::path& path, bool flag1555) {
-  const auto bytesOf = [](const RasterImage& image, const Bytes& pixels) {
-    const auto size = static_cast<std::size_t>(image.width) *
-                      static_cast<std::size_t>(image.height) *
-                      static_cast<std::size_t>(std::max(image.pixelFormat, 1));
-    return Bytes(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(size));
+  const auto finished = [](const Picture& picture) {
+    return picture.pixelFormat == kPixelFormat16Bit ? test::FinishedHighColour(picture.pixels)
+                                                    : picture.pixels;
   };
-  const auto finished = [&bytesOf](const RasterImage& image) {
-    const Bytes pixels = bytesOf(image, image.pixels);
-    return image.pixelFormat == kPixelFormat16Bit ? test::FinishedHighColour(pixels)
-                                                  : pixels;
-  };
+  Bytes file;
+  EXPECT_TRUE(ReadFileBytes(path, file).ok());
+  const ReadOptions options{flag1555};
   std::vector<Bytes> pictures;
-  if (path.extension() == ".bmp") {
-    BmpImage bmp;
-    EXPECT_TRUE(bmp.Load(path, flag1555).ok());
-    if (flag1555) bmp.ConvertTo16Bit();
-    pictures.push_back(bytesOf(bmp, bmp.decodedPixels));
-  } else if (path.extension() == ".xsp") {
-    XspSprite sprite;
-    EXPECT_TRUE(sprite.Open(path, flag1555).ok());
+  if (path.extension() == ".xsp") {
+    XspFile sprite;
+    EXPECT_TRUE(ReadXspFile(file, sprite).ok());
     for (std::int32_t frame = 0; frame < sprite.frameCount; ++frame) {
-      EXPECT_TRUE(sprite.LoadFrame(frame).ok());
-      pictures.push_back(finished(sprite));
+      XspFrame read;
+      EXPECT_TRUE(ReadXspFrame(file, options, frame, read).ok());
+      pictures.push_back(finished(read.picture));
     }
-  } else {
-    PcxImage pcx;
-    EXPECT_TRUE(pcx.Open(path).ok());
-    if (flag1555) {
-      pcx.ConvertRgbTo16Bit();
-      pcx.ConvertIndexedTo16Bit();
-    }
-    pictures.push_back(finished(pcx));
+    return pictures;
   }
+  const bool bmp = path.extension() == ".bmp";
+  Picture picture;
+  EXPECT_TRUE((bmp ? ReadBmp : ReadPcx)(file, options, picture).ok());
+  if (flag1555 && picture.pixelFormat == kPixelFormatRgb) {
+    RgbPictureTo555(picture, (bmp ? kBmpRoad : kPcxSpriteRoad).colourTopBit);
+  }
+  pictures.push_back(bmp ? picture.pixels : finished(picture));
   return pictures;
 }
 

@@ -215,8 +215,8 @@ TEST(LevelMaxTest, ScreenLikeStreamsDecodeWithLhasaOnEveryThreadCount) {
     const Bytes input = ScreenLike(150000 + seed * 7777, seed);
     Bytes stream;
     Bytes pooledStream;
-    ASSERT_TRUE(oneThread.Compress(input, stream));
-    ASSERT_TRUE(twoThreads.Compress(input, pooledStream));
+    ASSERT_TRUE(oneThread.Compress(input, stream).ok());
+    ASSERT_TRUE(twoThreads.Compress(input, pooledStream).ok());
     EXPECT_EQ(pooledStream, stream) << seed;
     Bytes decoded;
     ASSERT_TRUE(TfpDecoder::Decode(stream, decoded).ok()) << seed;

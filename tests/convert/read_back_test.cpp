@@ -131,13 +131,12 @@ TEST_F(ReadBackTest, SixteenBitSpritePixelsAreFinishedForTheFirmware) {
   ConversionPictures pictures;
   OpenPictures(pictures);
   ASSERT_EQ(pictures.count(), 4u);
-  XspSprite sprite;
-  ASSERT_TRUE(sprite.OpenFromBytes(test::FourFrameSprite(2), false).ok());
-  ASSERT_TRUE(sprite.LoadFrame(1).ok());
+  XspFrame frame;
+  ASSERT_TRUE(ReadXspFrame(test::FourFrameSprite(2), ReadOptions{}, 1, frame).ok());
   ConvertedPicture picture;
   ASSERT_TRUE(pictures.Load(1, picture).ok());
   EXPECT_EQ(picture.frame, 1);
-  EXPECT_EQ(picture.pixels, test::FinishedHighColour(sprite.pixels));
+  EXPECT_EQ(picture.pixels, test::FinishedHighColour(frame.picture.pixels));
   EXPECT_EQ(picture.format, kPixelFormat16Bit);
   EXPECT_FALSE(pictures.Load(4, picture).ok());
 }

@@ -12,6 +12,8 @@
 #include <cstdio>
 
 #include "app/converter_dialog.h"
+#include "app/qt_text.h"
+#include "front/dialog_texts.h"
 
 namespace {
 
@@ -28,6 +30,13 @@ krelt::DialogHooks ScriptedHooks(const QString& picture) {
   return hooks;
 }
 
+// Runs the event loop until the run and the preview's decoding have ended.
+void WaitUntilShown(const krelt::ConverterDialog& dialog) {
+  while (dialog.conversionRunning() || dialog.previewDecoding()) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
 bool Click(const krelt::ConverterDialog& dialog, const char* buttonName) {
   auto* button =
       dialog.findChild<QPushButton*>(QString::fromLatin1(buttonName));
@@ -40,7 +49,7 @@ bool Click(const krelt::ConverterDialog& dialog, const char* buttonName) {
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(krelt::kApplicationName);
+  QApplication::setApplicationName(krelt::ToQString(krelt::kApplicationName));
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() != 3) {
     std::fputs("Usage: krelt_screenshot PICTURE OUTPUT.png\n", stderr);
@@ -52,12 +61,11 @@ int main(int argc, char* argv[]) {
     std::fputs("krelt_screenshot: dialog buttons not found\n", stderr);
     return 1;
   }
-  while (dialog.conversionRunning()) {
-    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
+  WaitUntilShown(dialog);
   if (auto* frame = dialog.findChild<QSpinBox*>(QStringLiteral("previewFrame"))) {
     frame->setValue(1);
   }
+  WaitUntilShown(dialog);
   // The results grow the window to fit the preview's figures; the new size
   // arrives as an event of its own, after the layout request asking for it.
   QApplication::processEvents();
