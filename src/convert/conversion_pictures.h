@@ -42,7 +42,7 @@ class ConversionPictures {
   Status Open(const ConversionRequest& request);
 
   // BMP pictures take the BMP road: bit 15 on every 16-bit pixel, stored
-  // low byte first, and the frame fields and alpha selection unused. Every
+  // low byte first, and the frame fields unused. Every
   // other picture takes the PCX and sprite road.
   bool bmpRoad() const { return kind_ == PictureKind::kBmp; }
   // How 16-bit pixels are stored: the request's byte order, or the road's.

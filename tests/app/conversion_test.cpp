@@ -9,8 +9,8 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "convert/gd_reader.h"
-#include "convert/gd_verify.h"
+#include "gd/gd_reader.h"
+#include "gd/gd_verify.h"
 #include "dialog_test_support.h"
 #include "support/files.h"
 #include "support/picture_writers.h"
