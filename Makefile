@@ -3,11 +3,12 @@ BUILD       ?= build
 ASAN_BUILD  ?= build-asan
 FUZZ_BUILD  ?= build-fuzz
 WINDOWS_BUILD ?= build-windows
+VALGRIND_BUILD ?= build-valgrind
 GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan run test test-windows bench fuzz screenshot package clean
+.PHONY: all deps build build-asan run test test-windows test-valgrind bench fuzz screenshot package clean
 
 all: build
 
@@ -47,6 +48,17 @@ test-windows: build
 	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
 	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
 
+# The Linux tests of the core and krelt-cli under valgrind memcheck (reads
+# of uninitialised memory, which ASan does not see); not part of `test`.
+$(VALGRIND_BUILD)/build.ninja:
+	cmake -S . -B $(VALGRIND_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKRELT_BUILD_APP=OFF -DKRELT_BUILD_BENCH=OFF -DKRELT_INSTALL=OFF
+
+test-valgrind: deps $(VALGRIND_BUILD)/build.ninja
+	scripts/install-deps.sh valgrind
+	cmake --build $(VALGRIND_BUILD) -j $(JOBS)
+	scripts/test-valgrind.sh $(VALGRIND_BUILD)
+
 bench: build
 	scripts/install-deps.sh jlha-utils time
 	$(BUILD)/bench/krelt_bench
@@ -71,4 +83,4 @@ screenshot: build
 	scripts/screenshot.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) $(VALGRIND_BUILD)

@@ -15,8 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# The tests run under wine, when it is installed.
+# The tests run under wine, when it is installed, through
+# scripts/wine-run.sh: without address space randomisation (which makes
+# Debian's wine64 fail at random starts) and with wine's error messages.
 find_program(KRELT_WINE NAMES wine)
 if(KRELT_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KRELT_WINE})
+  get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR
+                         "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh" ABSOLUTE)
 endif()

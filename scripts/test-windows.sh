@@ -17,7 +17,7 @@ linux_cli=""
 if [ $# -eq 2 ]; then linux_cli="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"; fi
 
 export WINEPREFIX="$build/wine-prefix"
-export WINEDEBUG=-all
+export WINEDEBUG=-all,err+all  # wine's error messages only
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
 
 # A wine program started by ctest would otherwise start the wine server and
@@ -25,12 +25,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
 # Start the server and the prefix first, away from any pipe of ours, and
 # stop the server on the way out. A server already running for the prefix
 # is fine, so only wineboot's status counts; what both print goes to a log
-# shown on failure.
+# shown on failure. wineboot, as every wine program of the tests, runs
+# through wine-run.sh (see there why), and so do the services it starts.
 mkdir -p "$WINEPREFIX"
 log="$build/wine-start.log"
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 wineserver -p </dev/null >"$log" 2>&1 || echo "wineserver -p: exit $?" >>"$log"
-if ! wineboot -i </dev/null >>"$log" 2>&1; then
+if ! "$root/scripts/wine-run.sh" wineboot -i </dev/null >>"$log" 2>&1; then
   echo "$0: wine could not start its prefix in $WINEPREFIX:" >&2
   cat "$log" >&2
   exit 1

@@ -55,7 +55,8 @@ inline HANDLE CreateOutputFile(const std::filesystem::path& path) {
 }
 
 // Starts the program with the arguments, its output going to the two files;
-// the exit code, or -1 when it could not be run.
+// the exit code, or -1 (and a test failure naming the system's error, with
+// what the program printed to stderr) when it could not be run.
 inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::filesystem::path& outPath,
                       const std::filesystem::path& errPath) {
@@ -71,16 +72,24 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   DWORD exitCode = static_cast<DWORD>(-1);
-  if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     nullptr, &startup, &process)) {
+  DWORD error = ERROR_SUCCESS;
+  if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+  } else if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+  } else {
+    error = GetLastError();
   }
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+  if (error != ERROR_SUCCESS) {
+    ADD_FAILURE() << "could not run " << program << ": system error " << error << "\n"
+                  << FileText(errPath);
+  }
   return static_cast<int>(exitCode);
 }
 

@@ -127,6 +127,10 @@ struct LengthCase {
   bool limitBites;  // an unlimited Huffman code would be longer
 };
 
+// GoogleTest would otherwise print the case's bytes, padding included,
+// which is uninitialised memory (valgrind reports it).
+void PrintTo(const LengthCase& c, std::ostream* out) { *out << c.name; }
+
 std::vector<std::uint32_t> Fibonacci(std::size_t count) {
   std::vector<std::uint32_t> values{1, 1};
   while (values.size() < count) values.push_back(values[values.size() - 1] + values[values.size() - 2]);
