@@ -3,7 +3,7 @@
 # with the Windows krelt-cli.exe under wine, then compares every file the two
 # wrote byte for byte.
 # Usage: scripts/compare-windows-samples.sh LINUX_CLI WINDOWS_CLI OUT_DIR
-# WINE names the wine program (default: wine).
+# WINE names the wine program (default: scripts/wine-run.sh).
 set -euo pipefail
 
 if [ $# -ne 3 ]; then
@@ -13,7 +13,7 @@ fi
 linux=$1
 windows=$2
 out=$3
-wine=${WINE:-wine}
+wine=${WINE:-"$(dirname "$0")/wine-run.sh"}
 samples="$(cd "$(dirname "$0")/.." && pwd)/samples"
 rm -rf "$out"
 mkdir -p "$out/linux" "$out/windows"
