@@ -12,10 +12,6 @@ std::string CountOf(std::size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-std::string SizeText(std::int32_t width, std::int32_t height) {
-  return std::to_string(width) + " x " + std::to_string(height);
-}
-
 // One verified record against the picture the conversion compresses.
 Status CompareRecord(const GdRecord& record, std::span<const std::uint8_t> pixels,
                      const ConvertedPicture& picture,

@@ -127,11 +127,11 @@ Status CheckPointerTable(const GdSource& source, const GdPointerTable& table) {
   return Status();
 }
 
+}  // namespace
+
 std::string SizeText(std::int32_t width, std::int32_t height) {
   return std::to_string(width) + " x " + std::to_string(height);
 }
-
-}  // namespace
 
 Status VerifyRecord(const GdSource& source, const GdRecord& record,
                     VerifiedRecord& verified, std::vector<std::uint8_t>& pixels) {

@@ -39,6 +39,9 @@ Status VerifyRecord(const GdSource& source, const GdRecord& record,
 Status VerifyGdSource(const GdSource& source,
                       const VerifiedRecordVisitor& visit = nullptr);
 
+// "40 x 20": a picture's size as messages give it.
+std::string SizeText(std::int32_t width, std::int32_t height);
+
 // "_logoGd: 40 x 20, OSD_256, 30 bytes compressed, 800 bytes raw (3.8%)".
 std::string DescribeRecord(const VerifiedRecord& record);
 
