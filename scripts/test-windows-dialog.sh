@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Drives krelt.exe under wine by keyboard, as a person would: Find.., the
+# picture's path typed into the file dialog, Conversion. Checks that the GD
+# file it writes is byte for byte the Linux krelt-cli's and saves a
+# screenshot of the dialog after the conversion.
+# Usage: scripts/test-windows-dialog.sh KRELT_EXE LINUX_KRELT_CLI PICTURE SCRATCH_DIR SCREENSHOT
+# Runs on the X display in DISPLAY (test-windows.sh starts Xvfb) and in the
+# wine prefix in WINEPREFIX. Every wait is for a window to come or go, by
+# its title, or for a file, with a time limit; there are no fixed sleeps.
+set -euo pipefail
+
+if [ $# -ne 5 ]; then
+  echo "Usage: $0 KRELT_EXE LINUX_KRELT_CLI PICTURE SCRATCH_DIR SCREENSHOT" >&2
+  exit 2
+fi
+root="$(cd "$(dirname "$0")/.." && pwd)"
+exe="$1"
+linux_cli="$2"
+picture_name="$(basename "$3")"
+scratch="$4"
+screenshot="$5"
+: "${DISPLAY:?needs an X display}"
+timeout_seconds=120
+
+fail() {
+  echo "$0: $*" >&2
+  if [ -n "${main_window:-}" ]; then import -window root "$scratch/failure.png" 2>/dev/null || true; fi
+  [ -f "$scratch/krelt.log" ] && cat "$scratch/krelt.log" >&2
+  exit 1
+}
+
+# Waits until the command succeeds, at most timeout_seconds.
+wait_until() {
+  local what="$1"
+  shift
+  local deadline=$((SECONDS + timeout_seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "timed out waiting for $what"
+    sleep 0.1
+  done
+}
+window_shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+window_gone() { ! window_shown "$1"; }
+# The X window of that title; without a window manager the focus follows
+# no window, so each gets it by hand, as a window manager would give it.
+focus_window() {
+  local window
+  window="$(xdotool search --onlyvisible --name "$1" | head -n 1)"
+  xdotool windowfocus --sync "$window"
+  echo "$window"
+}
+
+rm -rf "$scratch"
+mkdir -p "$scratch/linux" "$scratch/windows"
+cp "$3" "$scratch/linux/"
+cp "$3" "$scratch/windows/"
+"$linux_cli" convert --quiet "$scratch/linux/$picture_name" >/dev/null
+expected="$scratch/linux/${picture_name%.*}.GD"
+written="$scratch/windows/${picture_name%.*}.GD"
+
+title='^Krelt [0-9.]+$'
+"$root/scripts/wine-run.sh" "$exe" >"$scratch/krelt.log" 2>&1 &
+krelt_pid=$!
+trap 'kill "$krelt_pid" 2>/dev/null || true' EXIT
+
+wait_until "the dialog" window_shown "$title"
+main_window="$(focus_window "$title")"
+xdotool key space  # Find.. has the focus at start
+wait_until "the file dialog" window_shown '^Open$'
+focus_window '^Open$' >/dev/null
+xdotool type --delay 10 "Z:${scratch//\//\\}\\windows\\$picture_name"
+xdotool key Return
+wait_until "the file dialog to close" window_gone '^Open$'
+xdotool windowfocus --sync "$main_window"
+xdotool key Tab Tab space  # Find.. -> the path field -> Conversion
+wait_until "$written" test -f "$written"
+cmp "$expected" "$written" || fail "krelt.exe wrote other bytes than krelt-cli"
+
+# F1's help comes after what the conversion posted to the window, so once
+# it shows, the report and the preview are drawn.
+xdotool key F1
+wait_until "the help" window_shown '^Krelt help$'
+focus_window '^Krelt help$' >/dev/null
+xdotool key Return
+wait_until "the help to close" window_gone '^Krelt help$'
+mkdir -p "$(dirname "$screenshot")"
+import -window "$main_window" "$screenshot"
+
+xdotool windowfocus --sync "$main_window"
+xdotool key Escape
+wait_until "the dialog to close" window_gone "$title"
+wait "$krelt_pid" || fail "krelt.exe exited with status $?"
+trap - EXIT
+echo "krelt.exe wrote $written as krelt-cli does; screenshot in $screenshot"
