@@ -42,10 +42,12 @@ ifneq ($(WINDOWS),0)
 	$(MAKE) test-windows
 endif
 
-# Windows build of the core and krelt-cli, tested under wine; also compares
-# the samples converted by both builds.
+# Windows build of the core, krelt-cli and the dialog krelt.exe, tested
+# under wine; also compares the samples converted by both builds and drives
+# the dialog by keyboard (xdotool) on an Xvfb display.
 test-windows: build
-	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
+	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest \
+	  icoutils xdotool imagemagick
 	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
 
 # The Linux tests of the core and krelt-cli under valgrind memcheck (reads

@@ -13,6 +13,7 @@
 
 #include "front/dialog_texts.h"
 #include "win32/control_ids.h"
+#include "win32/file_filters.h"
 #include "win32/resources.h"
 #include "win32/wide_text.h"
 
@@ -28,20 +29,6 @@ constexpr DWORD kFrameEditStyle = kEditStyle | ES_NUMBER | ES_RIGHT;
 HICON LoadIconSized(HINSTANCE instance, int id, int side) {
   return static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
-}
-
-// "PCX File   (*.PCX)" shows as it is and lists what its parentheses hold.
-std::wstring FilterPairs(std::span<const std::string_view> filters) {
-  std::wstring pairs;
-  for (const std::string_view filter : filters) {
-    const std::size_t open = filter.rfind('(');
-    const std::size_t close = filter.rfind(')');
-    const std::string_view pattern = open != std::string_view::npos && close > open
-                                         ? filter.substr(open + 1, close - open - 1)
-                                         : std::string_view("*");
-    pairs += Wide(filter) + L'\0' + Wide(pattern) + L'\0';
-  }
-  return pairs + L'\0';
 }
 
 // Where Qt keeps an INI profile on Windows: %APPDATA%\Krelt\krelt.ini.
@@ -549,6 +536,7 @@ void DialogWindow::EnableOpen(bool enabled) { EnableWindow(openButton_, enabled)
 // so the keyboard keeps working.
 void DialogWindow::ShowRunControls(const RunControls& controls) {
   SetText(conversionButton_, controls.conversionText);
+  DragAcceptFiles(window_, model_->AcceptsDrop());
   const HWND focus = GetFocus();
   for (HWND control : {findButton_, pathEdit_, alphaCombo_, startFrameEdit_, endFrameEdit_,
                        use1555Box_, smallestBox_}) {
