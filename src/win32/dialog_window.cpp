@@ -89,11 +89,10 @@ DialogWindow::DialogWindow(HINSTANCE instance) : instance_(instance) {
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);
 
-  // A fixed frame without minimise and maximise boxes, resizable so that
-  // the preview can grow.
+  // A caption with the system menu and close box but no minimise or
+  // maximise box, and a sizing border so that the preview can grow.
   CreateWindowExW(WS_EX_APPWINDOW | WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass,
-                  Wide(kDialogTitle).c_str(),
-                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
+                  Wide(kDialogTitle).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                   instance, this);
   queue_.SetTarget(window_);
@@ -119,6 +118,7 @@ DialogWindow::DialogWindow(HINSTANCE instance) : instance_(instance) {
 // The model goes first: it cancels a running conversion and waits for its
 // threads. What they posted meanwhile is dropped with the queue.
 DialogWindow::~DialogWindow() {
+  ready_ = false;
   model_.reset();
   queue_.SetTarget(nullptr);
   if (IsWindow(window_)) DestroyWindow(window_);
@@ -126,24 +126,24 @@ DialogWindow::~DialogWindow() {
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
 
-// Created in tab order, which is also the order of the original window.
+// Created in tab order, the Qt dialog's.
 void DialogWindow::CreateControls() {
   groupBox_ = CreateControl(window_, WC_BUTTONW, kStaticText, BS_GROUPBOX);
-  findButton_ = CreateControl(window_, WC_BUTTONW, kFindButton, kButtonStyle, Wide(kFindText).c_str());
+  findButton_ =
+      CreateControl(window_, WC_BUTTONW, kFindButton, kButtonStyle, Wide(kFindText).c_str());
   pathEdit_ = CreateControl(window_, WC_EDITW, kPathEdit, kEditStyle, L"", WS_EX_CLIENTEDGE);
-  conversionButton_ =
-      CreateControl(window_, WC_BUTTONW, kConversionButton, kButtonStyle,
-                    Wide(model_->runControls().conversionText).c_str());
-  alphaCombo_ = CreateControl(window_, WC_COMBOBOXW, kAlphaCombo,
-                              WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
+  conversionButton_ = CreateControl(window_, WC_BUTTONW, kConversionButton, kButtonStyle,
+                                    Wide(model_->runControls().conversionText).c_str());
+  alphaCombo_ =
+      CreateControl(window_, WC_COMBOBOXW, kAlphaCombo, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST);
   for (int level = 0; level < kAlphaLevels; ++level) {
     SendMessageW(alphaCombo_, CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(std::to_wstring(level).c_str()));
   }
-  startFrameEdit_ = CreateControl(window_, WC_EDITW, kStartFrameEdit, kFrameEditStyle, L"",
-                                  WS_EX_CLIENTEDGE);
-  endFrameEdit_ = CreateControl(window_, WC_EDITW, kEndFrameEdit, kFrameEditStyle, L"",
-                                WS_EX_CLIENTEDGE);
+  startFrameEdit_ =
+      CreateControl(window_, WC_EDITW, kStartFrameEdit, kFrameEditStyle, L"", WS_EX_CLIENTEDGE);
+  endFrameEdit_ =
+      CreateControl(window_, WC_EDITW, kEndFrameEdit, kFrameEditStyle, L"", WS_EX_CLIENTEDGE);
   openButton_ = CreateControl(window_, WC_BUTTONW, kOpenButton, kButtonStyle | WS_DISABLED,
                               Wide(kOpenText).c_str());
   CreateReportList();
@@ -155,15 +155,15 @@ void DialogWindow::CreateControls() {
       window_, [this](int frame) { model_->preview().ShowFrame(frame); });
   preview_->Show(model_->preview().screen());
 
-  outputNameEdit_ = CreateControl(window_, WC_EDITW, kOutputNameEdit,
-                                  ES_AUTOHSCROLL | WS_DISABLED, L"", WS_EX_CLIENTEDGE);
+  outputNameEdit_ = CreateControl(window_, WC_EDITW, kOutputNameEdit, ES_AUTOHSCROLL | WS_DISABLED,
+                                  L"", WS_EX_CLIENTEDGE);
   progressBar_ = CreateControl(window_, PROGRESS_CLASSW, kProgressBar, PBS_SMOOTH);
   ShowProgress(model_->progress());
   alphaLabel_ = CreateControl(window_, WC_STATICW, kStaticText, SS_LEFT, Wide(kAlphaLabel).c_str());
-  startFrameLabel_ = CreateControl(window_, WC_STATICW, kStaticText, SS_LEFT,
-                                   Wide(kStartFrameLabel).c_str());
-  endFrameLabel_ = CreateControl(window_, WC_STATICW, kStaticText, SS_LEFT,
-                                 Wide(kEndFrameLabel).c_str());
+  startFrameLabel_ =
+      CreateControl(window_, WC_STATICW, kStaticText, SS_LEFT, Wide(kStartFrameLabel).c_str());
+  endFrameLabel_ =
+      CreateControl(window_, WC_STATICW, kStaticText, SS_LEFT, Wide(kEndFrameLabel).c_str());
   // The group box lies under the controls it frames.
   SetWindowPos(groupBox_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -219,8 +219,8 @@ void DialogWindow::ApplyMetrics() {
     ImageList_AddIcon(icons, icon);
     DestroyIcon(icon);
   }
-  auto old = reinterpret_cast<HIMAGELIST>(SendMessageW(reportList_, LVM_SETIMAGELIST, LVSIL_SMALL,
-                                                       reinterpret_cast<LPARAM>(icons)));
+  auto old = reinterpret_cast<HIMAGELIST>(
+      SendMessageW(reportList_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons)));
   if (old != nullptr) ImageList_Destroy(old);
   for (int column = 0; const ReportColumn& shown : kReportColumns) {
     SendMessageW(reportList_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column++),
@@ -300,9 +300,9 @@ void DialogWindow::Layout() {
   const int column = m.X(60);
   const int gap = m.X(6);
   int x = inner;
-  for (const auto& [label, field] : {std::pair{alphaLabel_, alphaCombo_},
-                                     std::pair{startFrameLabel_, startFrameEdit_},
-                                     std::pair{endFrameLabel_, endFrameEdit_}}) {
+  for (const auto& [label, field] :
+       {std::pair{alphaLabel_, alphaCombo_}, std::pair{startFrameLabel_, startFrameEdit_},
+        std::pair{endFrameLabel_, endFrameEdit_}}) {
     Place(label, x, rows.labels, column, m.Y(8));
     Place(field, x, rows.fields, column, field == alphaCombo_ ? m.Y(120) : m.Y(14));
     x += column + gap;
@@ -324,8 +324,7 @@ void DialogWindow::Layout() {
   InvalidateRect(window_, nullptr, TRUE);
 }
 
-LRESULT CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* dialog = static_cast<DialogWindow*>(created->lpCreateParams);
@@ -401,14 +400,24 @@ void DialogWindow::HandleCommand(int id, int code) {
   if (preview_->HandleCommand(id, code)) return;
   if (code == BN_CLICKED) {
     switch (id) {
-      case kFindButton: model_->Find(); return;
-      case kOpenButton: model_->Open(); return;
-      case kConversionButton: model_->PressConversion(); return;
-      case k1555Box: model_->Toggle1555(); return;
+      case kFindButton:
+        model_->Find();
+        return;
+      case kOpenButton:
+        model_->Open();
+        return;
+      case kConversionButton:
+        model_->PressConversion();
+        return;
+      case k1555Box:
+        model_->Toggle1555();
+        return;
       case kSmallestBox:
         model_->SetSmallest(SendMessageW(smallestBox_, BM_GETCHECK, 0, 0) == BST_CHECKED);
         return;
-      case IDCANCEL: model_->RequestClose(); return;
+      case IDCANCEL:
+        model_->RequestClose();
+        return;
     }
   }
   if (code == EN_CHANGE && id == kStartFrameEdit) {
@@ -433,8 +442,8 @@ void DialogWindow::HandleFrameText(HWND edit, std::wstring& accepted,
 }
 
 void DialogWindow::HandleReportChange(const NMLISTVIEW& change) {
-  const bool selected = (change.uNewState & LVIS_SELECTED) != 0 &&
-                        (change.uOldState & LVIS_SELECTED) == 0;
+  const bool selected =
+      (change.uNewState & LVIS_SELECTED) != 0 && (change.uOldState & LVIS_SELECTED) == 0;
   if (selected && !fillingReport_) model_->ChooseRow(change.iItem);
 }
 

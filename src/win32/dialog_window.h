@@ -1,6 +1,8 @@
 #pragma once
 
 #include <windows.h>
+
+// These need windows.h first.
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -75,8 +77,7 @@ class DialogWindow final : private DialogView {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void HandleCommand(int id, int code);
-  void HandleFrameText(HWND edit, std::wstring& accepted,
-                       void (DialogModel::*set)(std::string));
+  void HandleFrameText(HWND edit, std::wstring& accepted, void (DialogModel::*set)(std::string));
   void HandleReportChange(const NMLISTVIEW& change);
   void HandleDrop(HDROP drop);
   void CreateControls();

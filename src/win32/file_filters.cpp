@@ -9,8 +9,8 @@ std::wstring FilterPairs(std::span<const std::string_view> filters) {
   for (const std::string_view filter : filters) {
     const std::size_t open = filter.rfind('(');
     const std::size_t close = filter.rfind(')');
-    const bool enclosed = open != std::string_view::npos && close != std::string_view::npos &&
-                          close > open;
+    const bool enclosed =
+        open != std::string_view::npos && close != std::string_view::npos && close > open;
     const std::string_view pattern =
         enclosed ? filter.substr(open + 1, close - open - 1) : std::string_view("*");
     pairs += Wide(filter) + L'\0' + Wide(pattern) + L'\0';

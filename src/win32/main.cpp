@@ -2,6 +2,8 @@
 // source file.
 
 #include <windows.h>
+
+// These need windows.h first.
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>

@@ -57,8 +57,7 @@ HBRUSH CreateCheckerBrush() {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof info.bmiHeader, kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = GetDC(nullptr);
-  HBITMAP tile =
-      CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, pixels, &info, DIB_RGB_COLORS);
+  HBITMAP tile = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, pixels, &info, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   HBRUSH brush = CreatePatternBrush(tile);
   DeleteObject(tile);
@@ -70,10 +69,10 @@ HBRUSH CreateCheckerBrush() {
 PictureView::PictureView(HWND parent, int id) {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
   RegisterClassOnce(instance);
-  window_ = CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"",
-                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_HSCROLL | WS_VSCROLL, 0,
-                            0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            instance, this);
+  window_ =
+      CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"",
+                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_HSCROLL | WS_VSCROLL, 0, 0, 0, 0,
+                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
   UpdateScrollBars();
 }
 
@@ -99,8 +98,7 @@ void PictureView::SetZoom(int zoom) {
   InvalidateRect(window_, nullptr, FALSE);
 }
 
-LRESULT CALLBACK PictureView::Procedure(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+LRESULT CALLBACK PictureView::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* view = static_cast<PictureView*>(created->lpCreateParams);
@@ -170,14 +168,18 @@ RECT PictureView::Target() const {
 // A fitted picture needs no scroll bars; a zoomed one scrolls over its
 // zoomed size.
 void PictureView::UpdateScrollBars() {
-  const Extent content =
-      zoom_ == 0 ? Extent{} : PictureViewSize(ImageExtent(), zoom_);
+  const Extent content = zoom_ == 0 ? Extent{} : PictureViewSize(ImageExtent(), zoom_);
   const Extent client = ClientExtent();
   const auto set = [this](int bar, std::int32_t contentSide, std::int32_t clientSide,
                           LONG& position) {
     position = std::clamp<LONG>(position, 0, std::max(0, contentSide - clientSide));
-    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(contentSide - 1, 0),
-                    static_cast<UINT>(std::max(clientSide, 0)), static_cast<int>(position), 0};
+    SCROLLINFO info{sizeof info,
+                    SIF_RANGE | SIF_PAGE | SIF_POS,
+                    0,
+                    std::max(contentSide - 1, 0),
+                    static_cast<UINT>(std::max(clientSide, 0)),
+                    static_cast<int>(position),
+                    0};
     SetScrollInfo(window_, bar, &info, TRUE);
   };
   set(SB_HORZ, content.width, client.width, scroll_.x);
@@ -191,15 +193,30 @@ void PictureView::Scroll(int bar, WORD request) {
   const int page = static_cast<int>(info.nPage);
   int position = info.nPos;
   switch (request) {
-    case SB_LINEUP: position -= line; break;
-    case SB_LINEDOWN: position += line; break;
-    case SB_PAGEUP: position -= page; break;
-    case SB_PAGEDOWN: position += page; break;
+    case SB_LINEUP:
+      position -= line;
+      break;
+    case SB_LINEDOWN:
+      position += line;
+      break;
+    case SB_PAGEUP:
+      position -= page;
+      break;
+    case SB_PAGEDOWN:
+      position += page;
+      break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: position = info.nTrackPos; break;
-    case SB_TOP: position = info.nMin; break;
-    case SB_BOTTOM: position = info.nMax; break;
-    default: return;
+    case SB_THUMBPOSITION:
+      position = info.nTrackPos;
+      break;
+    case SB_TOP:
+      position = info.nMin;
+      break;
+    case SB_BOTTOM:
+      position = info.nMax;
+      break;
+    default:
+      return;
   }
   (bar == SB_HORZ ? scroll_.x : scroll_.y) = position;
   UpdateScrollBars();

@@ -22,15 +22,14 @@ PreviewPane::PreviewPane(HWND parent, std::function<void(int frame)> frameChosen
     : frameChosen_(std::move(frameChosen)),
       title_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT | SS_NOPREFIX)),
       picture_(parent, kPreviewPicture),
-      frameLabel_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT,
-                                Wide(kFrameLabel).c_str())),
+      frameLabel_(
+          CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT, Wide(kFrameLabel).c_str())),
       frameEdit_(CreateControl(parent, WC_EDITW, kPreviewFrameEdit,
                                WS_TABSTOP | ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL, L"",
                                WS_EX_CLIENTEDGE)),
       frameSpin_(CreateControl(parent, UPDOWN_CLASSW, kPreviewFrameSpin,
                                UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS)),
-      zoomLabel_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT,
-                               Wide(kZoomLabel).c_str())),
+      zoomLabel_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT, Wide(kZoomLabel).c_str())),
       zoomCombo_(CreateControl(parent, WC_COMBOBOXW, kPreviewZoomCombo,
                                WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST)),
       figures_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT | SS_NOPREFIX)) {
@@ -63,8 +62,9 @@ int PreviewPane::ControlRowHeight(const WindowMetrics& metrics) const { return m
 SIZE PreviewPane::MinimumSize(const WindowMetrics& metrics) const {
   const int side = metrics.Pixels(kPreviewMinimumSide);
   const int gap = metrics.Y(4);
-  return {std::max(side, metrics.X(kFiguresWidth)), metrics.LineHeight() + side + ControlRowHeight(metrics) +
-                    kFigureLines * metrics.LineHeight() + 3 * gap};
+  return {std::max(side, metrics.X(kFiguresWidth)),
+          metrics.LineHeight() + side + ControlRowHeight(metrics) +
+              kFigureLines * metrics.LineHeight() + 3 * gap};
 }
 
 // Title, picture, the row of boxes, then the figures, top to bottom.
@@ -98,8 +98,8 @@ bool PreviewPane::HandleCommand(int id, int code) {
   if (id == kPreviewFrameEdit && code == EN_CHANGE) {
     if (showing_ || !IsWindowEnabled(frameEdit_)) return true;
     BOOL failed = FALSE;
-    const auto frame =
-        static_cast<int>(SendMessageW(frameSpin_, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed)));
+    const auto frame = static_cast<int>(
+        SendMessageW(frameSpin_, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed)));
     if (!failed) frameChosen_(frame);
     return true;
   }
