@@ -2,7 +2,9 @@
 # Drives krelt.exe under wine by keyboard, as a person would: Find.., the
 # picture's path typed into the file dialog, Conversion. Checks that the GD
 # file it writes is byte for byte the Linux krelt-cli's and saves a
-# screenshot of the dialog after the conversion.
+# screenshot of the dialog after the conversion. Then converts the picture
+# named at start (`krelt PICTURE`) in a folder with a non-ASCII name,
+# which xdotool can't type reliably, and checks that GD file too.
 # Usage: scripts/test-windows-dialog.sh KRELT_EXE LINUX_KRELT_CLI PICTURE SCRATCH_DIR SCREENSHOT
 # Runs on the X display in DISPLAY (test-windows.sh starts Xvfb) and in the
 # wine prefix in WINEPREFIX. Every wait is for a window to come or go, by
@@ -20,6 +22,8 @@ picture_name="$(basename "$3")"
 scratch="$4"
 screenshot="$5"
 : "${DISPLAY:?needs an X display}"
+# Wine maps arguments and file names between UTF-8 and UTF-16 by the locale.
+export LC_ALL=C.UTF-8
 timeout_seconds=120
 
 fail() {
@@ -59,12 +63,23 @@ expected="$scratch/linux/${picture_name%.*}.GD"
 written="$scratch/windows/${picture_name%.*}.GD"
 
 title='^Krelt [0-9.]+$'
-"$root/scripts/wine-run.sh" "$exe" >"$scratch/krelt.log" 2>&1 &
-krelt_pid=$!
-trap 'kill "$krelt_pid" 2>/dev/null || true' EXIT
+# Starts krelt.exe with the arguments given and focuses its window.
+start_dialog() {
+  "$root/scripts/wine-run.sh" "$exe" "$@" >"$scratch/krelt.log" 2>&1 &
+  krelt_pid=$!
+  wait_until "the dialog" window_shown "$title"
+  main_window="$(focus_window "$title")"
+}
+# Escape closes the dialog, and krelt.exe ends with status 0.
+close_dialog() {
+  xdotool windowfocus --sync "$main_window"
+  xdotool key Escape
+  wait_until "the dialog to close" window_gone "$title"
+  wait "$krelt_pid" || fail "krelt.exe exited with status $?"
+}
+trap 'kill "${krelt_pid:-}" 2>/dev/null || true' EXIT
 
-wait_until "the dialog" window_shown "$title"
-main_window="$(focus_window "$title")"
+start_dialog
 xdotool key space  # Find.. has the focus at start
 wait_until "the file dialog" window_shown '^Open$'
 focus_window '^Open$' >/dev/null
@@ -85,10 +100,16 @@ xdotool key Return
 wait_until "the help to close" window_gone '^Krelt help$'
 mkdir -p "$(dirname "$screenshot")"
 import -window "$main_window" "$screenshot"
+close_dialog
 
-xdotool windowfocus --sync "$main_window"
-xdotool key Escape
-wait_until "the dialog to close" window_gone "$title"
-wait "$krelt_pid" || fail "krelt.exe exited with status $?"
+unicode_folder="$scratch/Bilder-"$'\xc3\xa4\xc3\xb6\xe2\x82\xac'  # Bilder-äö€ in UTF-8
+mkdir -p "$unicode_folder"
+cp "$3" "$unicode_folder/"
+start_dialog "Z:${unicode_folder//\//\\}\\$picture_name"
+xdotool key Tab Tab space
+wait_until "the GD file in $unicode_folder" test -f "$unicode_folder/${picture_name%.*}.GD"
+cmp "$expected" "$unicode_folder/${picture_name%.*}.GD" ||
+  fail "krelt.exe wrote other bytes than krelt-cli in $unicode_folder"
+close_dialog
 trap - EXIT
 echo "krelt.exe wrote $written as krelt-cli does; screenshot in $screenshot"
