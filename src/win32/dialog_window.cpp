@@ -16,6 +16,7 @@
 #include "win32/file_filters.h"
 #include "win32/resources.h"
 #include "win32/wide_text.h"
+#include "win32/window_object.h"
 
 namespace krelt::win32 {
 namespace {
@@ -325,13 +326,8 @@ void DialogWindow::Layout() {
 }
 
 LRESULT CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* dialog = static_cast<DialogWindow*>(created->lpCreateParams);
-    dialog->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
-  }
-  auto* dialog = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* dialog = WindowObject<DialogWindow>(window, message, lParam);
+  if (message == WM_NCCREATE) dialog->window_ = window;
   if (dialog == nullptr || !dialog->ready_) {
     return DefWindowProcW(window, message, wParam, lParam);
   }

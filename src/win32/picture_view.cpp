@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "win32/window_object.h"
+
 namespace krelt::win32 {
 namespace {
 
@@ -99,13 +101,8 @@ void PictureView::SetZoom(int zoom) {
 }
 
 LRESULT CALLBACK PictureView::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* view = static_cast<PictureView*>(created->lpCreateParams);
-    view->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
-  }
-  auto* view = reinterpret_cast<PictureView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* view = WindowObject<PictureView>(window, message, lParam);
+  if (message == WM_NCCREATE) view->window_ = window;
   if (view == nullptr) return DefWindowProcW(window, message, wParam, lParam);
   return view->Handle(message, wParam, lParam);
 }
