@@ -8,7 +8,7 @@ GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan run test test-windows test-valgrind bench fuzz screenshot package clean
+.PHONY: all deps build build-asan run test test-windows test-valgrind bench fuzz screenshot package package-windows clean
 
 all: build
 
@@ -44,9 +44,17 @@ endif
 
 # Windows build of the core and krelt-cli, tested under wine; also compares
 # the samples converted by both builds.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+
 test-windows: build
-	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest
+	scripts/install-deps.sh $(WINDOWS_PACKAGES) wine64 wine
 	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
+
+# The Windows zip: $(WINDOWS_BUILD)/krelt-<version>-windows-x64.zip.
+package-windows:
+	scripts/install-deps.sh $(WINDOWS_PACKAGES)
+	scripts/configure-windows.sh $(WINDOWS_BUILD)
+	cmake --build $(WINDOWS_BUILD) --target package
 
 # The Linux tests of the core and krelt-cli under valgrind memcheck (reads
 # of uninitialised memory, which ASan does not see); not part of `test`.
