@@ -1,11 +1,12 @@
 # The Windows zip: cpack writes krelt-VERSION-windows-x64.zip into WORK_DIR,
 # which unpacks to one folder holding every file in FILES; each program in
-# it imports system DLLs only. With LINUX_CLI, the unpacked krelt-cli.exe,
-# run through WINE, converts PICTURE to the bytes the Linux program writes.
+# it imports system DLLs only. With LINUX_CLI, the unpacked krelt-cli.exe
+# writes the same files as the Linux program (compare-windows-samples.sh,
+# which runs it through the WINE of the environment).
 # Usage: cmake -DCPACK=<cpack> -DCPACK_CONFIG=<CPackConfig.cmake>
 #              -DWORK_DIR=<dir> -DVERSION=<version> -DOBJDUMP=<objdump>
-#              -DFILES=<file;...> [-DLINUX_CLI=<krelt-cli> -DWINE=<wine>
-#              -DPICTURE=<picture>] -P windows_package.cmake
+#              -DFILES=<file;...> [-DLINUX_CLI=<krelt-cli> -DCOMPARE=<script>]
+#              -P windows_package.cmake
 cmake_policy(VERSION 3.25)
 
 include("${CMAKE_CURRENT_LIST_DIR}/run_command.cmake")
@@ -48,15 +49,6 @@ foreach(program IN LISTS programs)
 endforeach()
 
 if(LINUX_CLI)
-  get_filename_component(picture_name "${PICTURE}" NAME_WLE)
   unset(RUN_DIRECTORY)
-  file(MAKE_DIRECTORY "${WORK_DIR}/linux" "${WORK_DIR}/windows")
-  run("${LINUX_CLI}" convert --output-dir "${WORK_DIR}/linux" "${PICTURE}")
-  run("${WINE}" "${root}/krelt-cli.exe" convert --output-dir "Z:${WORK_DIR}/windows"
-      "Z:${PICTURE}")
-  file(SHA256 "${WORK_DIR}/linux/${picture_name}.GD" linux_hash)
-  file(SHA256 "${WORK_DIR}/windows/${picture_name}.GD" windows_hash)
-  if(NOT linux_hash STREQUAL windows_hash)
-    message(FATAL_ERROR "the packaged krelt-cli.exe converts ${PICTURE} differently")
-  endif()
+  run(bash "${COMPARE}" "${LINUX_CLI}" "${root}/krelt-cli.exe" "${WORK_DIR}/comparison")
 endif()
