@@ -13,7 +13,7 @@ include("${CMAKE_CURRENT_LIST_DIR}/run_command.cmake")
 
 # DLLs every Windows has; a program importing any other would not start
 # from the unpacked zip.
-set(system_dlls advapi32 comctl32 comdlg32 dwmapi gdi32 kernel32 msvcrt ole32
+set(system_dlls advapi32 comctl32 comdlg32 dwmapi gdi32 kernel32 msimg32 msvcrt ole32
     oleaut32 shell32 shlwapi user32 uxtheme)
 
 set(name "krelt-${VERSION}-windows-x64")
