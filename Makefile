@@ -8,7 +8,7 @@ GENERATOR   := -G Ninja
 JOBS        ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build build-asan run test test-windows test-valgrind bench fuzz screenshot package clean
+.PHONY: all deps build build-asan run test test-windows test-valgrind bench fuzz screenshot package package-windows clean
 
 all: build
 
@@ -44,11 +44,19 @@ endif
 
 # Windows build of the core, krelt-cli and the dialog krelt.exe, tested
 # under wine; also compares the samples converted by both builds and drives
-# the dialog by keyboard (xdotool) on an Xvfb display.
+# the dialog by keyboard (xdotool) on an Xvfb display. icotool makes
+# krelt.exe's icons.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest icoutils
+
 test-windows: build
-	scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 wine googletest \
-	  icoutils xdotool imagemagick
+	scripts/install-deps.sh $(WINDOWS_PACKAGES) wine64 wine xdotool imagemagick
 	scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/krelt-cli
+
+# The Windows zip: $(WINDOWS_BUILD)/krelt-<version>-windows-x64.zip.
+package-windows:
+	scripts/install-deps.sh $(WINDOWS_PACKAGES)
+	scripts/configure-windows.sh $(WINDOWS_BUILD)
+	cmake --build $(WINDOWS_BUILD) --target package
 
 # The Linux tests of the core and krelt-cli under valgrind memcheck (reads
 # of uninitialised memory, which ASan does not see); not part of `test`.

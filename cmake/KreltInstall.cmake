@@ -1,10 +1,16 @@
-# Install rules, the CMake package and the Debian packages.
+# Install rules, the CMake package and the Debian packages; on Windows the
+# zip (KreltWindowsPackage.cmake).
 #
 # Two components, which become two Debian packages:
 #   cli  krelt-cli, its man page, the CMake package and the documentation:
 #        all a build server needs, without Qt;
 #   app  the dialog with its man page, desktop entry and icons; its package
 #        depends on krelt-cli.
+
+if(WIN32)
+  include(cmake/KreltWindowsPackage.cmake)
+  return()
+endif()
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -34,10 +40,6 @@ install(FILES README.md DESTINATION "${KRELT_DOC_DIR}" COMPONENT cli)
 # The README links docs/*, so the documents keep that folder.
 install(DIRECTORY docs/ DESTINATION "${KRELT_DOC_DIR}/docs" COMPONENT cli
         FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
-
-if(NOT UNIX)
-  return()
-endif()
 
 # Man pages and changelogs go in compressed with gzip -n, so that the same
 # sources give the same bytes.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Converts and compresses the bundled samples with the Linux krelt-cli and
-# with the Windows krelt-cli.exe under wine, then compares every file the two
-# wrote byte for byte.
+# Converts and compresses the bundled samples and PNG pictures of the tests
+# with the Linux krelt-cli and with the Windows krelt-cli.exe under wine,
+# writes PNG pictures of GD files with both, then compares every file the
+# two wrote byte for byte.
 # Usage: scripts/compare-windows-samples.sh LINUX_CLI WINDOWS_CLI OUT_DIR
 # WINE names the wine program (default: scripts/wine-run.sh).
 set -euo pipefail
@@ -14,18 +15,23 @@ linux=$1
 windows=$2
 out=$3
 wine=${WINE:-"$(dirname "$0")/wine-run.sh"}
-samples="$(cd "$(dirname "$0")/.." && pwd)/samples"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+samples="$root/samples"
+pictures="$root/tests/data"
 rm -rf "$out"
 mkdir -p "$out/linux" "$out/windows"
 
-# Runs krelt-cli on both systems. "@OUT@" and "@SAMPLES@" in the arguments
-# stand for the output folder of each program and the samples folder; the
-# Windows program sees the build machine's files on drive Z:.
+# Runs krelt-cli on both systems. "@OUT@", "@SAMPLES@" and "@PICTURES@" in
+# the arguments stand for the output folder of each program, the samples
+# folder and the tests' pictures; the Windows program sees the build
+# machine's files on drive Z:.
 both() {
   local linux_args=() windows_args=() arg
   for arg in "$@"; do
-    linux_args+=("$(sed -e "s|@OUT@|$out/linux|" -e "s|@SAMPLES@|$samples|" <<<"$arg")")
-    windows_args+=("$(sed -e "s|@OUT@|Z:$out/windows|" -e "s|@SAMPLES@|Z:$samples|" <<<"$arg")")
+    linux_args+=("$(sed -e "s|@OUT@|$out/linux|" -e "s|@SAMPLES@|$samples|" \
+                        -e "s|@PICTURES@|$pictures|" <<<"$arg")")
+    windows_args+=("$(sed -e "s|@OUT@|Z:$out/windows|" -e "s|@SAMPLES@|Z:$samples|" \
+                          -e "s|@PICTURES@|Z:$pictures|" <<<"$arg")")
   done
   "$linux" "${linux_args[@]}" >/dev/null
   "$wine" "$windows" "${windows_args[@]}" >/dev/null
@@ -45,9 +51,21 @@ for sample in logo.bmp badge.pcx photo24.pcx spin.xsp; do
   convert --lf "@SAMPLES@/$sample"
 done
 convert --start 1 --end 2 "@SAMPLES@/spin.xsp"
+# PNG pictures of each colour type, bit depth and transparency.
+for picture in png_palette_trns_7x5 png_grey4_13x6 png_rgb8_interlaced_13x6 \
+               png_rgb_trns_7x5 png_rgba16_13x6; do
+  convert "@PICTURES@/$picture.png"
+  convert --1555 "@PICTURES@/$picture.png"
+done
+# PNG pictures written: the previews of a conversion, and the records of a
+# GD file in the palette of a PNG picture.
+mkdir -p "$out/linux/preview" "$out/windows/preview"
+convert --preview "@OUT@/preview" "@SAMPLES@/spin.xsp" "@PICTURES@/png_rgba8_13x6.png"
+both extract --output-dir "@OUT@/preview" --palette "@PICTURES@/png_palette8_13x6.png" \
+  "@OUT@/1/logo.GD"
 
 files=$(find "$out/linux" -type f | wc -l)
-if [ "$files" -ne 17 ] || ! diff -r "$out/linux" "$out/windows"; then
+if [ "$files" -ne 35 ] || ! diff -r "$out/linux" "$out/windows"; then
   echo "krelt-cli.exe wrote different files than krelt-cli ($files files on Linux)" >&2
   exit 1
 fi

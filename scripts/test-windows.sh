@@ -56,9 +56,6 @@ if ! "$root/scripts/wine-run.sh" wineboot -i </dev/null >>"$log" 2>&1; then
   exit 1
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DKRELT_BUILD_APP=OFF -DKRELT_BUILD_BENCH=OFF \
-  -DKRELT_LINUX_CLI="$linux_cli"
+"$root/scripts/configure-windows.sh" "$build" -DKRELT_LINUX_CLI="$linux_cli"
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)"
