@@ -1,34 +1,36 @@
 #!/usr/bin/env bash
-# Drives krelt.exe under wine by keyboard, as a person would: Find.., the
-# picture's path typed into the file dialog, Conversion. Checks that the GD
-# file it writes is byte for byte the Linux krelt-cli's and saves a
-# screenshot of the dialog after the conversion. Then converts the picture
-# named at start (`krelt PICTURE`) in a folder with a non-ASCII name,
-# which xdotool can't type reliably, and checks that GD file too.
-# Usage: scripts/test-windows-dialog.sh KRELT_EXE LINUX_KRELT_CLI PICTURE SCRATCH_DIR SCREENSHOT
+# Drives krelt.exe under wine by keyboard, as a person would, for each
+# picture: Find.., its path typed into the file dialog, Conversion. Checks
+# that each GD file it writes is byte for byte the Linux krelt-cli's and
+# saves a screenshot of the dialog after the first conversion. Then
+# converts the first picture named at start (`krelt PICTURE`) in a folder
+# with a non-ASCII name, which xdotool can't type reliably, and checks that
+# GD file too.
+# Usage: scripts/test-windows-dialog.sh KRELT_EXE LINUX_KRELT_CLI SCRATCH_DIR SCREENSHOT PICTURE...
 # Runs on the X display in DISPLAY (test-windows.sh starts Xvfb) and in the
 # wine prefix in WINEPREFIX. Every wait is for a window to come or go, by
 # its title, or for a file, with a time limit; there are no fixed sleeps.
 set -euo pipefail
 
-if [ $# -ne 5 ]; then
-  echo "Usage: $0 KRELT_EXE LINUX_KRELT_CLI PICTURE SCRATCH_DIR SCREENSHOT" >&2
+if [ $# -lt 5 ]; then
+  echo "Usage: $0 KRELT_EXE LINUX_KRELT_CLI SCRATCH_DIR SCREENSHOT PICTURE..." >&2
   exit 2
 fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 exe="$1"
 linux_cli="$2"
-picture_name="$(basename "$3")"
-scratch="$4"
-screenshot="$5"
+scratch="$3"
+screenshot="$4"
+shift 4
 : "${DISPLAY:?needs an X display}"
 # Wine maps arguments and file names between UTF-8 and UTF-16 by the locale.
 export LC_ALL=C.UTF-8
 timeout_seconds=120
+title='^Krelt [0-9.]+$'
 
 fail() {
   echo "$0: $*" >&2
-  if [ -n "${main_window:-}" ]; then import -window root "$scratch/failure.png" 2>/dev/null || true; fi
+  import -window root "$scratch/failure.png" 2>/dev/null || true
   [ -f "$scratch/krelt.log" ] && cat "$scratch/krelt.log" >&2
   exit 1
 }
@@ -53,16 +55,8 @@ focus_window() {
   xdotool windowfocus --sync "$window"
   echo "$window"
 }
+windows_path() { local path="${1//\//\\}"; echo "Z:$path"; }
 
-rm -rf "$scratch"
-mkdir -p "$scratch/linux" "$scratch/windows"
-cp "$3" "$scratch/linux/"
-cp "$3" "$scratch/windows/"
-"$linux_cli" convert --quiet "$scratch/linux/$picture_name" >/dev/null
-expected="$scratch/linux/${picture_name%.*}.GD"
-written="$scratch/windows/${picture_name%.*}.GD"
-
-title='^Krelt [0-9.]+$'
 # Starts krelt.exe with the arguments given and focuses its window.
 start_dialog() {
   "$root/scripts/wine-run.sh" "$exe" "$@" >"$scratch/krelt.log" 2>&1 &
@@ -77,20 +71,50 @@ close_dialog() {
   wait_until "the dialog to close" window_gone "$title"
   wait "$krelt_pid" || fail "krelt.exe exited with status $?"
 }
+# Copies the picture into the folder, where krelt.exe is to convert it,
+# and converts it with krelt-cli elsewhere, for the bytes to expect.
+expect_conversion() {
+  local picture="$1" folder="$2" name
+  name="$(basename "$picture")"
+  mkdir -p "$folder" "$scratch/linux/$name"
+  cp "$picture" "$folder/"
+  cp "$picture" "$scratch/linux/$name/"
+  "$linux_cli" convert --quiet "$scratch/linux/$name/$name" >/dev/null
+}
+# Waits for the GD file of the picture in the folder and compares it.
+check_conversion() {
+  local name folder="$2"
+  name="$(basename "$1")"
+  local written="$folder/${name%.*}.GD"
+  wait_until "$written" test -f "$written"
+  cmp "$scratch/linux/$name/${name%.*}.GD" "$written" ||
+    fail "krelt.exe wrote other bytes than krelt-cli to $written"
+}
+# Find.., the path, Conversion in a dialog just started.
+convert_by_keyboard() {
+  local picture="$1"
+  expect_conversion "$picture" "$scratch/windows"
+  xdotool key space  # Find.. has the focus at start
+  wait_until "the file dialog" window_shown '^Open$'
+  focus_window '^Open$' >/dev/null
+  xdotool type --delay 10 "$(windows_path "$scratch/windows/$(basename "$picture")")"
+  xdotool key Return
+  wait_until "the file dialog to close" window_gone '^Open$'
+  xdotool windowfocus --sync "$main_window"
+  xdotool key Tab Tab space  # Find.. -> the path field -> Conversion
+  check_conversion "$picture" "$scratch/windows"
+}
+
+if [ -e "$scratch" ] && [ ! -d "$scratch" ]; then
+  echo "$0: $scratch is not a folder" >&2
+  exit 2
+fi
+rm -rf "$scratch"
+mkdir -p "$scratch"
 trap 'kill "${krelt_pid:-}" 2>/dev/null || true' EXIT
 
 start_dialog
-xdotool key space  # Find.. has the focus at start
-wait_until "the file dialog" window_shown '^Open$'
-focus_window '^Open$' >/dev/null
-xdotool type --delay 10 "Z:${scratch//\//\\}\\windows\\$picture_name"
-xdotool key Return
-wait_until "the file dialog to close" window_gone '^Open$'
-xdotool windowfocus --sync "$main_window"
-xdotool key Tab Tab space  # Find.. -> the path field -> Conversion
-wait_until "$written" test -f "$written"
-cmp "$expected" "$written" || fail "krelt.exe wrote other bytes than krelt-cli"
-
+convert_by_keyboard "$1"
 # F1's help comes after what the conversion posted to the window, so once
 # it shows, the report and the preview are drawn.
 xdotool key F1
@@ -101,15 +125,19 @@ wait_until "the help to close" window_gone '^Krelt help$'
 mkdir -p "$(dirname "$screenshot")"
 import -window "$main_window" "$screenshot"
 close_dialog
+# Each further picture in a dialog of its own, which starts on Find..;
+# Escape right after a conversion closes the dialog once the run is over.
+for picture in "${@:2}"; do
+  start_dialog
+  convert_by_keyboard "$picture"
+  close_dialog
+done
 
 unicode_folder="$scratch/Bilder-"$'\xc3\xa4\xc3\xb6\xe2\x82\xac'  # Bilder-äö€ in UTF-8
-mkdir -p "$unicode_folder"
-cp "$3" "$unicode_folder/"
-start_dialog "Z:${unicode_folder//\//\\}\\$picture_name"
+expect_conversion "$1" "$unicode_folder"
+start_dialog "$(windows_path "$unicode_folder/$(basename "$1")")"
 xdotool key Tab Tab space
-wait_until "the GD file in $unicode_folder" test -f "$unicode_folder/${picture_name%.*}.GD"
-cmp "$expected" "$unicode_folder/${picture_name%.*}.GD" ||
-  fail "krelt.exe wrote other bytes than krelt-cli in $unicode_folder"
+check_conversion "$1" "$unicode_folder"
 close_dialog
 trap - EXIT
-echo "krelt.exe wrote $written as krelt-cli does; screenshot in $screenshot"
+echo "krelt.exe wrote the GD files of $* as krelt-cli does; screenshot in $screenshot"
