@@ -129,6 +129,9 @@ LRESULT PictureView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_VSCROLL:
       Scroll(SB_VERT, LOWORD(wParam));
       return 0;
+    case WM_MOUSEWHEEL:
+      Scroll(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN);
+      return 0;
     default:
       return DefWindowProcW(window_, message, wParam, lParam);
   }
