@@ -1,8 +1,7 @@
 // Compression and decompression throughput of COMPRESS_Tfp streams on
 // deterministic inputs, on one thread and on a pool of two.
-// `krelt_bench --write-image FILE` instead writes the 1920x1080 24-bit
-// image-like input to FILE (used by bench-vs-jlha.sh);
-// `krelt_bench --write-input NAME FILE` writes the input of that name;
+// `krelt_bench --write-input NAME FILE` instead writes the input of that
+// name to FILE (used by bench-vs-peers.sh);
 // `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED [noise]` writes an
 // image-like 24-bit BMP picture, or one of random pixels, which hardly
 // compresses (used by bench-pipelines.sh).
@@ -311,9 +310,6 @@ int WriteBmp(const char* path, int width, int height, std::uint32_t seed, bool n
 }  // namespace krelt
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string_view(argv[1]) == "--write-image") {
-    return krelt::WriteBytes(krelt::MakeImage(1920, 1080, 3), argv[2]);
-  }
   if (argc == 4 && std::string_view(argv[1]) == "--write-input") {
     return krelt::WriteInput(argv[2], argv[3]);
   }
