@@ -208,12 +208,13 @@ void BenchCompress(benchmark::State& state, const Input& source, unsigned thread
   state.counters["bytes"] = static_cast<double>(stream.size());
 }
 
-void BenchDecompress(benchmark::State& state, const Input& source) {
+void BenchDecompress(benchmark::State& state, const Input& source, unsigned threads) {
   const Bytes input = source.make();
   const Bytes stream = CompressOrDie(input);
+  WorkerPool pool(threads);
   Bytes output;
   for (auto _ : state) {
-    const Status status = TfpDecoder::Decode(stream, output);
+    const Status status = TfpDecoder::Decode(stream, output, threads > 1 ? &pool : nullptr);
     if (!status.ok() || output.size() != input.size()) {
       state.SkipWithError(status.ok() ? "wrong decoded size" : status.message().c_str());
       return;
@@ -239,9 +240,13 @@ void RegisterBenchmarks() {
       }
     }
   }
-  for (const Input& input : Inputs()) {
-    benchmark::RegisterBenchmark(("Decompress/" + input.name).c_str(), BenchDecompress, input)
-        ->Unit(benchmark::kMillisecond);
+  for (const unsigned threads : {1u, 2u}) {
+    for (const Input& input : Inputs()) {
+      const std::string name = (threads > 1 ? "DecompressPool2/" : "Decompress/") + input.name;
+      auto* bench = benchmark::RegisterBenchmark(name.c_str(), BenchDecompress, input, threads)
+                        ->Unit(benchmark::kMillisecond);
+      if (threads > 1) bench->UseRealTime();
+    }
   }
 }
 
