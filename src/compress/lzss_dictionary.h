@@ -48,6 +48,16 @@ class LzssDictionary {
   // Set on a node position not yet carried into the node's ancestors.
   static constexpr unsigned kDeferredMark = 0x8000;
 
+  // An internal node or a root, in four bytes: what a step through the
+  // trie reads of it sits in one cache line.
+  struct Node {
+    // The most recent window position whose string passed through the
+    // node, with kDeferredMark while not yet carried into its ancestors.
+    std::uint16_t position;
+    std::uint8_t level;  // length of the strings the node stands for
+    std::uint8_t childCount;
+  };
+
   // The chain of node's child for byte. The byte is xor-ed above the low
   // bits of the node number, so two children of one node never share a
   // chain (a chain walk compares parents only), nodes numbered close
@@ -81,9 +91,7 @@ class LzssDictionary {
   // 8192..16383 the current window, then 256 bytes of lookahead; 0..8191
   // hold the previous window after a slide.
   std::array<std::uint8_t, kTextSize> text_{};
-  std::array<std::uint8_t, kNodeArraySize> childCount_{};
-  std::array<std::uint8_t, kNodeArraySize> level_{};
-  std::array<std::uint16_t, kNodeArraySize> nodePosition_{};
+  std::array<Node, kNodeArraySize> nodes_{};
   std::array<std::uint16_t, kLinkArraySize> parent_{};
   std::array<std::uint16_t, kLinkArraySize> previous_{};
   std::array<std::uint16_t, kNextArraySize> next_{};
