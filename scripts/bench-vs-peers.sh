@@ -61,7 +61,7 @@ lhasa_decompress() { lhasa -pq "$1" >lhasa.out; }
 report() {
   local reference=$1 name file bytes
   shift
-  printf '%-28s %9s %9s %12s %14s %14s\n' tool "wall" "cpu" "out bytes" "krelt/this" "cpu ratio"
+  printf '%-28s %9s %9s %12s %14s %14s\n' tool "wall" "cpu" "out bytes" "krelt/this" "krelt/this cpu"
   while [ $# -gt 0 ]; do
     name=$1 file=$2 bytes=$3
     shift 3
@@ -78,7 +78,7 @@ printf 'machine: %s, %s CPUs; load average at start: %s\n' \
 [ "$have_lha" = 1 ] || echo "LHa for UNIX: not installed (the lha command is missing or is another tool)"
 [ "$have_jlha" = 1 ] || echo "jlha: not installed (Debian package jlha-utils)"
 [ "$have_lhasa" = 1 ] || echo "lhasa: not installed (Debian package lhasa)"
-echo "krelt/this: the run's median wall time over Krelt -j 1's; above 1, Krelt -j 1 is faster"
+echo "krelt/this: the run's median time (wall, CPU) over Krelt -j 1's; above 1, Krelt -j 1 is faster"
 
 for input in osd_3840x2160x24 noisy_1920x1080x24; do
   "$bench" --write-input "$input" "$input"
