@@ -204,8 +204,11 @@ Status CheckRecords(WorkerPool* pool, const Container& container) {
   return container.fault;
 }
 
-// Chunks decoded side by side: the output grows by this many at a time.
-constexpr std::size_t kChunksPerThreadAtOnce = 4;
+// Chunks decoded side by side: the output grows by this many per thread at
+// a time (enough to keep the threads' waits for each other rare), at most
+// 4 MiB whatever the thread count.
+constexpr std::size_t kChunksPerThreadAtOnce = 16;
+constexpr std::size_t kMaxChunksAtOnce = 128;
 
 // The output grows a few chunks at a time, so memory follows the bytes the
 // stream really decodes to, not the lengths its records claim: a stream of
@@ -215,7 +218,8 @@ constexpr std::size_t kChunksPerThreadAtOnce = 4;
 Status DecodeRecords(WorkerPool* pool, const std::vector<ChunkRecord>& records,
                      std::vector<std::uint8_t>& output) {
   const std::size_t threads = pool != nullptr ? pool->threadCount() : 1;
-  const std::size_t groupSize = threads == 1 ? 1 : threads * kChunksPerThreadAtOnce;
+  const std::size_t groupSize =
+      threads == 1 ? 1 : std::min(threads * kChunksPerThreadAtOnce, kMaxChunksAtOnce);
   std::vector<std::unique_ptr<Lh5Decoder>> decoders(groupSize);
   std::vector<Status> statuses(groupSize);
   for (std::size_t first = 0; first < records.size(); first += groupSize) {
