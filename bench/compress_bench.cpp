@@ -1,8 +1,7 @@
 // Compression and decompression throughput of COMPRESS_Tfp streams on
 // deterministic inputs, on one thread and on a pool of two.
-// `krelt_bench --write-image FILE` instead writes the 1920x1080 24-bit
-// image-like input to FILE (used by bench-vs-jlha.sh);
-// `krelt_bench --write-input NAME FILE` writes the input of that name;
+// `krelt_bench --write-input NAME FILE` instead writes the input of that
+// name to FILE (used by bench-vs-peers.sh);
 // `krelt_bench --write-bmp FILE WIDTH HEIGHT SEED [noise]` writes an
 // image-like 24-bit BMP picture, or one of random pixels, which hardly
 // compresses (used by bench-pipelines.sh).
@@ -105,6 +104,57 @@ Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 1
   return pixels;
 }
 
+// An on-screen-display page in 24-bit RGB: a flat background, a title and
+// a status bar, a shaded panel, level bars, and lines of text drawn as small
+// white glyph rectangles (strokes picked by the generator per glyph cell).
+Bytes MakeOsd(int width, int height) {
+  constexpr int kGlyphWidth = 12;
+  constexpr int kGlyphHeight = 20;
+  Noise noise(4242);
+  std::vector<std::uint8_t> glyphStrokes(static_cast<std::size_t>(width / kGlyphWidth + 1) *
+                                         static_cast<std::size_t>(height / kGlyphHeight + 1));
+  for (auto& strokes : glyphStrokes) strokes = static_cast<std::uint8_t>(noise.Next() >> 24);
+  const auto pixel = [&](int x, int y) -> Rgb {
+    const bool titleBar = y < height / 12;
+    const bool statusBar = y >= height * 11 / 12;
+    const bool panel = x >= width / 8 && x < width * 7 / 8 && y >= height / 6 && y < height * 5 / 6;
+    const int line = (y - height / 6) / (kGlyphHeight * 2);
+    const bool textArea = panel && x < width / 2 && (y - height / 6) % (kGlyphHeight * 2) < kGlyphHeight;
+    if (textArea) {
+      // Glyph strokes: one bit each for a top, middle and bottom bar and a
+      // left, centre and right post of the cell.
+      const int gx = x % kGlyphWidth;
+      const int gy = (y - height / 6) % kGlyphHeight;
+      const unsigned strokes =
+          glyphStrokes[static_cast<std::size_t>(line) * static_cast<std::size_t>(width / kGlyphWidth) +
+                       static_cast<std::size_t>(x / kGlyphWidth)];
+      const bool ink = gx >= 2 && gx < 10 && gy >= 3 && gy < 17 &&
+                       (((strokes & 1) && gy < 5) || ((strokes & 2) && gy >= 9 && gy < 11) ||
+                        ((strokes & 4) && gy >= 15) || ((strokes & 8) && gx < 4) ||
+                        ((strokes & 16) && gx >= 5 && gx < 7) || ((strokes & 32) && gx >= 8));
+      if (ink) return {255, 255, 255};
+    }
+    if (panel && x >= width * 5 / 9 && x < width * 5 / 6 && line % 2 == 0 &&
+        (y - height / 6) % (kGlyphHeight * 2) < kGlyphHeight) {
+      const int level = width * 5 / 9 + (line * 97 % 13 + 1) * (width * 5 / 18) / 14;
+      return x < level ? Rgb{40, 200, 80} : Rgb{60, 60, 70};
+    }
+    if (panel) return {30, 30 + (y - height / 6) * 60 / (height * 2 / 3), 90};
+    if (titleBar || statusBar) return {32, 64, 160};
+    return {16, 24, 64};
+  };
+  Bytes pixels;
+  pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb c = pixel(x, y);
+      pixels.insert(pixels.end(), {static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
+                                   static_cast<std::uint8_t>(c.blue)});
+    }
+  }
+  return pixels;
+}
+
 Bytes MakeRandom(std::size_t count) {
   Noise noise(777);
   Bytes bytes(count);
@@ -127,6 +177,7 @@ const std::vector<Input>& Inputs() {
       {"image_1920x1080x16", [] { return MakeImage(1920, 1080, 2); }},
       {"image_1920x1080x24", [] { return MakeImage(1920, 1080, 3); }},
       {"noisy_1920x1080x24", [] { return MakeImage(1920, 1080, 3, 12345, 6); }},
+      {"osd_3840x2160x24", [] { return MakeOsd(3840, 2160); }},
   };
   return inputs;
 }
@@ -157,12 +208,13 @@ void BenchCompress(benchmark::State& state, const Input& source, unsigned thread
   state.counters["bytes"] = static_cast<double>(stream.size());
 }
 
-void BenchDecompress(benchmark::State& state, const Input& source) {
+void BenchDecompress(benchmark::State& state, const Input& source, unsigned threads) {
   const Bytes input = source.make();
   const Bytes stream = CompressOrDie(input);
+  WorkerPool pool(threads);
   Bytes output;
   for (auto _ : state) {
-    const Status status = TfpDecoder::Decode(stream, output);
+    const Status status = TfpDecoder::Decode(stream, output, threads > 1 ? &pool : nullptr);
     if (!status.ok() || output.size() != input.size()) {
       state.SkipWithError(status.ok() ? "wrong decoded size" : status.message().c_str());
       return;
@@ -188,9 +240,13 @@ void RegisterBenchmarks() {
       }
     }
   }
-  for (const Input& input : Inputs()) {
-    benchmark::RegisterBenchmark(("Decompress/" + input.name).c_str(), BenchDecompress, input)
-        ->Unit(benchmark::kMillisecond);
+  for (const unsigned threads : {1u, 2u}) {
+    for (const Input& input : Inputs()) {
+      const std::string name = (threads > 1 ? "DecompressPool2/" : "Decompress/") + input.name;
+      auto* bench = benchmark::RegisterBenchmark(name.c_str(), BenchDecompress, input, threads)
+                        ->Unit(benchmark::kMillisecond);
+      if (threads > 1) bench->UseRealTime();
+    }
   }
 }
 
@@ -259,9 +315,6 @@ int WriteBmp(const char* path, int width, int height, std::uint32_t seed, bool n
 }  // namespace krelt
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string_view(argv[1]) == "--write-image") {
-    return krelt::WriteBytes(krelt::MakeImage(1920, 1080, 3), argv[2]);
-  }
   if (argc == 4 && std::string_view(argv[1]) == "--write-input") {
     return krelt::WriteInput(argv[2], argv[3]);
   }

@@ -6,9 +6,13 @@
 #include <limits>
 
 #include "common/message_text.h"
+#include "common/worker_pool.h"
 
 namespace krelt::cli {
 namespace {
+
+// The most threads -j takes.
+constexpr std::int32_t kMaxJobs = 256;
 
 // The help text up to its first empty line: the usage lines.
 std::string_view UsageLines(std::string_view help) {
@@ -46,6 +50,15 @@ CLI::Validator Decimal(std::int32_t minimum, std::int32_t maximum) {
         return "'" + text + "' is not a decimal number (" + range + ")";
       },
       "N");
+}
+
+void AddJobsOption(CLI::App& command, std::string& text) {
+  command.add_option("-j,--jobs", text)->check(Decimal(1, kMaxJobs));
+}
+
+unsigned JobCount(const std::string& text) {
+  return text.empty() ? WorkerPool::HardwareThreads()
+                      : static_cast<unsigned>(*ParseDecimal(text, 1, kMaxJobs));
 }
 
 void AddLevelOption(CLI::App& command, CompressionLevel& level) {

@@ -31,6 +31,13 @@ CLI::Option* AddByteOrderOption(CLI::App& command, std::string& text);
 // "high-first" or "low-first" into `order`; an error text for anything else.
 std::optional<std::string> ParseByteOrder(std::string_view text, ByteOrder& order);
 
+// -j N, --jobs N: the threads a command shares its work with, decimal 1 to
+// 256, read into `text`.
+void AddJobsOption(CLI::App& command, std::string& text);
+
+// The thread count of a --jobs value: one per core when it was not given.
+unsigned JobCount(const std::string& text);
+
 // The command's message prefix, "warning: " and the message on stderr.
 void Warning(const Command& command, const std::string& message);
 

@@ -13,6 +13,7 @@
 #include "common/file_io.h"
 #include "common/status.h"
 #include "common/utf8_path.h"
+#include "common/worker_pool.h"
 #include "compress/tfp_decoder.h"
 #include "compress/tfp_encoder.h"
 
@@ -22,16 +23,19 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Transform = std::function<Status(std::span<const std::uint8_t> in, Bytes& out)>;
 
-Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out, CompressionLevel level) {
-  TfpEncoder encoder(nullptr, level);
+Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out, CompressionLevel level,
+                     unsigned threads) {
+  WorkerPool pool(threads);
+  TfpEncoder encoder(&pool, level);
   const Status status = encoder.Compress(in, out);
   if (status.ok()) return status;
   return status.WithMessage("can't compress " + std::to_string(in.size()) + " bytes: " +
                             status.message());
 }
 
-Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out) {
-  const Status status = TfpDecoder::Decode(in, out);
+Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out, unsigned threads) {
+  WorkerPool pool(threads);
+  const Status status = TfpDecoder::Decode(in, out, &pool);
   if (status.kind() == ErrorKind::kDamaged) {
     return status.WithMessage("not a valid COMPRESS_Tfp stream: " +
                               status.message());
@@ -84,15 +88,22 @@ std::function<int()> DefineFileCommand(CLI::App& command, const Command& self,
 
 std::function<int()> DefineCompress(CLI::App& command) {
   const auto level = std::make_shared<CompressionLevel>(CompressionLevel::kDefault);
+  const auto jobs = std::make_shared<std::string>();
   AddLevelOption(command, *level);
+  AddJobsOption(command, *jobs);
   return DefineFileCommand(command, kCompressCommand,
-                           [level](std::span<const std::uint8_t> in, Bytes& out) {
-                             return CompressBytes(in, out, *level);
+                           [level, jobs](std::span<const std::uint8_t> in, Bytes& out) {
+                             return CompressBytes(in, out, *level, JobCount(*jobs));
                            });
 }
 
 std::function<int()> DefineDecompress(CLI::App& command) {
-  return DefineFileCommand(command, kDecompressCommand, DecompressBytes);
+  const auto jobs = std::make_shared<std::string>();
+  AddJobsOption(command, *jobs);
+  return DefineFileCommand(command, kDecompressCommand,
+                           [jobs](std::span<const std::uint8_t> in, Bytes& out) {
+                             return DecompressBytes(in, out, JobCount(*jobs));
+                           });
 }
 
 }  // namespace
@@ -101,7 +112,7 @@ const Command kCompressCommand = {
     "compress",
     "compress a file into a COMPRESS_Tfp stream",
     "Usage: krelt-cli compress IN OUT\n"
-    "       krelt-cli compress --level LEVEL IN OUT\n"
+    "       krelt-cli compress [--level LEVEL] [-j N] IN OUT\n"
     "\n"
     "Writes the COMPRESS_Tfp stream of the bytes of IN to OUT: the data a GD\n"
     "file's byte array holds. An empty IN gives an empty OUT.\n"
@@ -110,6 +121,8 @@ const Command kCompressCommand = {
     "  --level LEVEL     default: the established stream, byte for byte;\n"
     "                    max: a smaller stream for the same decoders, several\n"
     "                    times slower\n"
+    "  -j, --jobs N      threads sharing the chunks (default: one per core);\n"
+    "                    OUT is the same for every N\n"
     "\n"
     "OUT is written only when compression succeeded; an existing OUT is\n"
     "replaced then and left untouched otherwise. After '--' the next two\n"
@@ -125,9 +138,13 @@ const Command kDecompressCommand = {
     "decompress",
     "decode a COMPRESS_Tfp stream back into its bytes",
     "Usage: krelt-cli decompress IN OUT\n"
+    "       krelt-cli decompress -j N IN OUT\n"
     "\n"
     "Checks the COMPRESS_Tfp stream in IN (headers, CRC-16 check words,\n"
     "lengths and coded data) and writes the bytes it stands for to OUT.\n"
+    "\n"
+    "Options:\n"
+    "  -j, --jobs N      threads sharing the chunks (default: one per core)\n"
     "\n"
     "OUT is written only when the whole stream decoded; an existing OUT is\n"
     "replaced then and left untouched otherwise. After '--' the next two\n"

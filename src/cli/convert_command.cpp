@@ -25,9 +25,6 @@
 namespace krelt::cli {
 namespace {
 
-// The most threads -j takes.
-constexpr std::int32_t kMaxJobs = 256;
-
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
     "                         [--byte-order high-first|low-first] [--lf] [-j N]\n"
@@ -227,9 +224,7 @@ bool Summarize(const std::vector<PictureOutcome>& outcomes, bool check,
 }
 
 int RunConvert(ConvertOptions& options) {
-  const auto threads = static_cast<unsigned>(
-      options.jobs.empty() ? WorkerPool::HardwareThreads()
-                           : *ParseDecimal(options.jobs, 1, kMaxJobs));
+  const unsigned threads = JobCount(options.jobs);
   options.request.action = options.check ? OutputAction::kCheck : OutputAction::kWrite;
   CancelOnInterrupt();
   const CancellationToken& interrupt = InterruptToken();
@@ -279,7 +274,7 @@ std::function<int()> DefineConvert(CLI::App& command) {
   CLI::Option* outputDirectory = command.add_option("--output-dir", options->outputDirectory);
   CLI::Option* byteOrder = AddByteOrderOption(command, options->byteOrder);
   command.add_flag("--lf", options->lf);
-  command.add_option("-j,--jobs", options->jobs)->check(Decimal(1, kMaxJobs));
+  AddJobsOption(command, options->jobs);
   AddLevelOption(command, request.level);
   command.add_flag("--check", options->check);
   command.add_flag("--quiet", options->quiet);

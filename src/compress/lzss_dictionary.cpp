@@ -54,8 +54,8 @@ std::uint32_t LzssDictionary::ReadInput(std::uint8_t* destination,
 
 void LzssDictionary::InitDictionary() {
   for (int root = kRootBase; root < kRootBase + 256; ++root) {
-    level_[root] = 1;
-    nodePosition_[root] = 0;
+    nodes_[root].level = 1;
+    nodes_[root].position = 0;
   }
   std::fill(parent_.begin() + kWindowSize, parent_.end(), 0);
   freeListHead_ = 1;
@@ -84,7 +84,7 @@ void LzssDictionary::AddChild(int node, int byte, int child) {
   previous_[first] = static_cast<std::uint16_t>(child);
   previous_[child] = static_cast<std::uint16_t>(head);
   parent_[child] = static_cast<std::uint16_t>(node);
-  ++childCount_[node];
+  ++nodes_[node].childCount;
 }
 
 // The string at the current position leaves the edge into old after
@@ -93,7 +93,7 @@ void LzssDictionary::AddChild(int node, int byte, int child) {
 void LzssDictionary::SplitNode(int old) {
   const int node = freeListHead_;
   freeListHead_ = next_[node];
-  childCount_[node] = 0;
+  nodes_[node].childCount = 0;
   const int before = previous_[old];
   previous_[node] = static_cast<std::uint16_t>(before);
   next_[before] = static_cast<std::uint16_t>(node);
@@ -101,8 +101,8 @@ void LzssDictionary::SplitNode(int old) {
   next_[node] = static_cast<std::uint16_t>(after);
   previous_[after] = static_cast<std::uint16_t>(node);
   parent_[node] = parent_[old];
-  level_[node] = static_cast<std::uint8_t>(matchLength_);
-  nodePosition_[node] = static_cast<std::uint16_t>(position_);
+  nodes_[node].level = static_cast<std::uint8_t>(matchLength_);
+  nodes_[node].position = static_cast<std::uint16_t>(position_);
   AddChild(node, text_[matchPosition_ + matchLength_], old);
   AddChild(node, text_[position_ + matchLength_], position_);
 }
@@ -136,19 +136,19 @@ void LzssDictionary::InsertNode() {
     --matchLength_;
     child = (matchPosition_ + 1) | kWindowSize;
     while ((node = parent_[child]) == 0) child = next_[child];
-    while (level_[node] >= matchLength_) {
+    while (nodes_[node].level >= matchLength_) {
       child = node;
       node = parent_[node];
     }
     // The upper nodes are not passed: refresh the marked ones and mark the
     // first unmarked internal node.
     int up = node;
-    while ((nodePosition_[up] & kDeferredMark) != 0) {
-      nodePosition_[up] = static_cast<std::uint16_t>(position_);
+    while ((nodes_[up].position & kDeferredMark) != 0) {
+      nodes_[up].position = static_cast<std::uint16_t>(position_);
       up = parent_[up];
     }
     if (up < kWindowSize) {
-      nodePosition_[up] = static_cast<std::uint16_t>(position_ | kDeferredMark);
+      nodes_[up].position = static_cast<std::uint16_t>(position_ | kDeferredMark);
     }
   } else {
     node = kRootBase + text_[position_];
@@ -167,8 +167,8 @@ void LzssDictionary::InsertNode() {
       edgeEnd = kMaxMatch;
       matchPosition_ = child;
     } else {
-      edgeEnd = level_[child];
-      matchPosition_ = nodePosition_[child] & kPositionMask;
+      edgeEnd = nodes_[child].level;
+      matchPosition_ = nodes_[child].position & kPositionMask;
     }
     matchPosition_ = LowerIfPrevious(matchPosition_);
     const std::uint8_t* ahead = &text_[position_];
@@ -181,7 +181,7 @@ void LzssDictionary::InsertNode() {
       ++matchLength_;
     }
     if (matchLength_ >= kMaxMatch) break;
-    nodePosition_[child] = static_cast<std::uint16_t>(position_);
+    nodes_[child].position = static_cast<std::uint16_t>(position_);
     node = child;
     const int byte = ahead[matchLength_];
     child = FindChild(node, byte);
@@ -205,24 +205,24 @@ void LzssDictionary::DeleteNode() {
   previous_[after] = static_cast<std::uint16_t>(before);
   const int node = parent_[position_];
   parent_[position_] = 0;
-  if (node >= kWindowSize || --childCount_[node] > 1) return;
+  if (node >= kWindowSize || --nodes_[node].childCount > 1) return;
 
-  const int nodeStart = LowerIfPrevious(nodePosition_[node] & kPositionMask);
+  const int nodeStart = LowerIfPrevious(nodes_[node].position & kPositionMask);
   int latest = nodeStart;
   int up = parent_[node];
   unsigned stored;
-  while (((stored = nodePosition_[up]) & kDeferredMark) != 0) {
+  while (((stored = nodes_[up].position) & kDeferredMark) != 0) {
     latest = std::max(latest, LowerIfPrevious(stored & kPositionMask));
-    nodePosition_[up] = static_cast<std::uint16_t>(latest | kWindowSize);
+    nodes_[up].position = static_cast<std::uint16_t>(latest | kWindowSize);
     up = parent_[up];
   }
   if (up < kWindowSize) {
     latest = std::max(latest, LowerIfPrevious(static_cast<int>(stored)));
-    nodePosition_[up] =
+    nodes_[up].position =
         static_cast<std::uint16_t>(latest | kWindowSize | kDeferredMark);
   }
 
-  const int onlyChild = FindChild(node, text_[nodeStart + level_[node]]);
+  const int onlyChild = FindChild(node, text_[nodeStart + nodes_[node].level]);
   before = previous_[onlyChild];
   after = next_[onlyChild];
   next_[before] = static_cast<std::uint16_t>(after);

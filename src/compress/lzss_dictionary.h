@@ -34,18 +34,37 @@ class LzssDictionary {
  private:
   // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings
   // starting with byte c; 8192..16383 leaves, numbered by the window
-  // position their string starts at; 16384 + q + 16c hash heads in next_.
+  // position their string starts at; from 16384 on the hash heads in next_.
   static constexpr int kRootBase = kWindowSize;
   static constexpr int kNodeArraySize = kWindowSize + 256;
   static constexpr int kLinkArraySize = 2 * kWindowSize;
   static constexpr int kHashBase = 2 * kWindowSize;
-  static constexpr int kNextArraySize = kHashBase + kNodeArraySize - 1 + 16 * 255 + 1;
+  static constexpr int kHashBits = 15;
+  static constexpr int kHashByteShift = 7;
+  static constexpr int kNextArraySize = kHashBase + (1 << kHashBits);
+  static_assert(kNodeArraySize <= (1 << kHashBits) && 256 << kHashByteShift == 1 << kHashBits);
+  static_assert(kNextArraySize <= 0x10000, "heads are stored in 16-bit links");
   static constexpr int kTextSize = 2 * kWindowSize + kMaxMatch;
   // Set on a node position not yet carried into the node's ancestors.
   static constexpr unsigned kDeferredMark = 0x8000;
 
+  // An internal node or a root, in four bytes: what a step through the
+  // trie reads of it sits in one cache line.
+  struct Node {
+    // The most recent window position whose string passed through the
+    // node, with kDeferredMark while not yet carried into its ancestors.
+    std::uint16_t position;
+    std::uint8_t level;  // length of the strings the node stands for
+    std::uint8_t childCount;
+  };
+
+  // The chain of node's child for byte. The byte is xor-ed above the low
+  // bits of the node number, so two children of one node never share a
+  // chain (a chain walk compares parents only), nodes numbered close
+  // together keep their heads close together, and the children of the
+  // roots spread over all 32768 heads, which keeps chains short.
   static constexpr int HashHead(int node, int byte) {
-    return kHashBase + node + 16 * byte;
+    return kHashBase + (node ^ (byte << kHashByteShift));
   }
 
   std::uint32_t ReadInput(std::uint8_t* destination, std::uint32_t count);
@@ -72,9 +91,7 @@ class LzssDictionary {
   // 8192..16383 the current window, then 256 bytes of lookahead; 0..8191
   // hold the previous window after a slide.
   std::array<std::uint8_t, kTextSize> text_{};
-  std::array<std::uint8_t, kNodeArraySize> childCount_{};
-  std::array<std::uint8_t, kNodeArraySize> level_{};
-  std::array<std::uint16_t, kNodeArraySize> nodePosition_{};
+  std::array<Node, kNodeArraySize> nodes_{};
   std::array<std::uint16_t, kLinkArraySize> parent_{};
   std::array<std::uint16_t, kLinkArraySize> previous_{};
   std::array<std::uint16_t, kNextArraySize> next_{};

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "common/worker_pool.h"
 #include "compress/lh5_decoder.h"
 #include "compress/tfp_format.h"
 
@@ -18,11 +20,22 @@ constexpr bool kCheckCrc = true;
 #endif
 
 
-// One chunk record's data and the number of raw bytes it stands for.
+// One chunk record: all its bytes, its data and the number of raw bytes it
+// stands for.
 struct ChunkRecord {
+  std::span<const std::uint8_t> bytes;
   std::span<const std::uint8_t> data;
-  std::size_t rawLength;
+  std::size_t rawLength = 0;
   bool stored() const { return data.size() == rawLength; }
+};
+
+// The records of a stream as far as their headers are sound, and the first
+// fault of the headers, if any. The check words of the records are verified
+// apart (on several threads), and a record's bad check word is reported
+// before any later fault.
+struct Container {
+  std::vector<ChunkRecord> records;
+  Status fault;
 };
 
 std::uint16_t GetBe16(std::span<const std::uint8_t> bytes, std::size_t offset) {
@@ -74,10 +87,8 @@ Status ParseStreamHeader(std::span<const std::uint8_t> stream,
   return {};
 }
 
-// Checks the record at the start of rest, which is chunk number index
-// (from 0) of chunkCount, and returns it in record.
-Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
-                        std::size_t chunkCount, ChunkRecord& record) {
+// Finds the bytes of the record at the start of rest.
+Status DelimitChunkRecord(std::span<const std::uint8_t> rest, std::span<const std::uint8_t>& bytes) {
   if (rest.size() < kTfpChunkHeaderSize) {
     return Status::Error(ErrorKind::kDamaged, "record header needs " +
                          std::to_string(kTfpChunkHeaderSize) +
@@ -94,14 +105,20 @@ Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
                          " bytes runs past the end of the stream (" +
                          std::to_string(rest.size()) + " bytes left)");
   }
-  const auto bytes = rest.first(lengthField + 2);
-  if (const Status crc = CheckCrc(bytes); !crc.ok()) return crc;
+  bytes = rest.first(lengthField + 2);
+  return {};
+}
+
+// Checks the fields of record, chunk number index (from 0) of chunkCount,
+// behind its check word.
+Status ParseChunkFields(ChunkRecord& record, std::size_t index, std::size_t chunkCount) {
+  const auto bytes = record.bytes;
   if (GetBe16(bytes, kTfpMarkerOffset) != kTfpMarker) {
     return Status::Error(ErrorKind::kDamaged, "marker is " + Hex16(GetBe16(bytes, kTfpMarkerOffset)) +
                          ", not 0xFFFF");
   }
   const std::size_t rawLength = GetBe16(bytes, kTfpRawLengthOffset);
-  const std::size_t dataLength = lengthField - 6;
+  const std::size_t dataLength = bytes.size() - kTfpChunkHeaderSize;
   if (rawLength == 0 || rawLength > kTfpMaxChunkLength) {
     return Status::Error(ErrorKind::kDamaged, "raw length " + std::to_string(rawLength) +
                          " is outside 1.." + std::to_string(kTfpMaxChunkLength));
@@ -116,7 +133,8 @@ Status ParseChunkRecord(std::span<const std::uint8_t> rest, std::size_t index,
                          " bytes is longer than its raw length " +
                          std::to_string(rawLength));
   }
-  record = {bytes.subspan(kTfpChunkHeaderSize), rawLength};
+  record.data = bytes.subspan(kTfpChunkHeaderSize);
+  record.rawLength = rawLength;
   return {};
 }
 
@@ -124,56 +142,107 @@ std::string ChunkName(std::size_t index) {
   return "chunk " + std::to_string(index + 1);
 }
 
-// Checks the whole container and lists its chunk records.
-Status ParseContainer(std::span<const std::uint8_t> stream,
-                      std::vector<ChunkRecord>& records) {
+// Walks the container's headers and lists its chunk records up to the first
+// fault, that record included when its bytes could be told.
+Status ParseContainer(std::span<const std::uint8_t> stream, Container& container) {
   std::size_t chunkCount = 0;
   if (Status status = ParseStreamHeader(stream, chunkCount); !status.ok()) {
     return status;
   }
+  std::vector<ChunkRecord>& records = container.records;
   records.reserve(std::min(chunkCount, stream.size() / kTfpChunkHeaderSize));
   auto rest = stream.subspan(kTfpStreamHeaderSize);
   for (std::size_t index = 0; index < chunkCount; ++index) {
     if (rest.empty()) {
-      return Status::Error(ErrorKind::kDamaged, "the stream ends after " + std::to_string(index) +
-                           " of its " + std::to_string(chunkCount) +
-                           " chunk records");
+      container.fault = Status::Error(ErrorKind::kDamaged, "the stream ends after " +
+                                      std::to_string(index) + " of its " +
+                                      std::to_string(chunkCount) + " chunk records");
+      return {};
     }
     ChunkRecord record;
-    const Status status = ParseChunkRecord(rest, index, chunkCount, record);
-    if (!status.ok()) {
-      return status.WithMessage(ChunkName(index) + ": " + status.message());
+    Status status = DelimitChunkRecord(rest, record.bytes);
+    if (status.ok()) {
+      status = ParseChunkFields(record, index, chunkCount);
+      records.push_back(record);
     }
-    records.push_back(record);
-    rest = rest.subspan(kTfpChunkHeaderSize + record.data.size());
+    if (!status.ok()) {
+      container.fault = status.WithMessage(ChunkName(index) + ": " + status.message());
+      return {};
+    }
+    rest = rest.subspan(record.bytes.size());
   }
   if (!rest.empty()) {
-    return Status::Error(ErrorKind::kDamaged, std::to_string(rest.size()) +
-                         " bytes follow the last of the stream's " +
-                         std::to_string(chunkCount) + " chunk records");
+    container.fault = Status::Error(ErrorKind::kDamaged, std::to_string(rest.size()) +
+                                    " bytes follow the last of the stream's " +
+                                    std::to_string(chunkCount) + " chunk records");
   }
   return {};
 }
 
-// The output grows one chunk at a time, so memory follows the bytes the
-// stream really decodes to, not the lengths its records claim: a stream of
-// empty records claiming full chunks fails at its first chunk.
-Status DecodeRecords(const std::vector<ChunkRecord>& records,
-                     std::vector<std::uint8_t>& output) {
-  std::unique_ptr<Lh5Decoder> decoder;
+// Runs body(index) for 0..count - 1, on the pool when there is one.
+void ForEachIndex(WorkerPool* pool, std::size_t count,
+                  const std::function<void(std::size_t)>& body) {
+  if (pool != nullptr) {
+    pool->ParallelFor(count, body);
+  } else {
+    for (std::size_t index = 0; index < count; ++index) body(index);
+  }
+}
+
+// The fault of the first record whose check word is wrong, else the
+// container's fault.
+Status CheckRecords(WorkerPool* pool, const Container& container) {
+  const std::vector<ChunkRecord>& records = container.records;
+  std::vector<Status> crcs(records.size());
+  ForEachIndex(pool, records.size(),
+               [&](std::size_t index) { crcs[index] = CheckCrc(records[index].bytes); });
   for (std::size_t index = 0; index < records.size(); ++index) {
-    const ChunkRecord& record = records[index];
-    const std::size_t offset = output.size();
-    output.resize(offset + record.rawLength);
-    const auto destination = std::span(output).subspan(offset);
-    if (record.stored()) {
-      std::copy(record.data.begin(), record.data.end(), destination.begin());
-      continue;
+    if (!crcs[index].ok()) {
+      return crcs[index].WithMessage(ChunkName(index) + ": " + crcs[index].message());
     }
-    if (!decoder) decoder = std::make_unique<Lh5Decoder>();
-    const Status status = decoder->DecodeChunk(record.data, destination);
-    if (!status.ok()) {
-      return status.WithMessage(ChunkName(index) + ": " + status.message());
+  }
+  return container.fault;
+}
+
+// Chunks decoded side by side: the output grows by this many per thread at
+// a time (enough to keep the threads' waits for each other rare), at most
+// 4 MiB whatever the thread count.
+constexpr std::size_t kChunksPerThreadAtOnce = 16;
+constexpr std::size_t kMaxChunksAtOnce = 128;
+
+// The output grows a few chunks at a time, so memory follows the bytes the
+// stream really decodes to, not the lengths its records claim: a stream of
+// empty records claiming full chunks fails within its first chunks. The
+// chunks of a group are decoded on the pool's threads, each into its own
+// place; the first fault in chunk order is reported.
+Status DecodeRecords(WorkerPool* pool, const std::vector<ChunkRecord>& records,
+                     std::vector<std::uint8_t>& output) {
+  const std::size_t threads = pool != nullptr ? pool->threadCount() : 1;
+  const std::size_t groupSize =
+      threads == 1 ? 1 : std::min(threads * kChunksPerThreadAtOnce, kMaxChunksAtOnce);
+  std::vector<std::unique_ptr<Lh5Decoder>> decoders(groupSize);
+  std::vector<Status> statuses(groupSize);
+  for (std::size_t first = 0; first < records.size(); first += groupSize) {
+    const std::size_t count = std::min(groupSize, records.size() - first);
+    std::vector<std::size_t> offsets(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      offsets[i] = output.size();
+      output.resize(output.size() + records[first + i].rawLength);
+    }
+    ForEachIndex(pool, count, [&](std::size_t i) {
+      const ChunkRecord& record = records[first + i];
+      const auto destination = std::span(output).subspan(offsets[i], record.rawLength);
+      if (record.stored()) {
+        std::copy(record.data.begin(), record.data.end(), destination.begin());
+        return;
+      }
+      if (!decoders[i]) decoders[i] = std::make_unique<Lh5Decoder>();
+      statuses[i] = decoders[i]->DecodeChunk(record.data, destination);
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!statuses[i].ok()) {
+        return statuses[i].WithMessage(ChunkName(first + i) + ": " + statuses[i].message());
+      }
     }
   }
   return {};
@@ -182,14 +251,15 @@ Status DecodeRecords(const std::vector<ChunkRecord>& records,
 }  // namespace
 
 Status TfpDecoder::Decode(std::span<const std::uint8_t> stream,
-                          std::vector<std::uint8_t>& output) {
+                          std::vector<std::uint8_t>& output, WorkerPool* pool) {
   output.clear();
   // An empty input compresses to an empty stream.
   if (stream.empty()) return {};
   Status status = CatchAllocationFailure([&] {
-    std::vector<ChunkRecord> records;
-    Status parsed = ParseContainer(stream, records);
-    return parsed.ok() ? DecodeRecords(records, output) : parsed;
+    Container container;
+    if (Status parsed = ParseContainer(stream, container); !parsed.ok()) return parsed;
+    if (Status checked = CheckRecords(pool, container); !checked.ok()) return checked;
+    return DecodeRecords(pool, container.records, output);
   });
   if (!status.ok()) output = {};
   return status;

@@ -73,6 +73,31 @@ TEST_F(CliCompressTest, CompressThenDecompressGivesOriginal) {
   }
 }
 
+// Chunks are coded and decoded on -j N threads: the files and messages do
+// not depend on N.
+TEST_F(CliCompressTest, EveryJobCountGivesTheSameFilesAndMessages) {
+  std::string original;
+  while (original.size() < 9 * 32762) original += SampleBytes();
+  Write(File("in.bin"), original);
+  ASSERT_EQ(Run({"compress", "-j", "1", File("in.bin"), File("one.tfp")}).exitCode, 0);
+  std::string damaged = FileText(File("one.tfp"));
+  damaged[damaged.size() / 3] ^= 0x10;
+  damaged[damaged.size() * 2 / 3] ^= 0x10;
+  Write(File("damaged.tfp"), damaged);
+  const std::string damagedError =
+      Run({"decompress", "-j", "1", File("damaged.tfp"), File("none")}).err;
+  EXPECT_NE(damagedError.find("CRC-16"), std::string::npos) << damagedError;
+  for (const char* jobs : {"2", "5"}) {
+    ASSERT_EQ(Run({"compress", "-j", jobs, File("in.bin"), File("n.tfp")}).exitCode, 0);
+    EXPECT_EQ(FileText(File("n.tfp")), FileText(File("one.tfp"))) << jobs;
+    ASSERT_EQ(Run({"decompress", "--jobs", jobs, File("n.tfp"), File("back")}).exitCode, 0);
+    EXPECT_EQ(FileText(File("back")), original) << jobs;
+    const auto damagedRun = Run({"decompress", "-j", jobs, File("damaged.tfp"), File("none")});
+    EXPECT_EQ(damagedRun.exitCode, 1);
+    EXPECT_EQ(damagedRun.err, damagedError) << jobs;
+  }
+}
+
 TEST_F(CliCompressTest, NonAsciiFileNames) {
   const std::string in = "\xC3\xA4pfel \xE2\x82\xAC.bin";
   const std::string packed = "\xF0\x9F\x98\x80.tfp";
@@ -136,6 +161,8 @@ TEST_F(CliCompressTest, UsageErrorsExitWithTwo) {
       {"decompress", "a", "b", "c"},
       {"compress", "--level", "a", "b"},
       {"decompress", "-x", "a", "b"},
+      {"compress", "-j", "0", "a", "b"},
+      {"decompress", "-j", "x", "a", "b"},
   };
   for (const auto& args : cases) {
     const auto run = Run(args);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/worker_pool.h"
 #include "compress/tfp_format.h"
 
 namespace krelt {
@@ -309,9 +310,15 @@ const Bytes kElevenByteStream = {
     0x20, 0x04, 0x30, 0x80, 0xB6, 0x58, 0xC0, 0x10};
 
 // The decoder's message, or "" on success; a failure must leave no output.
+// Decoding on a pool of threads must give the same bytes and message.
 std::string DecodeError(const Bytes& stream, Bytes* decoded = nullptr) {
+  static WorkerPool pool(3);
   Bytes output = {1, 2, 3};
   const Status status = TfpDecoder::Decode(stream, output);
+  Bytes pooledOutput = {1, 2, 3};
+  const Status pooled = TfpDecoder::Decode(stream, pooledOutput, &pool);
+  EXPECT_EQ(pooled.message(), status.message());
+  EXPECT_EQ(pooledOutput, output);
   if (decoded != nullptr) *decoded = output;
   if (status.ok()) return "";
   EXPECT_TRUE(output.empty()) << status.message();
@@ -478,6 +485,20 @@ TEST(TfpDecoderTest, RejectsBadContainers) {
        "chunk 1: data of 3 bytes is longer than its raw length 2"},
       {"second chunk bad", Stream({{full.size(), full}, {32763, {1}}}),
        "chunk 2: raw length 32763"},
+      // Every header and check word is checked before any data is decoded,
+      // and the first fault in stream order is the one reported.
+      {"bad check word after bad coded data",
+       WithByte(Stream({{full.size(), {1, 2}}, {full.size(), full}, {full.size(), full}, {1, {7}}}),
+                10 + (8 + 2) + (8 + full.size()) + 20, 0),
+       "chunk 3: CRC-16"},
+      {"bad check word before a bad raw length",
+       WithByte(Stream({{full.size(), full}, {full.size(), full}, {32763, {7}}}),
+                10 + (8 + full.size()) + 8 + 100, 0),
+       "chunk 2: CRC-16"},
+      {"first of two bad coded chunks",
+       Stream({{full.size(), full}, {full.size(), {1, 2}}, {full.size(), full}, {full.size(), full},
+               {full.size(), full}, {full.size(), {3, 4}}, {1, {7}}}),
+       "chunk 2: coded data"},
   };
   for (const FaultCase& c : cases) {
     EXPECT_NE(DecodeError(c.stream).find(c.expected), std::string::npos)

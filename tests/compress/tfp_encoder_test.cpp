@@ -139,6 +139,17 @@ TEST(TfpFormatTest, Crc16AndPutBe16) {
   };
   for (const auto& c : cases) EXPECT_EQ(Crc16(c.bytes.data(), c.bytes.size()), c.crc);
 
+  // Every length up to a few slices, against one bit at a time.
+  const Bytes bytes = RandomBytes(40, 3);
+  for (std::size_t length = 0; length <= bytes.size(); ++length) {
+    unsigned crc = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+      crc ^= bytes[i];
+      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    EXPECT_EQ(Crc16(bytes.data(), length), crc) << length << " bytes";
+  }
+
   std::array<std::uint8_t, 2> field{};
   PutBe16(field.data(), 0x12AB);
   EXPECT_EQ(field, (std::array<std::uint8_t, 2>{0x12, 0xAB}));
@@ -305,6 +316,45 @@ TEST(BitWriterTest, PacksFieldsAndStopsAtTheLimit) {
   EXPECT_FALSE(bits.PutBits(16, 0x1234));  // first byte fits, second does not
   EXPECT_EQ(bits.count(), 1u);
   EXPECT_EQ(area[0], 0xF1);
+}
+
+// Random fields against a bit-by-bit packing, with limits from far above
+// the packed size down to below it: the bytes must match, and a call must
+// fail exactly when it completes a byte past the limit.
+TEST(BitWriterTest, MatchesBitByBitPackingAtEveryLimit) {
+  std::mt19937 random(7);
+  std::vector<std::pair<int, unsigned>> fields(400);
+  std::vector<bool> reference;
+  for (auto& [n, x] : fields) {
+    n = static_cast<int>(random() % 17);
+    x = static_cast<unsigned>(random()) & ((1u << n) - 1);
+    for (int bit = n - 1; bit >= 0; --bit) reference.push_back(((x >> bit) & 1) != 0);
+  }
+  const std::size_t packedSize = (reference.size() + 7) / 8;
+  Bytes expected(packedSize, 0);
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    if (reference[i]) expected[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+  }
+  for (std::size_t limit = packedSize + 9; limit + 12 > packedSize; --limit) {
+    Bytes area(limit + 8, 0xAA);
+    BitWriter bits;
+    bits.Start(area.data(), static_cast<std::uint32_t>(limit));
+    std::size_t bitsPut = 0;
+    bool failed = false;
+    for (const auto& [n, x] : fields) {
+      bitsPut += static_cast<std::size_t>(n);
+      const bool put = bits.PutBits(n, x);
+      ASSERT_EQ(put, bitsPut / 8 <= limit) << "limit " << limit << " after " << bitsPut << " bits";
+      if ((failed = !put)) break;
+    }
+    if (failed) continue;
+    EXPECT_EQ(bits.bitCount(), reference.size());
+    ASSERT_EQ(bits.Flush(), packedSize <= limit) << "limit " << limit;
+    if (packedSize > limit) continue;
+    EXPECT_EQ(bits.count(), packedSize);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), area.begin())) << "limit " << limit;
+    EXPECT_EQ(area[limit], 0xAA) << "written past the limit " << limit;
+  }
 }
 
 TEST(HuffmanTreeTest, FibonacciFrequenciesAreCappedAtSixteenBits) {
