@@ -115,24 +115,6 @@ Status RecordPicture(const VerifiedRecord& verified,
   return Status();
 }
 
-Status ReadFirstPicture(std::span<const std::uint8_t> file,
-                        const ReadOptions& options, Picture& picture) {
-  const PictureFormat* format = DetectPictureFormat(file);
-  if (format == nullptr) {
-    return Status::Error(ErrorKind::kUnsupported,
-                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
-  }
-  if (format->read != nullptr) return format->read(file, options, picture);
-  XspFile sprite;
-  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
-  XspFrame frame;
-  if (Status status = ReadXspFrame(file, options, 0, frame); !status.ok()) {
-    return status;
-  }
-  picture = std::move(frame.picture);
-  return Status();
-}
-
 PngPicture ShownPicture(const Picture& picture) {
   PngPicture shown;
   shown.width = picture.width;

@@ -12,6 +12,7 @@
 #include "gd/gd_reader.h"
 #include "gd/gd_verify.h"
 #include "image/picture.h"
+#include "image/picture_formats.h"
 #include "image/png_writer.h"
 
 namespace krelt {
@@ -37,10 +38,6 @@ struct ExtractOptions {
 Status RecordPicture(const VerifiedRecord& record,
                      std::span<const std::uint8_t> pixels,
                      const ExtractOptions& options, PngPicture& picture);
-
-// Reads a picture file Krelt reads, frame 0 of a sprite file.
-Status ReadFirstPicture(std::span<const std::uint8_t> file,
-                        const ReadOptions& options, Picture& picture);
 
 // A picture as a reader delivers it, for showing: indices through its
 // palette widened to 8 bits, RGB as is, 16-bit 5-5-5 values widened and
