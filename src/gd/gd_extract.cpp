@@ -7,6 +7,7 @@
 
 #include "common/file_io.h"
 #include "common/utf8_path.h"
+#include "image/colour_table.h"
 #include "image/picture_formats.h"
 #include "image/xsp_sprite.h"
 
@@ -150,6 +151,19 @@ Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette) 
   std::vector<std::uint8_t> file;
   if (Status status = ReadFileBytes(path, file); !status.ok()) return status;
   const std::string name = PathToUtf8(path.filename());
+  if (DetectPictureFormat(file) == nullptr) {
+    ColourTable table;
+    if (Status status = ParseColourTable(file, table); !status.ok()) {
+      return status.WithMessage(name + ": " + status.message());
+    }
+    palette = Palette8{};
+    for (std::size_t k = 0; k < table.entries.size(); ++k) {
+      palette[3 * k] = table.entries[k].red;
+      palette[3 * k + 1] = table.entries[k].green;
+      palette[3 * k + 2] = table.entries[k].blue;
+    }
+    return Status();
+  }
   Picture picture;
   if (Status status = ReadFirstPicture(file, ReadOptions{}, picture); !status.ok()) {
     return status.WithMessage(name + ": " + status.message());

@@ -45,7 +45,9 @@ Status RecordPicture(const VerifiedRecord& record,
 PngPicture ShownPicture(const Picture& picture);
 
 // The palette of a picture file Krelt reads (frame 0 of a sprite file),
-// widened to 8-bit components. Pictures without a palette give an error.
+// widened to 8-bit components, or the colours of a GIMP (.gpl) or JASC
+// (.pal) palette, black past its end. Pictures without a palette give an
+// error.
 Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette);
 
 // The PNG file name of each record, in file order: "logo.png" for the
