@@ -26,10 +26,6 @@ bool StartsWith(std::span<const std::uint8_t> file, std::string_view text) {
   return file.size() >= text.size() && std::equal(text.begin(), text.end(), file.begin());
 }
 
-std::uint8_t Widen6(std::uint8_t value) {
-  return static_cast<std::uint8_t>((value << 2) | (value >> 4));
-}
-
 // The lines of a text file without their line ends (LF or CR LF).
 std::vector<std::string_view> Lines(std::span<const std::uint8_t> file) {
   const std::string_view text(reinterpret_cast<const char*>(file.data()), file.size());
@@ -295,6 +291,10 @@ Status FormatColourTable(const ColourTable& table, TableFormat format, std::stri
   return Status();
 }
 
+std::uint32_t PackedRgb(Rgb colour) {
+  return (std::uint32_t{colour.red} << 16) | (std::uint32_t{colour.green} << 8) | colour.blue;
+}
+
 std::array<std::uint8_t, 768> SixBitPalette(const ColourTable& table) {
   std::array<std::uint8_t, 768> palette{};
   for (std::size_t k = 0; k < table.entries.size() && k < kMaxTableColours; ++k) {
@@ -310,8 +310,8 @@ ColourTable TableOfPalette(const std::array<std::uint8_t, 768>& palette) {
   ColourTable table;
   table.entries.resize(kMaxTableColours);
   for (std::size_t k = 0; k < kMaxTableColours; ++k) {
-    table.entries[k] = {Widen6(palette[3 * k]), Widen6(palette[3 * k + 1]),
-                        Widen6(palette[3 * k + 2])};
+    table.entries[k] = {Widen6To8(palette[3 * k]), Widen6To8(palette[3 * k + 1]),
+                        Widen6To8(palette[3 * k + 2])};
   }
   return table;
 }

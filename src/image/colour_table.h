@@ -34,6 +34,9 @@ struct ColourTable {
   bool operator==(const ColourTable&) const = default;
 };
 
+// 0xRRGGBB.
+std::uint32_t PackedRgb(Rgb colour);
+
 // The formats a table is written in, chosen by the file's extension.
 enum class TableFormat { kGpl, kJasc, kPng, kC };
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
+
+#include "image/high_colour.h"
 
 namespace krelt {
 namespace {
@@ -44,18 +46,6 @@ Lab ToOklab(Rgb colour) {
 float SquaredDistance(const Lab& x, const Lab& y) {
   const float dl = x.l - y.l, da = x.a - y.a, db = x.b - y.b;
   return dl * dl + da * da + db * db;
-}
-
-std::uint8_t Widen5(unsigned value) {
-  return static_cast<std::uint8_t>((value << 3) | (value >> 2));
-}
-
-std::uint8_t Widen6(std::uint8_t value) {
-  return static_cast<std::uint8_t>((value << 2) | (value >> 4));
-}
-
-std::uint32_t Key(Rgb c) {
-  return (std::uint32_t{c.red} << 16) | (std::uint32_t{c.green} << 8) | c.blue;
 }
 
 // Colours already matched, for pictures of many pixels and few colours:
@@ -183,7 +173,7 @@ void MapColours(const Picture& picture, const ColourMatcher& matcher, SkippedPix
     if (skipped(k)) continue;
     const Rgb colour = PixelColour(picture, k);
     bool found = false;
-    std::uint8_t* match = memo.Find(Key(colour), found);
+    std::uint8_t* match = memo.Find(PackedRgb(colour), found);
     if (!found) {
       *match = matcher.Nearest(colour);
       missing.Add(colour, *match);
@@ -196,7 +186,8 @@ std::uint8_t ClampComponent(float value) {
   return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
 }
 
-// Floyd-Steinberg: each pixel's error against its entry goes 7/16 right,
+// Floyd-Steinberg, left to right on every row: each pixel's error against
+// its entry goes 7/16 right,
 // 3/16 down left, 5/16 down and 1/16 down right; transparent pixels take
 // and pass on none.
 void DiffuseColours(const Picture& picture, const ColourTable& table,
@@ -216,10 +207,11 @@ void DiffuseColours(const Picture& picture, const ColourTable& table,
                        ClampComponent(original.blue + carried[2])};
       indices[pixel] = matcher.Nearest(wanted);
       const Rgb shown = table.entries[indices[pixel]];
-      const std::array<float, 3> error = {
-          static_cast<float>(original.red) + carried[0] - shown.red,
-          static_cast<float>(original.green) + carried[1] - shown.green,
-          static_cast<float>(original.blue) + carried[2] - shown.blue};
+      // The error of the clamped colour, so that errors never pile up
+      // beyond what a component can show.
+      const std::array<float, 3> error = {static_cast<float>(wanted.red - shown.red),
+                                          static_cast<float>(wanted.green - shown.green),
+                                          static_cast<float>(wanted.blue - shown.blue)};
       for (std::size_t c = 0; c < 3; ++c) {
         thisRow[x + 2][c] += error[c] * (7.0f / 16);
         nextRow[x][c] += error[c] * (3.0f / 16);
@@ -242,12 +234,12 @@ std::string Triple(Rgb c) {
 Rgb PixelColour(const Picture& picture, std::size_t pixel) {
   if (picture.pixelFormat == kPixelFormatIndexed || picture.pixelFormat == kPixelFormat16Colour) {
     const std::uint8_t* entry = &picture.palette[3 * picture.pixels[pixel]];
-    return {Widen6(entry[0]), Widen6(entry[1]), Widen6(entry[2])};
+    return {Widen6To8(entry[0]), Widen6To8(entry[1]), Widen6To8(entry[2])};
   }
   const std::uint8_t* p = &picture.pixels[pixel * static_cast<std::size_t>(picture.pixelFormat)];
   if (picture.pixelFormat == kPixelFormatRgb) return {p[0], p[1], p[2]};
   const unsigned value = p[0] | (p[1] << 8);
-  return {Widen5((value >> 10) & 31), Widen5((value >> 5) & 31), Widen5(value & 31)};
+  return {Widen5To8((value >> 10) & 31), Widen5To8((value >> 5) & 31), Widen5To8(value & 31)};
 }
 
 bool IsTransparent(const Picture& picture, std::size_t pixel) {

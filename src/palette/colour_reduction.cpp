@@ -15,10 +15,6 @@
 namespace krelt {
 namespace {
 
-std::uint32_t Key(Rgb c) {
-  return (std::uint32_t{c.red} << 16) | (std::uint32_t{c.green} << 8) | c.blue;
-}
-
 Rgb ColourOfKey(std::uint32_t key) {
   return {static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 8),
           static_cast<std::uint8_t>(key)};
@@ -129,7 +125,7 @@ void ColourHistogram::AddPicture(const Picture& picture, bool withTransparent) {
   std::vector<std::uint32_t> keys;
   keys.reserve(count);
   for (std::size_t k = 0; k < count; ++k) {
-    if (withTransparent || !IsTransparent(picture, k)) keys.push_back(Key(PixelColour(picture, k)));
+    if (withTransparent || !IsTransparent(picture, k)) keys.push_back(PackedRgb(PixelColour(picture, k)));
   }
   std::sort(keys.begin(), keys.end());
   const auto added = RunsOf(keys);
