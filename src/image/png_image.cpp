@@ -186,16 +186,27 @@ bool HasPngSignature(std::span<const std::uint8_t> file) {
 
 #if KRELT_HAVE_PNG
 
-Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
-               Picture& picture) {
+namespace {
+
+// A decoder over the file's bytes that checks every CRC.
+Status OpenDecoder(std::span<const std::uint8_t> file, Context& context) {
   if (!HasPngSignature(file)) {
     return Status::Error(ErrorKind::kUnsupported, "not a PNG picture");
   }
-  const Context context(spng_ctx_new(0));
+  context.reset(spng_ctx_new(0));
   if (!context) return Status::Error(ErrorKind::kIo, "out of memory for the PNG decoder");
   spng_set_crc_action(context.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
   spng_set_chunk_limits(context.get(), kMaxChunkBytes, kMaxChunkBytes);
   spng_set_png_buffer(context.get(), file.data(), file.size());
+  return Status();
+}
+
+}  // namespace
+
+Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
+               Picture& picture) {
+  Context context;
+  if (Status status = OpenDecoder(file, context); !status.ok()) return status;
   spng_ihdr header{};
   if (int code = spng_get_ihdr(context.get(), &header); code != 0) return Damaged(code);
   const bool indexed = header.color_type == SPNG_COLOR_TYPE_INDEXED;
@@ -218,14 +229,8 @@ Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
 }
 
 Status ReadPngPalette(std::span<const std::uint8_t> file, std::vector<std::uint8_t>& rgb) {
-  if (!HasPngSignature(file)) {
-    return Status::Error(ErrorKind::kUnsupported, "not a PNG picture");
-  }
-  const Context context(spng_ctx_new(0));
-  if (!context) return Status::Error(ErrorKind::kIo, "out of memory for the PNG decoder");
-  spng_set_crc_action(context.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
-  spng_set_chunk_limits(context.get(), kMaxChunkBytes, kMaxChunkBytes);
-  spng_set_png_buffer(context.get(), file.data(), file.size());
+  Context context;
+  if (Status status = OpenDecoder(file, context); !status.ok()) return status;
   spng_plte palette{};
   if (int code = spng_get_plte(context.get(), &palette); code != 0) {
     return code == SPNG_ECHUNKAVAIL
