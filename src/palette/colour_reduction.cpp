@@ -15,11 +15,6 @@
 namespace krelt {
 namespace {
 
-Rgb ColourOfKey(std::uint32_t key) {
-  return {static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 8),
-          static_cast<std::uint8_t>(key)};
-}
-
 // Counts of equal values of a sorted list.
 std::vector<std::pair<std::uint32_t, std::uint64_t>> RunsOf(
     const std::vector<std::uint32_t>& sorted) {
@@ -32,6 +27,11 @@ std::vector<std::pair<std::uint32_t, std::uint64_t>> RunsOf(
 }
 
 #if KRELT_HAVE_IMAGEQUANT
+
+Rgb ColourOfKey(std::uint32_t key) {
+  return {static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 8),
+          static_cast<std::uint8_t>(key)};
+}
 
 struct LiqDeleter {
   void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
@@ -96,8 +96,6 @@ Status Quantize(const ColourHistogram& histogram, std::int32_t colours,
   return Status();
 }
 
-#endif  // KRELT_HAVE_IMAGEQUANT
-
 // The fixed colours at their places, then the quantizer's other colours in
 // its order. Each fixed colour takes the place of the quantizer's entry
 // nearest to it (the same colour, as libimagequant keeps fixed colours).
@@ -114,6 +112,8 @@ ColourTable PlaceFixedColours(std::vector<Rgb> palette, const ColourTable& fixed
   table.entries.insert(table.entries.end(), palette.begin(), palette.end());
   return table;
 }
+
+#endif  // KRELT_HAVE_IMAGEQUANT
 
 }  // namespace
 
