@@ -73,6 +73,7 @@ bench: build
 	scripts/install-deps.sh jlha-utils time
 	$(BUILD)/bench/krelt_bench
 	$(BUILD)/bench/krelt_preview_bench
+	$(BUILD)/bench/krelt_palette_bench
 	scripts/bench-vs-peers.sh $(BUILD)
 	scripts/bench-pipelines.sh $(BUILD)
 

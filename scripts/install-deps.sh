@@ -70,7 +70,7 @@ if [ "${1:-}" = "--sources" ]; then
 fi
 
 packages=(
-  build-essential cmake ninja-build pkg-config libspng-dev
+  build-essential cmake ninja-build pkg-config libspng-dev libimagequant-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth

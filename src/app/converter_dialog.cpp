@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QValidator>
@@ -28,7 +30,9 @@
 
 #include "app/preview_panel.h"
 #include "app/qt_text.h"
+#include "common/utf8_path.h"
 #include "front/dialog_texts.h"
+#include "palette/colour_reduction.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace. The icons are compiled
 // into a static library, so nothing would pull their registration in.
@@ -101,6 +105,7 @@ ConverterDialog::ConverterDialog(DialogHooks hooks, QWidget* parent)
   CreateControls();
   SetTabOrder();
   ConnectHandlers();
+  ShowColourChoice(model_->colourChoice());
   SwallowEnterKeys();
   findButton_->setFocus();
 }
@@ -174,6 +179,19 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
   smallestBox_->setObjectName(QStringLiteral("smallestBox"));
   smallestBox_->setToolTip(ToQString(kSmallestTip));
 
+  colourModeCombo_ = new QComboBox(group);
+  colourModeCombo_->setObjectName(QStringLiteral("colourModeCombo"));
+  for (const std::string_view text : kColourModeTexts) colourModeCombo_->addItem(ToQString(text));
+  colourModeCombo_->setToolTip(ToQString(kColoursTip));
+  colourTableLabel_ = new QLabel(group);
+  colourTableLabel_->setObjectName(QStringLiteral("colourTableLabel"));
+  colourCountSpin_ = new QSpinBox(group);
+  colourCountSpin_->setObjectName(QStringLiteral("colourCountSpin"));
+  colourCountSpin_->setRange(kMinReducedColours, static_cast<int>(kMaxTableColours));
+  colourCountSpin_->setPrefix(ToQString(kColourCountLabel) + QStringLiteral(" "));
+  ditheringBox_ = new QCheckBox(ToQString(kDitheringText), group);
+  ditheringBox_->setObjectName(QStringLiteral("ditheringBox"));
+
   // Dropped files go to the dialog, never into a text field.
   for (QLineEdit* edit :
        {pathEdit_, outputNameEdit_, startFrameEdit_, endFrameEdit_}) {
@@ -193,6 +211,11 @@ QGroupBox* ConverterDialog::CreateSelectionGroup() {
   grid->addWidget(endFrameEdit_, 3, 2);
   grid->addWidget(use1555Box_, 3, 3);
   grid->addWidget(smallestBox_, 3, 4);
+  grid->addWidget(new QLabel(ToQString(kColoursLabel), group), 4, 0);
+  grid->addWidget(colourModeCombo_, 5, 0);
+  grid->addWidget(colourTableLabel_, 5, 1);
+  grid->addWidget(colourCountSpin_, 5, 2);
+  grid->addWidget(ditheringBox_, 5, 3);
   grid->setRowMinimumHeight(2, grid->spacing());
   for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
   return group;
@@ -234,7 +257,8 @@ void ConverterDialog::SetTabOrder() {
   QWidget* const order[] = {findButton_, pathEdit_,       conversionButton_,
                             alphaCombo_, startFrameEdit_, endFrameEdit_,
                             openButton_, reportList_,     use1555Box_,
-                            smallestBox_};
+                            smallestBox_, colourModeCombo_, colourCountSpin_,
+                            ditheringBox_};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(order[i - 1], order[i]);
   }
@@ -249,6 +273,19 @@ void ConverterDialog::ConnectHandlers() {
   connect(use1555Box_, &QCheckBox::clicked, this, [&model] { model.Toggle1555(); });
   connect(smallestBox_, &QCheckBox::toggled, this,
           [&model](bool checked) { model.SetSmallest(checked); });
+  // Choosing "map to a table.." again chooses another table.
+  connect(colourModeCombo_, &QComboBox::activated, this, [&model](int index) {
+    const auto mode = static_cast<ColourMode>(index);
+    if (mode == ColourMode::kMapToTable && model.colourChoice().mode == mode) {
+      model.ChooseColourTable();
+    } else {
+      model.SetColourMode(mode);
+    }
+  });
+  connect(colourCountSpin_, &QSpinBox::valueChanged, this,
+          [&model](int colours) { model.SetColourCount(colours); });
+  connect(ditheringBox_, &QCheckBox::toggled, this,
+          [&model](bool checked) { model.SetDithering(checked); });
   connect(startFrameEdit_, &QLineEdit::textChanged, this,
           [&model](const QString& text) { model.SetStartFrameText(Utf8(text)); });
   connect(endFrameEdit_, &QLineEdit::textChanged, this,
@@ -327,10 +364,27 @@ void ConverterDialog::ShowRunControls(const RunControls& controls) {
   conversionButton_->setText(ToQString(controls.conversionText));
   for (QWidget* control : std::initializer_list<QWidget*>{
            findButton_, pathEdit_, alphaCombo_, startFrameEdit_, endFrameEdit_, use1555Box_,
-           smallestBox_}) {
+           smallestBox_, colourModeCombo_}) {
     control->setEnabled(controls.requestControlsEnabled);
   }
+  requestControlsEnabled_ = controls.requestControlsEnabled;
+  ShowColourChoice(model_->colourChoice());
   if (!conversionRunning()) emit conversionFinished();
+}
+
+// The count and the dithering box apply to a reduction and a table only.
+void ConverterDialog::ShowColourChoice(const ColourChoice& choice) {
+  const QSignalBlocker blockMode(colourModeCombo_);
+  const QSignalBlocker blockCount(colourCountSpin_);
+  const QSignalBlocker blockDithering(ditheringBox_);
+  colourModeCombo_->setCurrentIndex(static_cast<int>(choice.mode));
+  const QString table = ToQString(PathToUtf8(PathFromUtf8(choice.tablePath).filename()));
+  colourTableLabel_->setText(choice.mode == ColourMode::kMapToTable ? table : QString());
+  colourTableLabel_->setToolTip(ToQString(choice.tablePath));
+  colourCountSpin_->setValue(choice.colours);
+  colourCountSpin_->setEnabled(requestControlsEnabled_ && choice.mode == ColourMode::kReduce);
+  ditheringBox_->setChecked(choice.dithering);
+  ditheringBox_->setEnabled(requestControlsEnabled_ && choice.mode != ColourMode::kAsPicture);
 }
 
 void ConverterDialog::ShowProgress(const RunProgress& progress) {

@@ -17,8 +17,10 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 namespace krelt {
@@ -71,6 +73,7 @@ class ConverterDialog final : public QDialog, private DialogView {
   void ShowOutputName(const std::string& outputName) override;
   void EnableOpen(bool enabled) override;
   void ShowRunControls(const RunControls& controls) override;
+  void ShowColourChoice(const ColourChoice& choice) override;
   void ShowProgress(const RunProgress& progress) override;
   void ShowReport(const std::vector<ShownRow>& rows) override;
   void CloseWindow() override;
@@ -101,6 +104,11 @@ class ConverterDialog final : public QDialog, private DialogView {
   QCheckBox* use1555Box_ = nullptr;
   PreviewPanel* preview_ = nullptr;
   QCheckBox* smallestBox_ = nullptr;
+  QComboBox* colourModeCombo_ = nullptr;
+  QLabel* colourTableLabel_ = nullptr;
+  QSpinBox* colourCountSpin_ = nullptr;
+  QCheckBox* ditheringBox_ = nullptr;
+  bool requestControlsEnabled_ = true;
 };
 
 }  // namespace krelt

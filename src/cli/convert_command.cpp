@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/arguments.h"
+#include "cli/colour_arguments.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
@@ -25,11 +26,19 @@
 namespace krelt::cli {
 namespace {
 
+#if KRELT_HAVE_IMAGEQUANT
+#define KRELT_COLORS_NOTE ""
+#else
+#define KRELT_COLORS_NOTE "                    (not in this build: it has no libimagequant)\n"
+#endif
+
 constexpr std::string_view kConvertHelp =
     "Usage: krelt-cli convert [--1555] [--start N] [--end N] [--output-dir DIR]\n"
     "                         [--byte-order high-first|low-first] [--lf] [-j N]\n"
     "                         [--level LEVEL] [--check] [--quiet] [--preview DIR]\n"
-    "                         [--] PICTURE...\n"
+    "                         [--map-palette TABLE | --colors N [--fixed-colors TABLE]]\n"
+    "                         [--dither none|diffusion] [--transparent-index N]\n"
+    "                         [--palette-out FILE] [--] PICTURE...\n"
     "\n"
     "Converts each BMP, PCX or PNG picture or XSP sprite file (the format is\n"
     "found by the file's content) into a GD source file, exactly as the\n"
@@ -60,6 +69,27 @@ constexpr std::string_view kConvertHelp =
     "  --preview DIR     also decode the streams just written into PNG pictures\n"
     "                    in DIR, as extract does (OSD_256 in the picture's\n"
     "                    palette), and print their paths after the report\n"
+    "  --map-palette TABLE\n"
+    "                    write every picture as OSD_256 indices of the colour\n"
+    "                    table TABLE (a palette picture, .gpl or .pal): palette\n"
+    "                    entries to the entry of the same colour, other colours\n"
+    "                    to the nearest entry (Oklab distance); a warning counts\n"
+    "                    the colours not in the table\n"
+    "  --colors N        build one table of at most N (2..256) colours over all\n"
+    "                    the pictures with libimagequant and write them with it\n"
+    KRELT_COLORS_NOTE
+    "  --fixed-colors TABLE\n"
+    "                    with --colors: TABLE's entries keep their colours and\n"
+    "                    places at the start of the table\n"
+    "  --dither none|diffusion\n"
+    "                    pictures without a palette: nearest colour (default)\n"
+    "                    or Floyd-Steinberg error diffusion\n"
+    "  --transparent-index N\n"
+    "                    index of pixels with alpha below 128 (PNG); without it\n"
+    "                    they keep the colour under them, with a warning\n"
+    "  --palette-out FILE\n"
+    "                    write the table as .gpl, .pal, .png (16x16 swatch) or .c\n"
+    "                    (bytes and 1-5-5-5 values), by FILE's extension\n"
     "  --                end of options: every later argument is a PICTURE\n"
     "\n"
     "N is a decimal number. For each picture, in the order given, prints the\n"
@@ -88,6 +118,7 @@ struct ConvertOptions {
   bool quiet = false;
   std::string previewDirectory;
   bool previewGiven = false;
+  ColourArguments colours;
 };
 
 struct PictureOutcome {
@@ -223,12 +254,33 @@ bool Summarize(const std::vector<PictureOutcome>& outcomes, bool check,
   return failed == 0 && outOfDate == 0;
 }
 
+// One colour table for every picture of the run, written to --palette-out.
+int ShareColourTable(ConvertOptions& options) {
+  ColourRequest& colours = options.request.colours;
+  auto table = std::make_shared<ColourTable>();
+  if (Status status = ResolveColourTable(options.request, options.pictures, *table);
+      !status.ok()) {
+    return Failure(kConvertCommand, status.message());
+  }
+  colours.table = std::move(table);
+  if (options.colours.paletteOut.empty()) return kExitOk;
+  if (Status status = WriteColourTableFile(options.colours.paletteOut, *colours.table);
+      !status.ok()) {
+    return Failure(kConvertCommand, "--palette-out: " + status.message());
+  }
+  std::printf("%s\n", options.colours.paletteOut.c_str());
+  return kExitOk;
+}
+
 int RunConvert(ConvertOptions& options) {
   const unsigned threads = JobCount(options.jobs);
   options.request.action = options.check ? OutputAction::kCheck : OutputAction::kWrite;
   CancelOnInterrupt();
   const CancellationToken& interrupt = InterruptToken();
   options.request.cancel = &interrupt;
+  if (options.request.colours.mode != ColourMode::kAsPicture) {
+    if (int failed = ShareColourTable(options); failed != kExitOk) return failed;
+  }
 
   std::vector<PictureOutcome> outcomes(options.pictures.size());
   ProgressLine progress(stderr, outcomes.size(),
@@ -280,8 +332,15 @@ std::function<int()> DefineConvert(CLI::App& command) {
   command.add_flag("--quiet", options->quiet);
   CLI::Option* preview = command.add_option("--preview", options->previewDirectory)
                              ->option_text("DIR");
+  AddColourOptions(command, options->colours);
   command.add_option("PICTURE", options->pictures)->required();
   return [options, outputDirectory, byteOrder, preview] {
+    if (auto error = ApplyColourArguments(options->colours, options->request)) {
+      return UsageError(kConvertCommand, *error);
+    }
+    if (!options->colours.paletteOut.empty() && options->check) {
+      return UsageError(kConvertCommand, "--palette-out writes a table, --check writes nothing");
+    }
     options->outputDirectoryGiven = outputDirectory->count() != 0;
     options->previewGiven = preview->count() != 0;
     if (options->previewGiven && options->check) {

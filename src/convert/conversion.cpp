@@ -316,6 +316,18 @@ Status CheckGdFile(const ConversionOutput& output, ConversionProgress& progress,
   return Status();
 }
 
+// The request with its colour table read or built from its own picture,
+// unless it needs none or has one.
+Status WithColourTable(const ConversionRequest& request, ConversionRequest& resolved) {
+  resolved = request;
+  if (request.colours.mode == ColourMode::kAsPicture || request.colours.table) return Status();
+  auto table = std::make_shared<ColourTable>();
+  const std::string pictures[] = {request.sourcePath};
+  if (Status status = ResolveColourTable(request, pictures, *table); !status.ok()) return status;
+  resolved.colours.table = std::move(table);
+  return Status();
+}
+
 }  // namespace
 
 ConversionResult Converter::RunConversion(const ConversionRequest& request) {
@@ -331,7 +343,9 @@ ConversionResult Converter::RunConversion(const ConversionRequest& request) {
   output.lineEnding = request.lineEnding;
   const bool checking = request.action == OutputAction::kCheck;
   Status status = CatchAllocationFailure([&] {
-    Status done = pictures_.Open(request);
+    ConversionRequest resolved;
+    Status done = WithColourTable(request, resolved);
+    if (done.ok()) done = pictures_.Open(resolved);
     if (done.ok() && IsCancelled(request.cancel)) done = Cancelled();
     if (!done.ok()) return done;
     progress.SetPictureCount(pictures_.count());

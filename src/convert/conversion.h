@@ -12,6 +12,7 @@
 #include "common/file_io.h"
 #include "common/status.h"
 #include "compress/tfp_encoder.h"
+#include "convert/colour_request.h"
 #include "convert/conversion_pictures.h"
 #include "convert/conversion_progress.h"
 #include "gd/gd_text.h"
@@ -44,6 +45,8 @@ struct ConversionRequest {
   std::size_t maxPixelBytes = kMaxPixelBytes;
   OutputAction action = OutputAction::kWrite;
   CompressionLevel level = CompressionLevel::kDefault;
+  // Palette indices of a colour table instead of the picture's own.
+  ColourRequest colours;
   // Once set, the conversion stops before its next chunk or piece of text
   // with ErrorKind::kCancelled, having written nothing.
   const CancellationToken* cancel = nullptr;

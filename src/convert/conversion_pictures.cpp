@@ -57,6 +57,14 @@ Status ConversionPictures::Open(const ConversionRequest& request) {
   spriteFile_.clear();
   byteOrder_ = request.byteOrder;
   fileName_ = FileName(request.sourcePath);
+  colourTable_ = request.colours.mode == ColourMode::kAsPicture ? nullptr : request.colours.table;
+  mapping_ = request.colours.mapping;
+  // A reduced table differs from the picture's colours by design.
+  reportMissingColours_ = request.colours.mode == ColourMode::kMapToTable;
+  if (colourTable_ && request.flag1555) {
+    return Status::Error(ErrorKind::kUsage,
+                         "a colour table gives palette indices, 1555 16-bit pixels: choose one");
+  }
   std::vector<std::uint8_t> file;
   Status status = ReadFileBytes(PathFromUtf8(request.sourcePath), file);
   if (!status.ok()) return status;
@@ -92,6 +100,7 @@ Status ConversionPictures::OpenSingle(const PictureFormat& format,
     notices_.push_back(fileName_ + ": " + notice);
   }
   single_ = std::move(picture);
+  if (Status status = MapOntoTable(""); !status.ok()) return status;
   SetSinglePicture(single_.pixelFormat, bmpRoad() ? kDefaultEndFrame : 0);
   return Status();
 }
@@ -111,6 +120,7 @@ Status ConversionPictures::OpenSprite(std::vector<std::uint8_t> file,
   }
   spriteFile_ = std::move(file);
   single_ = std::move(frame.picture);
+  if (Status status = MapOntoTable("frame 0: "); !status.ok()) return status;
   SetSinglePicture(single_.pixelFormat, 0);
   frameCount_ = sprite.frameCount;
   if (frameCount_ == 1) return Status();
@@ -135,35 +145,63 @@ void ConversionPictures::SetSinglePicture(PixelFormat format,
 }
 
 Status ConversionPictures::Load(std::size_t index, ConvertedPicture& picture) {
+  Picture read;
+  if (Status status = Read(index, read); !status.ok()) return status;
+  const std::int32_t frame =
+      kind_ == PictureKind::kSprite ? startFrame_ + static_cast<std::int32_t>(index) : 0;
+  picture = {frame, read.width, read.height, read.pixelFormat, std::move(read.pixels)};
+  return Finish(picture);
+}
+
+Status ConversionPictures::Read(std::size_t index, Picture& picture) {
   if (index >= count_) {
     return Status::Error(ErrorKind::kUsage, "no picture " + std::to_string(index));
   }
   if (kind_ == PictureKind::kSprite) {
-    return LoadSpriteFrame(startFrame_ + static_cast<std::int32_t>(index),
-                           picture);
-  }
-  if (heldFrame_ != 0) {
+    if (Status status = ReadSpriteFrame(startFrame_ + static_cast<std::int32_t>(index));
+        !status.ok()) {
+      return status;
+    }
+  } else if (heldFrame_ != 0) {
     return InFile(Status::Error(ErrorKind::kUsage, "the picture was loaded before"));
   }
   heldFrame_ = -1;
-  picture = {0, single_.width, single_.height, single_.pixelFormat,
-             std::move(single_.pixels)};
-  return Finish(picture);
+  picture = std::move(single_);
+  notices_.insert(notices_.end(), heldNotices_.begin(), heldNotices_.end());
+  heldNotices_.clear();
+  return Status();
 }
 
-Status ConversionPictures::LoadSpriteFrame(std::int32_t frame,
-                                           ConvertedPicture& picture) {
-  if (heldFrame_ != frame) {
-    XspFrame read;
-    if (Status status = ReadXspFrame(spriteFile_, options_, frame, read); !status.ok()) {
-      return InFile(std::move(status));  // the reader names the frame
-    }
-    single_ = std::move(read.picture);
+Status ConversionPictures::ReadSpriteFrame(std::int32_t frame) {
+  if (heldFrame_ == frame) return Status();
+  XspFrame read;
+  if (Status status = ReadXspFrame(spriteFile_, options_, frame, read); !status.ok()) {
+    return InFile(std::move(status));  // the reader names the frame
   }
-  heldFrame_ = -1;
-  picture = {frame, single_.width, single_.height, single_.pixelFormat,
-             std::move(single_.pixels)};
-  return Finish(picture);
+  single_ = std::move(read.picture);
+  return MapOntoTable("frame " + std::to_string(frame) + ": ");
+}
+
+// With a colour table, the held picture becomes indices of the table, its
+// palette the table's; `where` names a sprite frame in notices and errors.
+Status ConversionPictures::MapOntoTable(std::string_view where) {
+  heldNotices_.clear();
+  if (!colourTable_) return Status();
+  std::vector<std::uint8_t> indices;
+  MappingReport report;
+  if (Status status = MapPicture(single_, *colourTable_, mapping_, indices, report);
+      !status.ok()) {
+    return InFile(status.WithMessage(std::string(where) + status.message()));
+  }
+  single_.pixels = std::move(indices);
+  single_.pixelFormat = kPixelFormatIndexed;
+  single_.palette = SixBitPalette(*colourTable_);
+  single_.alpha.clear();
+  if (!reportMissingColours_) report.missingColours = 0;
+  for (const std::string& notice : MappingNotices(report, mapping_)) {
+    heldNotices_.push_back(fileName_ + ": " + std::string(where) + notice);
+  }
+  return Status();
 }
 
 // Checks the picture's byte count against its pixels, keeps exactly that

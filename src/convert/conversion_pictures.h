@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "common/status.h"
+#include "image/colour_table.h"
 #include "image/picture.h"
 #include "image/picture_formats.h"
 #include "image/xsp_sprite.h"
+#include "palette/colour_mapping.h"
 
 namespace krelt {
 
@@ -78,6 +81,10 @@ class ConversionPictures {
   // asked.
   Status Load(std::size_t index, ConvertedPicture& picture);
 
+  // Picture `index` as read, before Load finishes it: with its palette and
+  // alpha, mapped onto the request's colour table when it has one.
+  Status Read(std::size_t index, Picture& picture);
+
   // `message` about `picture` as the conversion reports it: with the file
   // name and, for a sprite frame, the frame number.
   Status PictureFault(const ConvertedPicture& picture,
@@ -89,7 +96,8 @@ class ConversionPictures {
   Status OpenSprite(std::vector<std::uint8_t> file,
                     const ConversionRequest& request);
   void SetSinglePicture(PixelFormat format, std::int32_t endFrame);
-  Status LoadSpriteFrame(std::int32_t frame, ConvertedPicture& picture);
+  Status ReadSpriteFrame(std::int32_t frame);
+  Status MapOntoTable(std::string_view where);
   Status Finish(ConvertedPicture& picture) const;
   ByteOrder RoadByteOrder() const;
   Status InFile(Status status) const;
@@ -109,6 +117,11 @@ class ConversionPictures {
   std::int32_t heldFrame_ = -1;
   // The picture, or the sprite frame, read last.
   Picture single_;
+  // What mapping the held picture onto the colour table noticed.
+  std::vector<std::string> heldNotices_;
+  std::shared_ptr<const ColourTable> colourTable_;
+  MappingOptions mapping_;
+  bool reportMissingColours_ = false;
   std::vector<std::uint8_t> spriteFile_;
   ReadOptions options_;
 };

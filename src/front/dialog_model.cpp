@@ -7,6 +7,7 @@
 #include "common/utf8_path.h"
 #include "convert/output_names.h"
 #include "front/dialog_texts.h"
+#include "palette/colour_reduction.h"
 
 namespace krelt {
 namespace {
@@ -95,7 +96,51 @@ void DialogModel::Find() {
   ShowOutputName();
 }
 
-void DialogModel::Toggle1555() { use1555_ = !use1555_; }
+void DialogModel::Toggle1555() {
+  use1555_ = !use1555_;
+  if (use1555_ && colours_.mode != ColourMode::kAsPicture) {
+    colours_.mode = ColourMode::kAsPicture;
+    ShowColours();
+  }
+}
+
+void DialogModel::SetColourMode(ColourMode mode) {
+  if (mode == ColourMode::kMapToTable && colours_.tablePath.empty()) {
+    ChooseColourTable();
+    return;
+  }
+  colours_.mode = mode;
+  if (mode != ColourMode::kAsPicture && use1555_) {
+    use1555_ = false;
+    view_.ShowSelection(sourcePath_, use1555_);
+  }
+  ShowColours();
+}
+
+void DialogModel::ChooseColourTable() {
+  const std::string initialName =
+      colours_.tablePath.empty() ? std::string(kDefaultTableName) : colours_.tablePath;
+  const std::optional<std::string> chosen = view_.ChooseFile(initialName, kTableFilters);
+  if (!chosen) {
+    ShowColours();  // the view may have moved its control already
+    return;
+  }
+  colours_.tablePath = *chosen;
+  SetColourMode(ColourMode::kMapToTable);
+}
+
+void DialogModel::SetColourCount(std::int32_t colours) {
+  colours_.colours = std::clamp<std::int32_t>(colours, kMinReducedColours,
+                                              static_cast<std::int32_t>(kMaxTableColours));
+  ShowColours();
+}
+
+void DialogModel::SetDithering(bool dithering) {
+  colours_.dithering = dithering;
+  ShowColours();
+}
+
+void DialogModel::ShowColours() { view_.ShowColourChoice(colours_); }
 
 void DialogModel::PressConversion() {
   if (runState_ != RunState::kIdle) {
@@ -138,6 +183,11 @@ ConversionRequest DialogModel::RequestFor(const std::string& path) const {
   request.endFrameText = endFrameText_;
   request.flag1555 = use1555_;
   request.level = smallest_ ? CompressionLevel::kMax : CompressionLevel::kDefault;
+  request.colours.mode = colours_.mode;
+  request.colours.tablePath = colours_.tablePath;
+  request.colours.colours = colours_.colours;
+  request.colours.mapping.dithering =
+      colours_.dithering ? Dithering::kDiffusion : Dithering::kNone;
   request.outputDirectory = names.outputDirectory;
   request.outputBaseName = names.outputBaseName;
   return request;

@@ -59,6 +59,18 @@ struct ShownRow {
   bool operator==(const ShownRow&) const = default;
 };
 
+// The colours control: the picture's own indices and colours, palette
+// indices of a colour table file, or of a table of at most `colours`
+// colours built from the picture (dithered or not).
+struct ColourChoice {
+  ColourMode mode = ColourMode::kAsPicture;
+  std::string tablePath;  // the table chosen last, kept when the mode changes
+  std::int32_t colours = 256;
+  bool dithering = false;
+
+  bool operator==(const ColourChoice&) const = default;
+};
+
 // A front end of the dialog. The model calls it on the GUI thread only.
 class DialogView : public PreviewView {
  public:
@@ -80,6 +92,8 @@ class DialogView : public PreviewView {
   virtual void ShowOutputName(const std::string& outputName) = 0;
   virtual void EnableOpen(bool enabled) = 0;
   virtual void ShowRunControls(const RunControls& controls) = 0;
+  // The colours control's mode, table file, colour count and dithering.
+  virtual void ShowColourChoice(const ColourChoice& choice) = 0;
   virtual void ShowProgress(const RunProgress& progress) = 0;
   // Replaces every row of the report list.
   virtual void ShowReport(const std::vector<ShownRow>& rows) = 0;
@@ -131,6 +145,18 @@ class DialogModel {
   void SetStartFrameText(std::string text) { startFrameText_ = std::move(text); }
   void SetEndFrameText(std::string text) { endFrameText_ = std::move(text); }
   void SetSmallest(bool smallest) { smallest_ = smallest; }
+  // The colours control. A table or a reduction gives palette indices, so
+  // choosing one clears "1555", and ticking "1555" goes back to the
+  // picture's own colours. Mapping onto a table before one was chosen
+  // asks for it first; cancelling that keeps the mode as it was.
+  const ColourChoice& colourChoice() const { return colours_; }
+  void SetColourMode(ColourMode mode);
+  // Runs the open-file dialog for a colour table and maps onto the chosen
+  // one; cancelling it changes nothing.
+  void ChooseColourTable();
+  // Clamped to 2..256.
+  void SetColourCount(std::int32_t colours);
+  void SetDithering(bool dithering);
   // "Conversion" converts the selection; during a run it cancels the run.
   void PressConversion();
   // "Open..": the GD file written last, which for a sprite converted from
@@ -151,6 +177,7 @@ class DialogModel {
  private:
   void Accept(const std::string& path);
   void ShowOutputName();
+  void ShowColours();
   void StartRun(std::vector<ConversionJob> jobs);
   void Cancel();
   void ShowRunState(RunState state);
@@ -168,6 +195,7 @@ class DialogModel {
   std::string startFrameText_;
   std::string endFrameText_;
   bool smallest_ = false;
+  ColourChoice colours_;
   std::string lastWrittenPath_;  // the GD file the last conversion wrote
 
   RunState runState_ = RunState::kIdle;

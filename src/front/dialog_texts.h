@@ -37,6 +37,20 @@ inline constexpr ReportColumn kReportColumns[] = {{"type", 180}, {"content", 260
 // "*.*" for all files: "*.*" would hide names without a dot.
 inline constexpr std::string_view kFileFilters[] = {
     "PCX File   (*.PCX)", "XSP File   (*.XSP)", "BMP File   (*.BMP)", "All Files   (*)"};
+// The colours control: its label, its modes in the order of ColourMode,
+// the colour count's label and the dithering box.
+inline constexpr std::string_view kColoursLabel = "colours";
+inline constexpr std::string_view kColourModeTexts[] = {"as in the picture", "map to a table..",
+                                                        "reduce to N"};
+inline constexpr std::string_view kColourCountLabel = "N";
+inline constexpr std::string_view kDitheringText = "Dither";
+inline constexpr std::string_view kColoursTip =
+    "Palette indices of one colour table for OSD_256 records: a table file (.gpl, .pal or a "
+    "palette picture), or one built from the picture with at most N colours";
+// The open-file dialog's filters for a colour table, the first one active.
+inline constexpr std::string_view kTableFilters[] = {
+    "Colour tables   (*.gpl *.pal *.png *.bmp *.pcx)", "All Files   (*)"};
+inline constexpr std::string_view kDefaultTableName = "*.gpl";
 // The file dialog's initial name when the profile names none.
 inline constexpr std::string_view kDefaultInitialName = "*.PCX";
 
@@ -53,7 +67,11 @@ inline constexpr std::string_view kHelpText =
     "2. Tick \"1555\" for 16-bit pixels. For a sprite file, give a start and "
     "an end frame; empty fields mean all frames. Tick \"Smallest\" for "
     "smaller arrays that the same firmware decodes; conversion then takes "
-    "longer.\n"
+    "longer. \"colours\" writes palette indices of one colour table "
+    "(OSD_256): \"map to a table..\" asks for the table file (.gpl, .pal or "
+    "a palette picture), \"reduce to N\" builds a table of at most N "
+    "colours from the picture; \"Dither\" mixes the entries of pictures "
+    "without a palette.\n"
     "3. Press \"Conversion\". The list shows every record written, and "
     "\"Open..\" opens the GD file. While it runs the button reads "
     "\"Cancel\": pressing it stops the conversion and leaves the files as "

@@ -7,6 +7,8 @@
 
 #include "common/file_io.h"
 #include "common/utf8_path.h"
+#include "image/colour_table.h"
+#include "image/high_colour.h"
 #include "image/picture_formats.h"
 #include "image/xsp_sprite.h"
 
@@ -16,15 +18,6 @@ namespace {
 constexpr std::uint16_t kOpaqueBit = 0x8000;
 
 // A 6-bit palette component widened to 8 bits by repeating its top bits.
-std::uint8_t Widen6(std::uint8_t value) {
-  return static_cast<std::uint8_t>((value << 2) | (value >> 4));
-}
-
-// A 5-bit component widened to 8 bits by repeating its top bits.
-std::uint8_t Widen5(unsigned value) {
-  return static_cast<std::uint8_t>((value << 3) | (value >> 2));
-}
-
 Palette8 GreyRamp() {
   Palette8 palette{};
   for (std::size_t index = 0; index < 256; ++index) {
@@ -40,9 +33,9 @@ void Expand1555(std::span<const std::uint8_t> pixels, bool lowFirst,
     const unsigned first = pixels[in];
     const unsigned second = pixels[in + 1];
     const unsigned value = lowFirst ? (second << 8 | first) : (first << 8 | second);
-    rgba[out] = Widen5(value >> 10 & 0x1F);
-    rgba[out + 1] = Widen5(value >> 5 & 0x1F);
-    rgba[out + 2] = Widen5(value & 0x1F);
+    rgba[out] = Widen5To8(value >> 10 & 0x1F);
+    rgba[out + 1] = Widen5To8(value >> 5 & 0x1F);
+    rgba[out + 2] = Widen5To8(value & 0x1F);
     rgba[out + 3] = (value & kOpaqueBit) != 0 ? 255 : 0;
   }
 }
@@ -77,7 +70,7 @@ void RemoveAll(const std::vector<std::filesystem::path>& paths) {
 
 Palette8 WidenedPalette(const std::array<std::uint8_t, 768>& palette) {
   Palette8 widened{};
-  std::transform(palette.begin(), palette.end(), widened.begin(), Widen6);
+  std::transform(palette.begin(), palette.end(), widened.begin(), Widen6To8);
   return widened;
 }
 
@@ -112,24 +105,6 @@ Status RecordPicture(const VerifiedRecord& verified,
                              std::to_string(record.width) + " x " +
                              std::to_string(record.height));
   }
-  return Status();
-}
-
-Status ReadFirstPicture(std::span<const std::uint8_t> file,
-                        const ReadOptions& options, Picture& picture) {
-  const PictureFormat* format = DetectPictureFormat(file);
-  if (format == nullptr) {
-    return Status::Error(ErrorKind::kUnsupported,
-                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
-  }
-  if (format->read != nullptr) return format->read(file, options, picture);
-  XspFile sprite;
-  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
-  XspFrame frame;
-  if (Status status = ReadXspFrame(file, options, 0, frame); !status.ok()) {
-    return status;
-  }
-  picture = std::move(frame.picture);
   return Status();
 }
 
@@ -168,6 +143,19 @@ Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette) 
   std::vector<std::uint8_t> file;
   if (Status status = ReadFileBytes(path, file); !status.ok()) return status;
   const std::string name = PathToUtf8(path.filename());
+  if (DetectPictureFormat(file) == nullptr) {
+    ColourTable table;
+    if (Status status = ParseColourTable(file, table); !status.ok()) {
+      return status.WithMessage(name + ": " + status.message());
+    }
+    palette = Palette8{};
+    for (std::size_t k = 0; k < table.entries.size(); ++k) {
+      palette[3 * k] = table.entries[k].red;
+      palette[3 * k + 1] = table.entries[k].green;
+      palette[3 * k + 2] = table.entries[k].blue;
+    }
+    return Status();
+  }
   Picture picture;
   if (Status status = ReadFirstPicture(file, ReadOptions{}, picture); !status.ok()) {
     return status.WithMessage(name + ": " + status.message());

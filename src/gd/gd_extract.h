@@ -12,6 +12,7 @@
 #include "gd/gd_reader.h"
 #include "gd/gd_verify.h"
 #include "image/picture.h"
+#include "image/picture_formats.h"
 #include "image/png_writer.h"
 
 namespace krelt {
@@ -38,17 +39,15 @@ Status RecordPicture(const VerifiedRecord& record,
                      std::span<const std::uint8_t> pixels,
                      const ExtractOptions& options, PngPicture& picture);
 
-// Reads a picture file Krelt reads, frame 0 of a sprite file.
-Status ReadFirstPicture(std::span<const std::uint8_t> file,
-                        const ReadOptions& options, Picture& picture);
-
 // A picture as a reader delivers it, for showing: indices through its
 // palette widened to 8 bits, RGB as is, 16-bit 5-5-5 values widened and
 // opaque.
 PngPicture ShownPicture(const Picture& picture);
 
 // The palette of a picture file Krelt reads (frame 0 of a sprite file),
-// widened to 8-bit components. Pictures without a palette give an error.
+// widened to 8-bit components, or the colours of a GIMP (.gpl) or JASC
+// (.pal) palette, black past its end. Pictures without a palette give an
+// error.
 Status ReadPicturePalette(const std::filesystem::path& path, Palette8& palette);
 
 // The PNG file name of each record, in file order: "logo.png" for the

@@ -49,6 +49,14 @@ std::array<std::uint16_t, 256> Palette555Table(std::span<const std::uint8_t, 768
   return table;
 }
 
+std::uint8_t Widen5To8(unsigned value) {
+  return static_cast<std::uint8_t>((value << 3) | (value >> 2));
+}
+
+std::uint8_t Widen6To8(std::uint8_t value) {
+  return static_cast<std::uint8_t>((value << 2) | (value >> 4));
+}
+
 std::uint16_t Repack565To555(std::uint16_t value) {
   return static_cast<std::uint16_t>(((value >> 1) & 0x7FE0) | (value & 0x1F));
 }

@@ -60,6 +60,12 @@ std::uint16_t BitFieldTo5Bits(std::uint32_t value, int bits, std::uint8_t scaled
 // the masks these tables always had.
 std::array<std::uint16_t, 256> Palette555Table(std::span<const std::uint8_t, 768> palette);
 
+// A 5-bit component widened to 8 bits by repeating its top bits.
+std::uint8_t Widen5To8(unsigned value);
+
+// A 6-bit palette component widened to 8 bits by repeating its top bits.
+std::uint8_t Widen6To8(std::uint8_t value);
+
 // A 5-6-5 value as 5-5-5 (16-bit sprite frames): green loses its lowest
 // bit, bit 15 stays clear.
 std::uint16_t Repack565To555(std::uint16_t value);

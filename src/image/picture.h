@@ -39,6 +39,10 @@ struct Picture {
   std::vector<std::uint8_t> pixels;
   // Indexed pictures: 256 entries of red, green, blue as 6-bit values.
   std::array<std::uint8_t, 768> palette{};
+  // One alpha value a pixel when the file carries transparency (PNG alpha
+  // or tRNS) and the pixels are not 16-bit; empty otherwise. Only mapping
+  // onto a colour table reads it.
+  std::vector<std::uint8_t> alpha;
   // Things the reader accepted but the user should be told about.
   std::vector<std::string> notices;
 };

@@ -50,4 +50,22 @@ std::string DescribeFirstBytes(std::span<const std::uint8_t> file) {
   return "it starts with " + hex + " (\"" + text + "\")";
 }
 
+Status ReadFirstPicture(std::span<const std::uint8_t> file,
+                        const ReadOptions& options, Picture& picture) {
+  const PictureFormat* format = DetectPictureFormat(file);
+  if (format == nullptr) {
+    return Status::Error(ErrorKind::kUnsupported,
+                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
+  }
+  if (format->read != nullptr) return format->read(file, options, picture);
+  XspFile sprite;
+  if (Status status = ReadXspFile(file, sprite); !status.ok()) return status;
+  XspFrame frame;
+  if (Status status = ReadXspFrame(file, options, 0, frame); !status.ok()) {
+    return status;
+  }
+  picture = std::move(frame.picture);
+  return Status();
+}
+
 }  // namespace krelt

@@ -30,4 +30,8 @@ const PictureFormat* DetectPictureFormat(std::span<const std::uint8_t> file);
 // files of no known format.
 std::string DescribeFirstBytes(std::span<const std::uint8_t> file);
 
+// Reads a picture file Krelt reads, frame 0 of a sprite file.
+Status ReadFirstPicture(std::span<const std::uint8_t> file,
+                        const ReadOptions& options, Picture& picture);
+
 }  // namespace krelt

@@ -39,18 +39,29 @@ std::uint8_t Round16To8(std::uint16_t value) {
   return static_cast<std::uint8_t>((std::uint32_t{value} * 255 + 32767) / 65535);
 }
 
+// Sample `channel` of a pixel of RGBA of 8 or 16 bits a sample, as 8 bits.
+std::uint8_t RgbaSample(const std::vector<std::uint8_t>& rgba, bool wide, std::size_t pixel,
+                        std::size_t channel) {
+  const std::size_t at = (4 * pixel + channel) * (wide ? 2 : 1);
+  if (!wide) return rgba[at];
+  std::uint16_t value = 0;
+  std::memcpy(&value, &rgba[at], sizeof value);  // libspng gives host order
+  return Round16To8(value);
+}
+
+std::vector<std::uint8_t> AlphaOfRgba(const std::vector<std::uint8_t>& rgba, bool wide) {
+  std::vector<std::uint8_t> alpha(rgba.size() / (wide ? 8 : 4));
+  for (std::size_t i = 0; i < alpha.size(); ++i) alpha[i] = RgbaSample(rgba, wide, i, 3);
+  return alpha;
+}
+
 // RGBA of 8 or 16 bits a sample to red, green, blue or 1-5-5-5 values.
 std::vector<std::uint8_t> FromRgba(const std::vector<std::uint8_t>& rgba, bool wide,
                                    bool flag1555) {
-  const std::size_t sampleBytes = wide ? 2 : 1;
-  const std::size_t count = rgba.size() / (4 * sampleBytes);
+  const std::size_t count = rgba.size() / (wide ? 8 : 4);
   std::vector<std::uint8_t> out(count * (flag1555 ? 2 : 3));
-  const auto sample = [&](std::size_t pixel, std::size_t channel) -> std::uint8_t {
-    const std::size_t at = (4 * pixel + channel) * sampleBytes;
-    if (!wide) return rgba[at];
-    std::uint16_t value = 0;
-    std::memcpy(&value, &rgba[at], sizeof value);  // libspng gives host order
-    return Round16To8(value);
+  const auto sample = [&](std::size_t pixel, std::size_t channel) {
+    return RgbaSample(rgba, wide, pixel, channel);
   };
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t red = sample(i, 0), green = sample(i, 1), blue = sample(i, 2);
@@ -110,6 +121,14 @@ Status ReadPalettePicture(spng_ctx* context, const spng_ihdr& header,
     picture.palette[3 * k + 2] = static_cast<std::uint8_t>(entry.blue >> 2);
   }
   if (!options.flag1555) {
+    if (hasAlpha) {
+      picture.alpha.resize(indices.size(), 255);
+      for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (indices[i] < transparency.n_type3_entries) {
+          picture.alpha[i] = transparency.type3_alpha[indices[i]];
+        }
+      }
+    }
     picture.pixels = std::move(indices);
     picture.pixelFormat = kPixelFormatIndexed;
     return Status();
@@ -145,6 +164,13 @@ Status ReadColourPicture(spng_ctx* context, const spng_ihdr& header,
     return status;
   }
   picture.pixels = FromRgba(rgba, wide, options.flag1555);
+  spng_trns transparency{};
+  const bool hasAlpha = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                        header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+                        spng_get_trns(context, &transparency) == 0;
+  if (hasAlpha && !options.flag1555) {
+    picture.alpha = AlphaOfRgba(rgba, wide);
+  }
   picture.pixelFormat = options.flag1555 ? kPixelFormat16Bit : kPixelFormatRgb;
   return Status();
 }
@@ -160,16 +186,27 @@ bool HasPngSignature(std::span<const std::uint8_t> file) {
 
 #if KRELT_HAVE_PNG
 
-Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
-               Picture& picture) {
+namespace {
+
+// A decoder over the file's bytes that checks every CRC.
+Status OpenDecoder(std::span<const std::uint8_t> file, Context& context) {
   if (!HasPngSignature(file)) {
     return Status::Error(ErrorKind::kUnsupported, "not a PNG picture");
   }
-  const Context context(spng_ctx_new(0));
+  context.reset(spng_ctx_new(0));
   if (!context) return Status::Error(ErrorKind::kIo, "out of memory for the PNG decoder");
   spng_set_crc_action(context.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
   spng_set_chunk_limits(context.get(), kMaxChunkBytes, kMaxChunkBytes);
   spng_set_png_buffer(context.get(), file.data(), file.size());
+  return Status();
+}
+
+}  // namespace
+
+Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
+               Picture& picture) {
+  Context context;
+  if (Status status = OpenDecoder(file, context); !status.ok()) return status;
   spng_ihdr header{};
   if (int code = spng_get_ihdr(context.get(), &header); code != 0) return Damaged(code);
   const bool indexed = header.color_type == SPNG_COLOR_TYPE_INDEXED;
@@ -191,7 +228,29 @@ Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
   return Status();
 }
 
+Status ReadPngPalette(std::span<const std::uint8_t> file, std::vector<std::uint8_t>& rgb) {
+  Context context;
+  if (Status status = OpenDecoder(file, context); !status.ok()) return status;
+  spng_plte palette{};
+  if (int code = spng_get_plte(context.get(), &palette); code != 0) {
+    return code == SPNG_ECHUNKAVAIL
+               ? Status::Error(ErrorKind::kUnsupported, "the PNG picture has no palette")
+               : Damaged(code);
+  }
+  rgb.clear();
+  for (std::uint32_t k = 0; k < palette.n_entries; ++k) {
+    const spng_plte_entry& entry = palette.entries[k];
+    rgb.insert(rgb.end(), {entry.red, entry.green, entry.blue});
+  }
+  return Status();
+}
+
 #else
+
+Status ReadPngPalette(std::span<const std::uint8_t>, std::vector<std::uint8_t>&) {
+  return Status::Error(ErrorKind::kUnsupported,
+                       "PNG pictures are not supported in this build");
+}
 
 Status ReadPng(std::span<const std::uint8_t>, const ReadOptions&, Picture&) {
   return Status::Error(ErrorKind::kUnsupported,

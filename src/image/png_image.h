@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "common/status.h"
 #include "image/picture.h"
@@ -19,5 +20,9 @@ bool HasPngSignature(std::span<const std::uint8_t> file);
 // the others. Gamma and colour-space chunks are ignored.
 Status ReadPng(std::span<const std::uint8_t> file, const ReadOptions& options,
                Picture& picture);
+
+// The PLTE entries of a PNG file as red, green, blue bytes, exactly as
+// stored; a file without a palette gives an error.
+Status ReadPngPalette(std::span<const std::uint8_t> file, std::vector<std::uint8_t>& rgb);
 
 }  // namespace krelt

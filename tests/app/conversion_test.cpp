@@ -2,6 +2,9 @@
 // bar, "Open.." and the messages show.
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -197,6 +200,46 @@ TEST_F(ConversionTest, Clicks1555ToggleBoxAndFlagTogether) {
     EXPECT_EQ(contents[3], test.dataFormat) << test.clicks;
     EXPECT_EQ(contents[6], test.size) << test.clicks;
   }
+}
+
+// The colours control: a reduction clears 1555 and writes palette indices;
+// mapping onto a chosen table does too and names the table, and its
+// notice counts the colours the table lacks.
+TEST_F(ConversionTest, ColoursControlWritesPaletteIndices) {
+  const QString picture = CopySample("logo.bmp");
+  dialog->show();
+  auto* box = Find<QCheckBox>("use1555Box");
+  auto* mode = Find<QComboBox>("colourModeCombo");
+  auto* count = Find<QSpinBox>("colourCountSpin");
+  QTest::mouseClick(box, Qt::LeftButton);
+  EXPECT_FALSE(count->isEnabled());
+  emit mode->activated(static_cast<int>(ColourMode::kReduce));
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_TRUE(count->isEnabled());
+  count->setValue(16);
+  Drop({picture});
+  Click("conversionButton");
+  QStringList contents = ReportColumn(1);
+  ASSERT_EQ(contents.size(), 9);
+  EXPECT_EQ(contents[3], "OSD_256");
+  EXPECT_EQ(contents[6], "3072");
+  EXPECT_TRUE(recorded.messages.empty());
+
+  QFile table(scratch.filePath("osd.gpl"));
+  ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+  table.write("GIMP Palette\n0 0 0\n255 255 255\n");
+  table.close();
+  recorded.chooserAnswer = table.fileName();
+  emit mode->activated(static_cast<int>(ColourMode::kMapToTable));
+  EXPECT_EQ(mode->currentIndex(), static_cast<int>(ColourMode::kMapToTable));
+  EXPECT_EQ(Find<QLabel>("colourTableLabel")->text(), "osd.gpl");
+  Click("conversionButton");
+  contents = ReportColumn(1);
+  ASSERT_EQ(contents.size(), 9);
+  EXPECT_EQ(contents[3], "OSD_256");
+  ASSERT_EQ(recorded.messages.size(), 1u);
+  EXPECT_EQ(recorded.messages[0].caption, "Notice");
+  EXPECT_TRUE(recorded.messages[0].text.startsWith("logo.bmp: "));
 }
 
 // What the reader noticed is shown after the conversion, as a notice.

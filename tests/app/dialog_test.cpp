@@ -57,7 +57,8 @@ TEST_F(DialogStartTest, TitleButtonsAndFields) {
   for (const QLabel* label : dialog->findChildren<QLabel*>()) {
     if (!preview->isAncestorOf(label)) labels.append(label->text());
   }
-  EXPECT_EQ(labels, QStringList({"alpha", "start frame", "end frame"}));
+  // The first is the colour table's name, empty until one is chosen.
+  EXPECT_EQ(labels, QStringList({"", "alpha", "start frame", "end frame", "colours"}));
 }
 
 TEST_F(DialogStartTest, AlphaListOffersZeroToFifteenWithoutSelection) {
@@ -124,7 +125,9 @@ TEST_F(DialogStartTest, TabOrderFollowsTheTemplate) {
   EXPECT_EQ(order, QStringList({"findButton", "pathEdit", "conversionButton",
                                 "alphaCombo", "startFrameEdit", "endFrameEdit",
                                 "openButton", "reportList", "use1555Box",
-                                "smallestBox", "previewFrame", "qt_spinbox_lineedit",
+                                "smallestBox", "colourModeCombo", "colourCountSpin",
+                                "qt_spinbox_lineedit", "ditheringBox", "previewFrame",
+                                "qt_spinbox_lineedit",
                                 "previewZoom"}));
 }
 

@@ -117,7 +117,12 @@ for picture in *.pcx; do
   case $picture in pcx256_extra_byte_* | pcx256_cut_*) continue ;; esac
   pcxtoppm "$picture" | pnmtoplainpnm > "${picture%.pcx}.expected.ppm"
 done
+# A photo-like picture and ImageMagick's reduction of it to 256 colours
+# without dithering, for the colour reduction's quality test.
+convert -seed 7 -size 640x480 plasma:fractal -blur 0x1 -depth 8 PNG24:plasma_640x480.png
+convert plasma_640x480.png -dither None -colors 256 PNG24:plasma_640x480.im256.png
 for picture in *.png; do
+  case $picture in plasma_*) continue ;; esac
   pngtopam "$picture" | pamdepth 255 | pamtopnm | ppmtoppm | pnmtoplainpnm \
     > "${picture%.png}.expected.ppm"
   # Netpbm's pngtopam finds the transparent colour of RGB pictures wrongly.

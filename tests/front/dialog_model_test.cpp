@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,60 @@ TEST_F(DialogModelTest, TheFieldsMakeTheRequest) {
   // An accepted selection shows the flag on the 1555 box.
   model.SelectPicture("/pics/logo.bmp");
   EXPECT_TRUE(view.mark1555);
+}
+
+// The colours control: a table is asked for before mapping onto one, and
+// kept; a table or a reduction and "1555" exclude each other; the choice
+// makes the request's colours.
+TEST_F(DialogModelTest, TheColoursControlMakesTheRequestsColours) {
+  struct Step {
+    std::function<void()> act;
+    ColourChoice shown;
+    bool mark1555;
+  };
+  const ColourChoice asPicture;
+  const ColourChoice mapped{ColourMode::kMapToTable, "/t/osd.gpl", 256, false};
+  const Step steps[] = {
+      {[this] { model.SetColourMode(ColourMode::kMapToTable); }, asPicture, false},  // cancelled
+      {[this] {
+         view.chooserAnswer = "/t/osd.gpl";
+         model.SetColourMode(ColourMode::kMapToTable);
+       },
+       mapped, false},
+      {[this] {
+         model.Toggle1555();
+         view.mark1555 = true;  // the box ticks itself
+       },
+       {ColourMode::kAsPicture, "/t/osd.gpl", 256, false}, true},
+      {[this] { model.SetColourMode(ColourMode::kReduce); },
+       {ColourMode::kReduce, "/t/osd.gpl", 256, false}, false},
+      {[this] { model.SetColourCount(1); }, {ColourMode::kReduce, "/t/osd.gpl", 2, false}, false},
+      {[this] { model.SetColourCount(300); },
+       {ColourMode::kReduce, "/t/osd.gpl", 256, false}, false},
+      {[this] { model.SetDithering(true); }, {ColourMode::kReduce, "/t/osd.gpl", 256, true}, false},
+      {[this] {
+         view.chooserAnswer.reset();
+         model.SetColourMode(ColourMode::kMapToTable);  // the table is kept: no chooser
+       },
+       {ColourMode::kMapToTable, "/t/osd.gpl", 256, true}, false},
+  };
+  for (std::size_t k = 0; k < std::size(steps); ++k) {
+    steps[k].act();
+    ASSERT_FALSE(view.colourChoices.empty()) << k;
+    EXPECT_EQ(view.colourChoices.back(), steps[k].shown) << k;
+    EXPECT_EQ(model.colourChoice(), steps[k].shown) << k;
+    EXPECT_EQ(view.mark1555, steps[k].mark1555) << k;
+    const ConversionRequest request = model.RequestFor("/pics/logo.bmp");
+    EXPECT_EQ(request.flag1555, steps[k].mark1555) << k;
+    EXPECT_EQ(request.colours.mode, steps[k].shown.mode) << k;
+    EXPECT_EQ(request.colours.tablePath, steps[k].shown.tablePath) << k;
+    EXPECT_EQ(request.colours.colours, steps[k].shown.colours) << k;
+    EXPECT_EQ(request.colours.mapping.dithering,
+              steps[k].shown.dithering ? Dithering::kDiffusion : Dithering::kNone);
+  }
+  EXPECT_EQ(view.chooserInitialNames, (std::vector<std::string>{"*.gpl", "*.gpl"}));
+  EXPECT_EQ(view.chooserFilters,
+            std::vector<std::string_view>(std::begin(kTableFilters), std::end(kTableFilters)));
 }
 
 TEST(DialogModelTextTest, FrameFieldsTakeDigitsOnly) {

@@ -34,6 +34,7 @@ class RecordingView final : public DialogView {
   void ShowOutputName(const std::string& name) override { outputName = name; }
   void EnableOpen(bool enabled) override { openEnabled = enabled; }
   void ShowRunControls(const RunControls& shown) override { controls.push_back(shown); }
+  void ShowColourChoice(const ColourChoice& choice) override { colourChoices.push_back(choice); }
   void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
   void ShowReport(const std::vector<ShownRow>& rows) override { report = rows; }
   void CloseWindow() override { ++closed; }
@@ -74,6 +75,7 @@ class RecordingView final : public DialogView {
   std::string outputName;
   bool openEnabled = false;
   std::vector<RunControls> controls;
+  std::vector<ColourChoice> colourChoices;
   std::vector<RunProgress> progress;
   std::vector<ShownRow> report;
   int closed = 0;

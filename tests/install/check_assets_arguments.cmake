@@ -52,6 +52,16 @@ krelt_add_assets(TARGET pictures PICTURES spin.xsp OPTIONS --start x3)"
 expect(target_name_without_keyword C "${cli}
 krelt_add_assets(pictures PICTURES spin.xsp)"
        "unknown arguments: pictures")
+expect(one_table_for_all C "${cli}
+krelt_add_assets(TARGET pictures PICTURES logo.bmp spin.xsp COLORS 64 PALETTE_OUT osd.c)
+${show}"
+       "sources: [^ ]*/pictures/logo\\.GD;[^ ]*/pictures/spin\\.GD;[^ ]*/pictures/osd\\.c")
+expect(map_and_reduce C "${cli}
+krelt_add_assets(TARGET pictures PICTURES logo.bmp MAP_PALETTE osd.gpl COLORS 16)"
+       "MAP_PALETTE maps onto a table, COLORS builds one: choose one")
+expect(palette_out_alone C "${cli}
+krelt_add_assets(TARGET pictures PICTURES logo.bmp PALETTE_OUT osd.gpl)"
+       "PALETTE_OUT needs MAP_PALETTE or COLORS")
 expect(no_krelt_cli C "krelt_add_assets(TARGET pictures PICTURES spin.xsp)"
        "no Krelt::krelt-cli")
 expect(no_c_language NONE "${cli}
