@@ -36,7 +36,8 @@ inline constexpr ReportColumn kReportColumns[] = {{"type", 180}, {"content", 260
 // The open-file dialog's filters, the first one active. "*" rather than
 // "*.*" for all files: "*.*" would hide names without a dot.
 inline constexpr std::string_view kFileFilters[] = {
-    "PCX File   (*.PCX)", "XSP File   (*.XSP)", "BMP File   (*.BMP)", "All Files   (*)"};
+    "PCX File   (*.PCX)", "XSP File   (*.XSP)", "BMP File   (*.BMP)",
+    "PNG File   (*.PNG)", "All Files   (*)"};
 // The file dialog's initial name when the profile names none.
 inline constexpr std::string_view kDefaultInitialName = "*.PCX";
 

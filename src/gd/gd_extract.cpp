@@ -119,8 +119,10 @@ Status ReadFirstPicture(std::span<const std::uint8_t> file,
                         const ReadOptions& options, Picture& picture) {
   const PictureFormat* format = DetectPictureFormat(file);
   if (format == nullptr) {
+    std::string foreign = DescribeForeignPicture(file);
     return Status::Error(ErrorKind::kUnsupported,
-                         "not a picture Krelt reads: " + DescribeFirstBytes(file));
+                         foreign.empty() ? "not a picture Krelt reads: " + DescribeFirstBytes(file)
+                                         : std::move(foreign));
   }
   if (format->read != nullptr) return format->read(file, options, picture);
   XspFile sprite;
