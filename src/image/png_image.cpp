@@ -149,9 +149,11 @@ Status ReadChunks(std::span<const std::uint8_t> file,
     const std::size_t next = offset + kChunkFrame + length;
     if (type == kIend) {
       if (next == file.size()) return Status();
+      const std::size_t extra = file.size() - next;
       return Status::Error(ErrorKind::kDamaged,
-                           PngDamaged(std::to_string(file.size() - next) +
-                                      " bytes follow the IEND chunk"));
+                           PngDamaged(extra == 1 ? "1 byte follows the IEND chunk"
+                                                 : std::to_string(extra) +
+                                                       " bytes follow the IEND chunk"));
     }
     offset = next;
   }
