@@ -377,11 +377,13 @@ class RleDecoder {
            std::to_string(column) + ")";
   }
 
+  static Status AboveTheTop() {
+    return Refused(ErrorKind::kDamaged, "the run-length data write above the top row");
+  }
+
   // Whether `count` pixels from the current place stay inside its row.
   Status CheckRoom(unsigned count) const {
-    if (row_ >= layout_.height) {
-      return Refused(ErrorKind::kDamaged, "the run-length data write above the top row");
-    }
+    if (row_ >= layout_.height) return AboveTheTop();
     if (column_ + count > storedWidth_) {
       return Refused(ErrorKind::kDamaged, "the run-length data write past the end of " +
                                               Place(column_ + count - 1));
@@ -407,6 +409,7 @@ class RleDecoder {
     const std::int64_t right = data_[position_];
     const std::int64_t up = data_[position_ + 1];
     position_ += 2;
+    if (row_ >= layout_.height && right + up > 0) return AboveTheTop();
     if (column_ + right > storedWidth_ || row_ + up > layout_.height) {
       return Refused(ErrorKind::kDamaged,
                      "a run-length delta of " + std::to_string(right) + " right and " +

@@ -519,6 +519,8 @@ TEST(BmpVariantsTest, RefusalsNameWhatWasFound) {
        kDamaged},
       {"RLE rows beyond the height", Rle(8, {5, 1, 0, 0, 2, 1, 0, 1}, 1),
        "the run-length data write above the top row", kDamaged},
+      {"RLE delta beyond the height", Rle(8, {5, 1, 0, 0, 0, 2, 9, 0, 0, 1}, 1),
+       "the run-length data write above the top row", kDamaged},
       {"bit fields on 24 bits",
        Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, kInfo + 16, 3); }),
        "compression 3 (bit fields) needs 16 or 32 bits per pixel, not 24", kDamaged},
