@@ -433,8 +433,7 @@ Bytes With(std::uint16_t bits, std::uint32_t compression, Bytes data = {0, 0, 0,
   return Build(raw);
 }
 
-// A 5 x 3 run-length coded picture (5 x 1 when `rows` is 1): stored rows
-// of 8 pixels with their padding.
+// A run-length coded picture 5 wide: stored rows of 8 pixels with padding.
 Bytes Rle(std::uint16_t bits, Bytes data, std::int32_t rows = 3) {
   return With(bits, bits == 8 ? 1 : 2, std::move(data), [rows](RawBmp& raw) {
     raw.width = 5;
