@@ -22,6 +22,13 @@ constexpr std::size_t kWriteBufferSize = std::size_t{64} << 10;
 // Names tried before giving up when every one is taken.
 constexpr int kTemporaryNameAttempts = 16;
 
+std::string Quoted(const std::filesystem::path& path) {
+  std::string quoted(1, '\'');
+  quoted += EscapeUnprintable(PathToUtf8(path));
+  quoted += '\'';
+  return quoted;
+}
+
 Status IoError(const std::string& message) {
   return Status::Error(ErrorKind::kIo, message);
 }
@@ -49,7 +56,7 @@ std::filesystem::path RandomTemporaryPath(const std::filesystem::path& target) {
 }
 
 Status TooLarge(const std::filesystem::path& path) {
-  return Status::Error(ErrorKind::kTooLarge, "can't read " + QuotedPath(path) +
+  return Status::Error(ErrorKind::kTooLarge, "can't read " + Quoted(path) +
                        ": the file is larger than 1 GiB");
 }
 
@@ -62,10 +69,10 @@ Status ReadWholeFile(const std::filesystem::path& path,
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) {
-    return Status::Error(ErrorKind::kNotFound, "can't open " + QuotedPath(path) + ": no such file");
+    return Status::Error(ErrorKind::kNotFound, "can't open " + Quoted(path) + ": no such file");
   }
   if (std::filesystem::is_directory(status)) {
-    return IoError("can't read " + QuotedPath(path) + ": it is a folder");
+    return IoError("can't read " + Quoted(path) + ": it is a folder");
   }
   std::uintmax_t announced = 0;
   if (std::filesystem::is_regular_file(status)) {
@@ -75,7 +82,7 @@ Status ReadWholeFile(const std::filesystem::path& path,
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return IoError("can't open " + QuotedPath(path) + ErrnoReason(errno));
+  if (!in) return IoError("can't open " + Quoted(path) + ErrnoReason(errno));
 
   // Read the size the file announces and one byte more, which shows the end;
   // then on in pieces, as the file may have grown and non-regular files
@@ -94,19 +101,14 @@ Status ReadWholeFile(const std::filesystem::path& path,
                                                        bytes.size()));
   }
   if (in.bad() || !in.eof()) {
-    return IoError("read error in " + QuotedPath(path) + ErrnoReason(errno));
+    return IoError("read error in " + Quoted(path) + ErrnoReason(errno));
   }
   return {};
 }
 
 }  // namespace
 
-std::string QuotedPath(const std::filesystem::path& path) {
-  std::string quoted(1, '\'');
-  quoted += EscapeUnprintable(PathToUtf8(path));
-  quoted += '\'';
-  return quoted;
-}
+std::string QuotedPath(const std::filesystem::path& path) { return Quoted(path); }
 
 Status ReadFileBytes(const std::filesystem::path& path,
                      std::vector<std::uint8_t>& bytes) {
@@ -150,21 +152,21 @@ void AtomicFileWriter::InjectWriteFault(WriteFault fault) {
 }
 
 Status AtomicFileWriter::Fail(const std::string& what, const std::error_code& error) {
-  return IoError(what + " " + QuotedPath(target_) + ": " + native::ErrorText(error));
+  return IoError(what + " " + Quoted(target_) + ": " + native::ErrorText(error));
 }
 
 Status AtomicFileWriter::Open() {
   return CatchAllocationFailure([&]() -> Status {
     State& state = *state_;
-    if (state.open) return Status::Error(ErrorKind::kUsage, QuotedPath(target_) + " is already open");
+    if (state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is already open");
     if (std::error_code error = native::FollowLinks(target_, state.destination)) {
       return Fail("can't write", error);
     }
     if (std::error_code error = native::Inspect(state.destination, state.replaced)) {
       return Fail("can't write", error);
     }
-    if (state.replaced.folder) return IoError("can't write " + QuotedPath(target_) + ": it is a folder");
-    if (state.replaced.readOnly) return IoError(QuotedPath(target_) + " is read-only");
+    if (state.replaced.folder) return IoError("can't write " + Quoted(target_) + ": it is a folder");
+    if (state.replaced.readOnly) return IoError(Quoted(target_) + " is read-only");
     state.buffer.reserve(kWriteBufferSize);
     if (state.replaced.special) {
       if (std::error_code error = state.special.Open(state.destination)) {
@@ -203,7 +205,7 @@ Status AtomicFileWriter::FlushBuffer() {
 Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   State& state = *state_;
   if (!state.failure.ok()) return state.failure;
-  if (!state.open) return Status::Error(ErrorKind::kUsage, QuotedPath(target_) + " is not open");
+  if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
   while (!bytes.empty()) {
     const std::size_t room = kWriteBufferSize - state.buffer.size();
     const std::size_t taken = std::min(room, bytes.size());
@@ -225,7 +227,7 @@ Status AtomicFileWriter::Write(std::string_view text) {
 Status AtomicFileWriter::Commit() {
   State& state = *state_;
   if (!state.failure.ok()) return state.failure;
-  if (!state.open) return Status::Error(ErrorKind::kUsage, QuotedPath(target_) + " is not open");
+  if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
   if (Status status = FlushBuffer(); !status.ok()) return status;
   state.open = false;
   if (state.replaced.special) {
@@ -276,7 +278,7 @@ Status KeepOldFile(GroupMember& member) {
   if (error) {
     std::error_code ignored;
     std::filesystem::remove(kept, ignored);
-    return IoError("can't keep a copy of " + QuotedPath(old) + ": " + native::ErrorText(error));
+    return IoError("can't keep a copy of " + Quoted(old) + ": " + native::ErrorText(error));
   }
   member.kept = kept;
   return Status();
