@@ -109,7 +109,7 @@ std::string PngDamaged(const std::string& what) {
   return "the PNG data are damaged: " + what;
 }
 
-// "IDAT at byte 57", with anything but letters in the type shown as '?'.
+// "chunk IDAT at byte 57", with anything but letters in the type shown as '?'.
 std::string ChunkName(std::span<const std::uint8_t> file, std::size_t offset) {
   std::string type;
   for (std::size_t k = 4; k < 8; ++k) {
