@@ -34,8 +34,7 @@ class CliStreamsTest : public ::testing::Test {
     fs::create_directory(dir_ / "out");
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"compress", PathOf("spin.xsp"), PathOf("ref/spin.tfp")},
-          {"convert", "--quiet", "--output-dir", PathOf("ref"), PathOf("spin.xsp")},
-          {"extract", PathOf("ref/spin.GD")}}) {
+          {"convert", "--quiet", "--output-dir", PathOf("ref"), PathOf("spin.xsp")}}) {
       ASSERT_EQ(Run(args).exitCode, 0) << args[0];
     }
   }
@@ -100,6 +99,7 @@ TEST_F(CliStreamsTest, OutputThatIsTheInputIsRefused) {
 // Each command's output written into a FIFO, which stays a FIFO, gives the
 // bytes that command writes into a regular file.
 TEST_F(CliStreamsTest, FifosAreWrittenIntoNotReplaced) {
+  ASSERT_EQ(Run({"extract", PathOf("ref/spin.GD")}).exitCode, 0);
   struct Case {
     std::vector<std::string> args;
     std::string fifo;
