@@ -5,7 +5,8 @@
 # inputs of at most 1 KB, which may not allocate more than 8 MB at once.
 # Usage: scripts/fuzz.sh BUILD_DIR [TARGET...]
 #
-# Corpora: the generated valid files (krelt-make-corpus), the saved
+# Corpora: the generated valid files (krelt-make-corpus, and for png the
+# reference pictures of tests/data), the saved
 # regression inputs of fuzz/regression/TARGET and the growing working
 # corpus fuzz/corpus-work/TARGET (not committed). Findings are written to
 # BUILD_DIR/fuzz-artifacts/TARGET/; fix them, then copy the input into
@@ -44,6 +45,9 @@ fi
 seeds="$build/fuzz-corpus-seed"
 rm -rf "$seeds"
 "$build/fuzz/krelt-make-corpus" "$seeds"
+# The reference PNG pictures of other tools: every colour type and depth.
+mkdir -p "$seeds/png"
+cp "$root"/tests/data/png_*.png "$seeds/png/"
 
 # run_fuzzer TARGET SECONDS MAX_LEN MALLOC_LIMIT_MB: one libFuzzer run;
 # false when it found something.

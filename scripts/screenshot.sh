@@ -16,9 +16,14 @@ if [ ! -x "$tool" ]; then
   cmake --build "$build" --target krelt_screenshot
 fi
 
+# The dialog shows paths as it was given them. It runs in the scratch folder
+# on a picture named relative to it, in a folder literally called "~", so
+# its fields show "~/art/..." as on a user's machine, not the build folder.
 scratch="$build/screenshot"
 rm -rf "$scratch"
-mkdir -p "$scratch"
-cp "$sample" "$scratch/"
-QT_QPA_PLATFORM=offscreen "$tool" "$scratch/$(basename "$sample")" "$root/docs/screenshot.png"
+mkdir -p "$scratch/~/art"
+cp "$sample" "$scratch/~/art/"
+output="$root/docs/screenshot.png"
+(cd "$scratch" &&
+  QT_QPA_PLATFORM=offscreen "$tool" "~/art/$(basename "$sample")" "$output")
 echo "Wrote $root/docs/screenshot.png"

@@ -1,4 +1,3 @@
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <span>
@@ -10,7 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
-#include "common/file_io.h"
+#include "cli/file_arguments.h"
 #include "common/status.h"
 #include "common/utf8_path.h"
 #include "common/worker_pool.h"
@@ -54,18 +53,18 @@ std::string Quoted(std::string_view text) {
 // replaced only when everything succeeded.
 int RunFileCommand(const Command& command, const std::string& inName,
                    const std::string& outName, const Transform& transform) {
-  const std::filesystem::path in = PathFromUtf8(inName);
-  const std::filesystem::path out = PathFromUtf8(outName);
-
+  if (const Status status = CheckNotSameFile(inName, outName); !status.ok()) {
+    return Failure(command, status.message());
+  }
   Bytes input;
-  if (const Status status = ReadFileBytes(in, input); !status.ok()) {
+  if (const Status status = ReadInputFile(inName, input); !status.ok()) {
     return Failure(command, status.message());
   }
   Bytes output;
   if (const Status status = transform(input, output); !status.ok()) {
     return Failure(command, Quoted(inName) + ": " + status.message());
   }
-  if (const Status status = WriteFileAtomically(out, output); !status.ok()) {
+  if (const Status status = WriteOutputFile(outName, output); !status.ok()) {
     return Failure(command, status.message());
   }
   return kExitOk;
@@ -125,11 +124,14 @@ const Command kCompressCommand = {
     "                    OUT is the same for every N\n"
     "\n"
     "OUT is written only when compression succeeded; an existing OUT is\n"
-    "replaced then and left untouched otherwise. After '--' the next two\n"
-    "arguments are IN and OUT even when they start with '-'.\n"
+    "replaced then and left untouched otherwise. A device or FIFO as OUT is\n"
+    "written into. OUT may not be IN itself, nor a link to it. IN '-' is\n"
+    "standard input, OUT '-' standard output; name a file called '-' as\n"
+    "'./-'. After '--' the next two arguments are IN and OUT even when they\n"
+    "start with '-'.\n"
     "\n"
-    "Exit status: 0 success, 1 IN unreadable or OUT not writable,\n"
-    "2 usage error.\n",
+    "Exit status: 0 success, 1 IN unreadable, OUT not writable or the same\n"
+    "file as IN, 2 usage error.\n",
     "krelt-cli: ",
     DefineCompress,
 };
@@ -147,11 +149,14 @@ const Command kDecompressCommand = {
     "  -j, --jobs N      threads sharing the chunks (default: one per core)\n"
     "\n"
     "OUT is written only when the whole stream decoded; an existing OUT is\n"
-    "replaced then and left untouched otherwise. After '--' the next two\n"
-    "arguments are IN and OUT even when they start with '-'.\n"
+    "replaced then and left untouched otherwise. A device or FIFO as OUT is\n"
+    "written into. OUT may not be IN itself, nor a link to it. IN '-' is\n"
+    "standard input, OUT '-' standard output; name a file called '-' as\n"
+    "'./-'. After '--' the next two arguments are IN and OUT even when they\n"
+    "start with '-'.\n"
     "\n"
-    "Exit status: 0 success, 1 IN unreadable, not a valid stream, or OUT\n"
-    "not writable, 2 usage error.\n",
+    "Exit status: 0 success, 1 IN unreadable, not a valid stream, OUT not\n"
+    "writable or the same file as IN, 2 usage error.\n",
     "krelt-cli: ",
     DefineDecompress,
 };

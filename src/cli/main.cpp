@@ -15,9 +15,10 @@
 // Windows hands the arguments over in UTF-16 only through wmain; they are
 // turned into UTF-8 like every path in Krelt. Output is UTF-8 with plain
 // '\n' line ends, so it reads the same as on other systems, and the console
-// is told to show it as UTF-8.
+// is told to show it as UTF-8. Standard input is read as bytes, for '-'.
 int wmain(int argc, wchar_t** argv) {
   SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> utf8;

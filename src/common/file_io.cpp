@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -107,6 +108,8 @@ Status ReadWholeFile(const std::filesystem::path& path,
 
 }  // namespace
 
+std::string QuotedPath(const std::filesystem::path& path) { return Quoted(path); }
+
 Status ReadFileBytes(const std::filesystem::path& path,
                      std::vector<std::uint8_t>& bytes) {
   bytes.clear();
@@ -119,6 +122,7 @@ struct AtomicFileWriter::State {
   std::filesystem::path destination;  // target with its links followed
   native::TargetInfo replaced;        // what destination was when opened
   native::TemporaryFile file;
+  native::SpecialFile special;  // the destination itself, when written in place
   std::vector<std::uint8_t> buffer;
   WriteFault fault;
   Status failure;  // the first write failure, repeated from then on
@@ -132,6 +136,15 @@ AtomicFileWriter::~AtomicFileWriter() = default;
 
 const std::filesystem::path& AtomicFileWriter::temporaryPath() const {
   return state_->file.path();
+}
+
+AtomicFileWriter::Outcome AtomicFileWriter::outcome() const {
+  if (state_->replaced.special) return Outcome::kWritesInPlace;
+  return state_->replaced.exists ? Outcome::kReplaces : Outcome::kCreates;
+}
+
+const std::filesystem::path& AtomicFileWriter::destination() const {
+  return state_->destination;
 }
 
 void AtomicFileWriter::InjectWriteFault(WriteFault fault) {
@@ -154,13 +167,20 @@ Status AtomicFileWriter::Open() {
     }
     if (state.replaced.folder) return IoError("can't write " + Quoted(target_) + ": it is a folder");
     if (state.replaced.readOnly) return IoError(Quoted(target_) + " is read-only");
+    state.buffer.reserve(kWriteBufferSize);
+    if (state.replaced.special) {
+      if (std::error_code error = state.special.Open(state.destination)) {
+        return Fail("can't write", error);
+      }
+      state.open = true;
+      return Status();
+    }
     std::error_code error;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
       error = state.file.Create(RandomTemporaryPath(state.destination));
       if (!native::AlreadyExists(error)) break;
     }
     if (error) return Fail("can't create a file next to", error);
-    state.buffer.reserve(kWriteBufferSize);
     state.open = true;
     return Status();
   });
@@ -170,7 +190,10 @@ Status AtomicFileWriter::FlushBuffer() {
   State& state = *state_;
   std::error_code error;
   if (state.fault) error = state.fault(state.buffer);
-  if (!error) error = state.file.Write(state.buffer);
+  if (!error) {
+    error = state.replaced.special ? state.special.Write(state.buffer)
+                                   : state.file.Write(state.buffer);
+  }
   state.buffer.clear();
   if (error) {
     state.failure = Fail("can't write", error);
@@ -207,6 +230,10 @@ Status AtomicFileWriter::Commit() {
   if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
   if (Status status = FlushBuffer(); !status.ok()) return status;
   state.open = false;
+  if (state.replaced.special) {
+    if (std::error_code error = state.special.Close()) state.failure = Fail("can't write", error);
+    return state.failure;
+  }
   if (std::error_code error = state.file.CommitAs(state.destination, state.replaced)) {
     state.failure = Fail("can't replace", error);
     state.file.Discard();
@@ -227,6 +254,116 @@ Status WriteFileAtomically(const std::filesystem::path& target,
   return WriteFileAtomically(
       target, std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
                         text.size()));
+}
+
+namespace {
+
+// One file of a group write: its writer and, once its destination is
+// replaced, a link to (or copy of) the file that was there.
+struct GroupMember {
+  std::unique_ptr<AtomicFileWriter> writer;
+  std::filesystem::path kept;
+  bool committed = false;
+};
+
+Status KeepOldFile(GroupMember& member) {
+  const std::filesystem::path& old = member.writer->destination();
+  const std::filesystem::path kept = RandomTemporaryPath(old);
+  std::error_code error;
+  std::filesystem::create_hard_link(old, kept, error);
+  if (error) {
+    error.clear();
+    std::filesystem::copy_file(old, kept, error);
+  }
+  if (error) {
+    std::error_code ignored;
+    std::filesystem::remove(kept, ignored);
+    return IoError("can't keep a copy of " + Quoted(old) + ": " + native::ErrorText(error));
+  }
+  member.kept = kept;
+  return Status();
+}
+
+// After the group failed: puts back the old file or removes the new one.
+void Undo(const GroupMember& member) {
+  std::error_code ignored;
+  const std::filesystem::path& destination = member.writer->destination();
+  if (member.committed && !member.kept.empty()) {
+    std::filesystem::rename(member.kept, destination, ignored);
+  } else if (member.committed &&
+             member.writer->outcome() == AtomicFileWriter::Outcome::kCreates) {
+    std::filesystem::remove(destination, ignored);
+  } else if (!member.kept.empty()) {
+    std::filesystem::remove(member.kept, ignored);
+  }
+}
+
+}  // namespace
+
+Status WriteFilesAtomically(std::span<const FileToWrite> files) {
+  return CatchAllocationFailure([&]() -> Status {
+    std::vector<GroupMember> members(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      members[i].writer = std::make_unique<AtomicFileWriter>(files[i].target);
+      AtomicFileWriter& writer = *members[i].writer;
+      if (Status status = writer.Open(); !status.ok()) return status;
+      if (Status status = writer.Write(files[i].bytes); !status.ok()) return status;
+    }
+    Status status;
+    for (GroupMember& member : members) {
+      if (member.writer->outcome() == AtomicFileWriter::Outcome::kReplaces) {
+        status = KeepOldFile(member);
+        if (!status.ok()) break;
+      }
+    }
+    for (GroupMember& member : members) {
+      if (!status.ok()) break;
+      status = member.writer->Commit();
+      member.committed = status.ok();
+    }
+    for (const GroupMember& member : members) {
+      std::error_code ignored;
+      if (!status.ok()) {
+        Undo(member);
+      } else if (!member.kept.empty()) {
+        std::filesystem::remove(member.kept, ignored);
+      }
+    }
+    return status;
+  });
+}
+
+Status ReadStandardInput(std::vector<std::uint8_t>& bytes) {
+  constexpr std::size_t kPiece = std::size_t{64} << 10;
+  bytes.clear();
+  const Status status = CatchAllocationFailure([&]() -> Status {
+    errno = 0;
+    std::size_t got = kPiece;
+    while (got == kPiece) {
+      const std::size_t start = bytes.size();
+      bytes.resize(start + kPiece);
+      got = std::fread(bytes.data() + start, 1, kPiece, stdin);
+      bytes.resize(start + got);
+      if (bytes.size() > kMaxReadFileSize) {
+        return Status::Error(ErrorKind::kTooLarge,
+                             "can't read standard input: it holds more than 1 GiB");
+      }
+    }
+    if (std::ferror(stdin)) return IoError("read error in standard input" + ErrnoReason(errno));
+    return Status();
+  });
+  if (!status.ok()) bytes = {};
+  return status;
+}
+
+Status WriteStandardOutput(std::span<const std::uint8_t> bytes) {
+  errno = 0;
+  const bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+  if (!written || std::fflush(stdout) != 0) {
+    return IoError("can't write standard output" + ErrnoReason(errno));
+  }
+  return Status();
 }
 
 }  // namespace krelt

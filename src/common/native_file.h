@@ -25,6 +25,7 @@ struct TargetInfo {
   bool exists = false;
   bool folder = false;
   bool readOnly = false;        // no write permission for this process
+  bool special = false;         // a device, FIFO or socket, written in place
   std::uint32_t attributes = 0;  // permission bits or file attributes kept
 };
 
@@ -63,6 +64,24 @@ class TemporaryFile {
   std::filesystem::path path_;  // empty when there is no file
   std::intptr_t handle_ = -1;   // descriptor or HANDLE; -1 when closed
   int cleanupSlot_ = -1;        // registration for removal on interrupts
+};
+
+// An existing file that is not a regular one, such as a device or a FIFO,
+// opened for writing in place: renaming a file over it would destroy it.
+class SpecialFile {
+ public:
+  SpecialFile() = default;
+  ~SpecialFile() { Close(); }
+  SpecialFile(const SpecialFile&) = delete;
+  SpecialFile& operator=(const SpecialFile&) = delete;
+
+  std::error_code Open(const std::filesystem::path& path);
+  // Writes all of bytes.
+  std::error_code Write(std::span<const std::uint8_t> bytes);
+  std::error_code Close();
+
+ private:
+  std::intptr_t handle_ = -1;  // descriptor or HANDLE; -1 when closed
 };
 
 // Removes the files of every TemporaryFile not yet committed or discarded.

@@ -10,6 +10,23 @@
 
 namespace krelt::native {
 
+namespace {
+
+std::error_code WriteAll(int descriptor, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const std::size_t piece = std::min<std::size_t>(bytes.size(), SSIZE_MAX);
+    const ssize_t written = write(descriptor, bytes.data(), piece);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return {errno, std::generic_category()};
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string ErrorText(const std::error_code& error) { return error.message(); }
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
@@ -24,6 +41,7 @@ std::error_code Inspect(const std::filesystem::path& path, TargetInfo& info) {
   }
   info.exists = true;
   info.folder = S_ISDIR(status.st_mode);
+  info.special = !info.folder && !S_ISREG(status.st_mode);
   info.attributes = status.st_mode & 07777;
   // No write bit at all counts even for root, who may write anything.
   info.readOnly = (status.st_mode & 0222) == 0 ||
@@ -63,16 +81,7 @@ std::error_code TemporaryFile::Create(const std::filesystem::path& path) {
 }
 
 std::error_code TemporaryFile::Write(std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const std::size_t piece = std::min<std::size_t>(bytes.size(), SSIZE_MAX);
-    const ssize_t written = write(static_cast<int>(handle_), bytes.data(), piece);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
-  }
-  return {};
+  return WriteAll(static_cast<int>(handle_), bytes);
 }
 
 std::error_code TemporaryFile::CommitAs(const std::filesystem::path& destination,
@@ -98,6 +107,25 @@ void TemporaryFile::Discard() {
   ReleaseFromRemovalOnInterrupt(cleanupSlot_);
   cleanupSlot_ = -1;
   path_.clear();
+}
+
+std::error_code SpecialFile::Open(const std::filesystem::path& path) {
+  Close();
+  const int descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) return LastError();
+  handle_ = descriptor;
+  return {};
+}
+
+std::error_code SpecialFile::Write(std::span<const std::uint8_t> bytes) {
+  return WriteAll(static_cast<int>(handle_), bytes);
+}
+
+std::error_code SpecialFile::Close() {
+  if (handle_ < 0) return {};
+  const int descriptor = static_cast<int>(handle_);
+  handle_ = -1;
+  return close(descriptor) == 0 ? std::error_code() : LastError();
 }
 
 }  // namespace krelt::native

@@ -35,6 +35,18 @@ bool RenameByHandle(HANDLE file, const std::filesystem::path& destination) {
                                     static_cast<DWORD>(buffer.size())) != 0;
 }
 
+std::error_code WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), piece, &written, nullptr)) {
+      return {static_cast<int>(GetLastError()), std::system_category()};
+    }
+    bytes = bytes.subspan(written);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string ErrorText(const std::error_code& error) {
@@ -63,6 +75,7 @@ bool AlreadyExists(const std::error_code& error) {
   return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
 }
 
+// Device names are not told apart from files here: special stays false.
 std::error_code Inspect(const std::filesystem::path& path, TargetInfo& info) {
   info = {};
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -99,15 +112,7 @@ std::error_code TemporaryFile::Create(const std::filesystem::path& path) {
 }
 
 std::error_code TemporaryFile::Write(std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(Handle(handle_), bytes.data(), piece, &written, nullptr)) {
-      return LastError();
-    }
-    bytes = bytes.subspan(written);
-  }
-  return {};
+  return WriteAll(Handle(handle_), bytes);
 }
 
 std::error_code TemporaryFile::CommitAs(const std::filesystem::path& destination,
@@ -145,6 +150,26 @@ void TemporaryFile::Discard() {
   ReleaseFromRemovalOnInterrupt(cleanupSlot_);
   cleanupSlot_ = -1;
   path_.clear();
+}
+
+std::error_code SpecialFile::Open(const std::filesystem::path& path) {
+  Close();
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return {};
+}
+
+std::error_code SpecialFile::Write(std::span<const std::uint8_t> bytes) {
+  return WriteAll(Handle(handle_), bytes);
+}
+
+std::error_code SpecialFile::Close() {
+  if (handle_ == -1) return {};
+  const HANDLE file = Handle(handle_);
+  handle_ = -1;
+  return CloseHandle(file) ? std::error_code() : LastError();
 }
 
 }  // namespace krelt::native

@@ -1,5 +1,6 @@
 #include "convert/conversion.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <span>
@@ -277,9 +278,27 @@ Status WriteGdFile(const ConversionOutput& output, ConversionProgress& progress,
 // disk.
 class GdFileComparison {
  public:
-  explicit GdFileComparison(const std::filesystem::path& path)
-      : found_(std::filesystem::exists(path)),
-        in_(path, std::ios::binary) {}
+  // A missing file is an outcome; a file that can't be looked at or
+  // opened is an error naming the system's reason.
+  Status Open(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return Status();
+    if (!error && std::filesystem::is_directory(status)) {
+      return Status::Error(ErrorKind::kIo, "can't read " + QuotedPath(path) + ": it is a folder");
+    }
+    if (!error) {
+      errno = 0;
+      in_.open(path, std::ios::binary);
+      if (!in_) error = std::error_code(errno, std::generic_category());
+    }
+    if (error) {
+      return Status::Error(ErrorKind::kIo,
+                           "can't read " + QuotedPath(path) + ": " + error.message());
+    }
+    found_ = true;
+    return Status();
+  }
 
   Status Compare(std::string_view piece) {
     buffer_.resize(piece.size());
@@ -298,15 +317,17 @@ class GdFileComparison {
   }
 
  private:
-  bool found_;
+  bool found_ = false;
   std::ifstream in_;
   std::string buffer_;
 };
 
-// Compares the GD text with the file on disk; only a cancellation fails.
+// Compares the GD text with the file on disk; only a file that can't be
+// read and a cancellation fail.
 Status CheckGdFile(const ConversionOutput& output, ConversionProgress& progress,
                    const CancellationToken* cancel, ConversionResult& result) {
-  GdFileComparison comparison(output.outputPath);
+  GdFileComparison comparison;
+  if (Status status = comparison.Open(output.outputPath); !status.ok()) return status;
   const Status status = FormatGdText(
       output, progress, cancel,
       [&comparison](std::string_view piece) { return comparison.Compare(piece); });

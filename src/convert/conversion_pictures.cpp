@@ -31,10 +31,12 @@ bool EndsWithBmp(std::string_view name) {
                     });
 }
 
+// "x.gif: a GIF picture; ..." for a known format Krelt does not read, else
 // "x.pcx: not a BMP, PCX, PNG or XSP picture: it starts with ..."; a file
 // named as a bitmap keeps the classic words.
 std::string UnknownFormat(const std::string& fileName,
                           std::span<const std::uint8_t> file) {
+  if (std::string foreign = DescribeForeignPicture(file); !foreign.empty()) return foreign;
   const std::string what = EndsWithBmp(fileName)
                                ? std::string(kNotABitmapMessage)
                                : "not a BMP, PCX, PNG or XSP picture";

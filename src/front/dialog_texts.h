@@ -36,7 +36,11 @@ inline constexpr ReportColumn kReportColumns[] = {{"type", 180}, {"content", 260
 // The open-file dialog's filters, the first one active. "*" rather than
 // "*.*" for all files: "*.*" would hide names without a dot.
 inline constexpr std::string_view kFileFilters[] = {
-    "PCX File   (*.PCX)", "XSP File   (*.XSP)", "BMP File   (*.BMP)", "All Files   (*)"};
+    "PCX File   (*.PCX)", "XSP File   (*.XSP)", "BMP File   (*.BMP)",
+    "PNG File   (*.PNG)", "All Files   (*)"};
+// The file dialog's initial name when the profile names none.
+inline constexpr std::string_view kDefaultInitialName = "*.PCX";
+
 // The colours control: its label, its modes in the order of ColourMode,
 // the colour count's label and the dithering box.
 inline constexpr std::string_view kColoursLabel = "colours";
@@ -51,8 +55,6 @@ inline constexpr std::string_view kColoursTip =
 inline constexpr std::string_view kTableFilters[] = {
     "Colour tables   (*.gpl *.pal *.png *.bmp *.pcx)", "All Files   (*)"};
 inline constexpr std::string_view kDefaultTableName = "*.gpl";
-// The file dialog's initial name when the profile names none.
-inline constexpr std::string_view kDefaultInitialName = "*.PCX";
 
 inline constexpr std::string_view kRejectedFileMessage = "Please select a correct image file!";
 

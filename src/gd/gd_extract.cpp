@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
-#include <system_error>
 
 #include "common/file_io.h"
 #include "common/utf8_path.h"
@@ -57,13 +56,6 @@ std::string PngBaseName(const std::string& record, std::string_view prefix) {
     return std::isdigit(c) != 0;
   });
   return digits ? std::string(prefix) + "_" + std::string(frame) : std::string(base);
-}
-
-void RemoveAll(const std::vector<std::filesystem::path>& paths) {
-  for (const auto& path : paths) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
 }
 
 }  // namespace
@@ -210,15 +202,12 @@ Status WriteFilesTogether(const std::filesystem::path& folder,
                           const std::vector<NamedFile>& files,
                           std::vector<std::filesystem::path>& written) {
   written.clear();
+  std::vector<FileToWrite> group;
   for (const NamedFile& file : files) {
-    const std::filesystem::path target = folder / PathFromUtf8(file.name);
-    if (Status status = WriteFileAtomically(target, file.bytes); !status.ok()) {
-      RemoveAll(written);
-      written.clear();
-      return status;
-    }
-    written.push_back(target);
+    group.push_back({folder / PathFromUtf8(file.name), file.bytes});
   }
+  if (Status status = WriteFilesAtomically(group); !status.ok()) return status;
+  for (const FileToWrite& file : group) written.push_back(file.target);
   return Status();
 }
 

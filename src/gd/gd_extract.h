@@ -66,9 +66,9 @@ struct NamedFile {
 Status ExtractPngFiles(const GdSource& source, const ExtractOptions& options,
                        std::vector<NamedFile>& files);
 
-// Writes every file into folder, each through a temporary file renamed
-// over its target once all are written. On failure every file this call
-// created or replaced is removed again and the error names it.
+// Writes every file into folder, all or none (WriteFilesAtomically): on
+// failure the folder holds what it held before and the error names the
+// file.
 Status WriteFilesTogether(const std::filesystem::path& folder,
                           const std::vector<NamedFile>& files,
                           std::vector<std::filesystem::path>& written);

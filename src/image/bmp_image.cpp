@@ -326,33 +326,34 @@ std::vector<std::uint8_t> UnpackIndices(std::span<const std::uint8_t> file,
 }
 
 // Run-length coded indices, bottom row first. Pixels that no code writes
-// stay index 0, as in common readers; pixels past a row's end are dropped.
+// stay index 0, as in common readers. Pixels in the padding of a stored
+// row (ImageMagick codes rows up to a multiple of four bytes) are dropped;
+// codes that write beyond it or above the top row, and deltas that leave
+// the picture, are refused: such files lose pixels their author drew.
 class RleDecoder {
  public:
   RleDecoder(std::span<const std::uint8_t> data, const BmpLayout& layout)
       : data_(data), layout_(layout), nibbles_(layout.compression == kCompressionRle4),
+        storedWidth_(static_cast<std::int64_t>(layout.stride * 8 / layout.bitsPerPixel)),
         out_(PixelCount(layout), 0) {}
 
+  // Decodes up to the end-of-picture code. Once every row is done, data
+  // may end without that code, and only ends of line may come before it.
   Status Run() {
-    while (row_ < layout_.height) {
+    while (row_ < layout_.height || Has(2)) {
       if (!Has(2)) return CutOff();
       const std::uint8_t count = data_[position_];
       const std::uint8_t value = data_[position_ + 1];
       position_ += 2;
       if (count > 0) {
-        for (unsigned k = 0; k < count; ++k) Put(Nibble(value, k));
-        continue;
-      }
-      if (value == 0) {  // end of line
+        if (Status status = Repeat(count, value); !status.ok()) return status;
+      } else if (value == 0) {  // end of line
         column_ = 0;
         ++row_;
       } else if (value == 1) {  // end of picture
         break;
       } else if (value == 2) {  // delta
-        if (!Has(2)) return CutOff();
-        column_ += data_[position_];
-        row_ += data_[position_ + 1];
-        position_ += 2;
+        if (Status status = Delta(); !status.ok()) return status;
       } else if (Status status = Literal(value); !status.ok()) {
         return status;
       }
@@ -370,9 +371,54 @@ class RleDecoder {
                    "the run-length data end before the end-of-picture code");
   }
 
+  // Rows counted from the top, as the picture is seen; pixels from the left.
+  std::string Place(std::int64_t column) const {
+    return "row " + std::to_string(layout_.height - 1 - row_) + " (pixel " +
+           std::to_string(column) + ")";
+  }
+
+  static Status AboveTheTop() {
+    return Refused(ErrorKind::kDamaged, "the run-length data write above the top row");
+  }
+
+  // Whether `count` pixels from the current place stay inside its row.
+  Status CheckRoom(unsigned count) const {
+    if (row_ >= layout_.height) return AboveTheTop();
+    if (column_ + count > storedWidth_) {
+      return Refused(ErrorKind::kDamaged, "the run-length data write past the end of " +
+                                              Place(column_ + count - 1));
+    }
+    return Status();
+  }
+
   std::uint8_t Nibble(std::uint8_t value, unsigned k) const {
     if (!nibbles_) return value;
     return static_cast<std::uint8_t>(k % 2 == 0 ? value >> 4 : value & 0x0F);
+  }
+
+  Status Repeat(unsigned count, std::uint8_t value) {
+    if (Status status = CheckRoom(count); !status.ok()) return status;
+    for (unsigned k = 0; k < count; ++k) Put(Nibble(value, k));
+    return Status();
+  }
+
+  // A move right and up that may end at the end of a stored row or just
+  // above the top row, but not beyond.
+  Status Delta() {
+    if (!Has(2)) return CutOff();
+    const std::int64_t right = data_[position_];
+    const std::int64_t up = data_[position_ + 1];
+    position_ += 2;
+    if (row_ >= layout_.height && right + up > 0) return AboveTheTop();
+    if (column_ + right > storedWidth_ || row_ + up > layout_.height) {
+      return Refused(ErrorKind::kDamaged,
+                     "a run-length delta of " + std::to_string(right) + " right and " +
+                         std::to_string(up) + " up moves past the picture from " +
+                         Place(column_));
+    }
+    column_ += right;
+    row_ += up;
+    return Status();
   }
 
   // `count` stored pixels, padded to a 16-bit boundary.
@@ -380,6 +426,7 @@ class RleDecoder {
     const std::size_t bytes = nibbles_ ? (count + 1) / 2 : count;
     const std::size_t padded = bytes + (bytes % 2);
     if (!Has(padded)) return CutOff();
+    if (Status status = CheckRoom(count); !status.ok()) return status;
     for (unsigned k = 0; k < count; ++k) {
       Put(Nibble(data_[position_ + (nibbles_ ? k / 2 : k)], k));
     }
@@ -388,7 +435,7 @@ class RleDecoder {
   }
 
   void Put(std::uint8_t index) {
-    if (column_ < layout_.width && row_ < layout_.height) {
+    if (column_ < layout_.width) {
       const std::int64_t outputRow = layout_.height - 1 - row_;
       out_[static_cast<std::size_t>(outputRow * layout_.width + column_)] = index;
     }
@@ -398,6 +445,7 @@ class RleDecoder {
   std::span<const std::uint8_t> data_;
   const BmpLayout& layout_;
   bool nibbles_;
+  std::int64_t storedWidth_;  // the pixels of a stored row, padding included
   std::vector<std::uint8_t> out_;
   std::size_t position_ = 0;
   std::int64_t column_ = 0;

@@ -34,4 +34,9 @@ std::string DescribeFirstBytes(std::span<const std::uint8_t> file);
 Status ReadFirstPicture(std::span<const std::uint8_t> file,
                         const ReadOptions& options, Picture& picture);
 
+// For a file of a common picture format Krelt does not read (GIF, JPEG,
+// TIFF, WebP, QOI, PNM, PAM), what it is and what to do: "a GIF picture;
+// Krelt reads BMP, PCX, PNG and XSP: save it as PNG". Empty for others.
+std::string DescribeForeignPicture(std::span<const std::uint8_t> file);
+
 }  // namespace krelt

@@ -27,6 +27,12 @@ inline std::int32_t LoadLeSigned32(const std::uint8_t* bytes) {
   return static_cast<std::int32_t>(LoadLe32(bytes));
 }
 
+inline std::uint32_t LoadBe32(const std::uint8_t* bytes) {
+  return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+         (static_cast<std::uint32_t>(bytes[1]) << 16) |
+         (static_cast<std::uint32_t>(bytes[2]) << 8) | static_cast<std::uint32_t>(bytes[3]);
+}
+
 inline void StoreLe16(std::uint8_t* bytes, std::uint16_t value) {
   bytes[0] = static_cast<std::uint8_t>(value & 0xFF);
   bytes[1] = static_cast<std::uint8_t>(value >> 8);

@@ -74,7 +74,7 @@ TEST_F(FindTest, EmptyProfileStartsWithStarDotPcxAndTheFourFilters) {
   EXPECT_EQ(recorded.chooserInitialNames[0], "*.PCX");
   EXPECT_EQ(recorded.chooserFilters,
             QStringList({"PCX File   (*.PCX)", "XSP File   (*.XSP)",
-                         "BMP File   (*.BMP)", "All Files   (*)"}));
+                         "BMP File   (*.BMP)", "PNG File   (*.PNG)", "All Files   (*)"}));
 }
 
 TEST_F(FindTest, ProfileValueIsTheInitialName) {

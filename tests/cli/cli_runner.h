@@ -54,20 +54,26 @@ inline HANDLE CreateOutputFile(const std::filesystem::path& path) {
                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Starts the program with the arguments, its output going to the two files;
-// the exit code, or -1 (and a test failure naming the system's error, with
-// what the program printed to stderr) when it could not be run.
+// Starts the program with the arguments, its output going to the two files
+// and its input coming from inPath unless that is empty; the exit code, or
+// -1 (and a test failure naming the system's error, with what the program
+// printed to stderr) when it could not be run.
 inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::filesystem::path& outPath,
-                      const std::filesystem::path& errPath) {
+                      const std::filesystem::path& errPath,
+                      const std::filesystem::path& inPath = {}) {
   std::wstring commandLine = QuoteArgument(Widen(program));
   for (const std::string& arg : args) commandLine += L' ' + QuoteArgument(Widen(arg));
   const HANDLE out = CreateOutputFile(outPath);
   const HANDLE err = CreateOutputFile(errPath);
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE in = inPath.empty() ? GetStdHandle(STD_INPUT_HANDLE)
+                                   : CreateFileW(inPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                 &inherit, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = in;
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
@@ -86,6 +92,7 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
   }
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+  if (!inPath.empty() && in != INVALID_HANDLE_VALUE) CloseHandle(in);
   if (error != ERROR_SUCCESS) {
     ADD_FAILURE() << "could not run " << program << ": system error " << error << "\n"
                   << FileText(errPath);
@@ -107,11 +114,13 @@ inline std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs the program through the shell, its output going to the two files;
-// the exit code, or -1 when it did not exit normally.
+// Runs the program through the shell, its output going to the two files
+// and its input coming from inPath unless that is empty; the exit code, or
+// -1 when it did not exit normally.
 inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::filesystem::path& outPath,
-                      const std::filesystem::path& errPath) {
+                      const std::filesystem::path& errPath,
+                      const std::filesystem::path& inPath = {}) {
   std::string command = Quote(program);
   // Appended piece by piece: GCC 12 gives a false -Wrestrict warning for
   // "literal" + std::string at -O3.
@@ -123,6 +132,10 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
   command += Quote(outPath.string());
   command += " 2>";
   command += Quote(errPath.string());
+  if (!inPath.empty()) {
+    command += " <";
+    command += Quote(inPath.string());
+  }
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -143,13 +156,14 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Runs krelt-cli with the arguments (UTF-8), capturing stdout and stderr in
-// files inside workDir.
+// files inside workDir; standard input is inPath's content when one is given.
 inline CliRun RunCli(const std::vector<std::string>& args,
-                     const std::filesystem::path& workDir) {
+                     const std::filesystem::path& workDir,
+                     const std::filesystem::path& inPath = {}) {
   const auto outPath = workDir / "cli.stdout";
   const auto errPath = workDir / "cli.stderr";
   CliRun run;
-  run.exitCode = RunProgram(KRELT_CLI_PATH, args, outPath, errPath);
+  run.exitCode = RunProgram(KRELT_CLI_PATH, args, outPath, errPath, inPath);
   run.out = FileText(outPath);
   run.err = FileText(errPath);
   return run;

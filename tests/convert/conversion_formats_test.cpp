@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/file_io.h"
@@ -103,13 +105,45 @@ TEST_F(ConversionFormatsTest, TheContentChoosesTheReaderAndTheRoad) {
 }
 
 TEST_F(ConversionFormatsTest, UnknownContentIsDescribed) {
-  const ConversionResult result = Convert("notes.pcx", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 0});
+  const ConversionResult result = Convert("notes.pcx", Bytes{'G', 'I', 'F', '9', '0', 'a', 1, 0, 0});
   EXPECT_EQ(result.status.kind(), ErrorKind::kUnsupported);
   EXPECT_EQ(result.status.message(),
-            "notes.pcx: not a BMP, PCX, PNG or XSP picture: it starts with 47 49 46 38 39 61 01 "
-            "00 (\"GIF89a..\")");
+            "notes.pcx: not a BMP, PCX, PNG or XSP picture: it starts with 47 49 46 39 30 61 01 "
+            "00 (\"GIF90a..\")");
   EXPECT_EQ(Convert("empty.bmp", Bytes{}).status.message(),
             "empty.bmp: This is not a bitmap file: it is empty");
+}
+
+// Common formats Krelt does not read are named, whatever the file's name;
+// near misses of their signatures keep the description of the first bytes.
+TEST_F(ConversionFormatsTest, ForeignFormatsAreNamedWithAdvice) {
+  using namespace std::string_view_literals;
+  const auto bytes = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
+  const std::pair<Bytes, const char*> cases[] = {
+      {bytes("GIF89a\x01\0"sv), "GIF"},
+      {Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F'}, "JPEG"},
+      {Bytes{'I', 'I', '*', 0, 8, 0, 0, 0}, "TIFF"},
+      {Bytes{'M', 'M', 0, '*', 0, 0, 0, 8}, "TIFF"},
+      {bytes("RIFF\x24\0\0\0WEBPVP8 "sv), "WebP"},
+      {bytes("qoif\0\0\0\x01"sv), "QOI"},
+      {bytes("P6\n7 5\n255\n"sv), "PNM"},
+      {bytes("P7\nWIDTH 7\n"sv), "PAM"},
+      {bytes("GIF90a\x01\0"sv), nullptr},
+      {bytes("P8\n7 5\n"sv), nullptr},
+      {bytes("Pixels"sv), nullptr},
+  };
+  for (const auto& [file, format] : cases) {
+    for (const char* name : {"logo.gif", "logo.bmp"}) {
+      const std::string message = Convert(name, file).status.message();
+      SCOPED_TRACE(message);
+      if (format != nullptr) {
+        EXPECT_EQ(message, std::string(name) + ": a " + format +
+                               " picture; Krelt reads BMP, PCX, PNG and XSP: save it as PNG");
+      } else {
+        EXPECT_NE(message.find(": it starts with "), std::string::npos);
+      }
+    }
+  }
 }
 
 // Black and (255, 0, 8) with "1555": 0x8000 and 0xFC01 on the BMP road, 0

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Writes BMP and PCX variants that common tools rarely write, byte by byte,
+"""Writes BMP, PCX and PNG variants that common tools rarely write, byte by byte,
 with Python's standard library alone. Usage: make-unusual-pictures.py FOLDER"""
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 # A 7 x 5 picture of indices 0..5 and its colours, top row first.
@@ -191,6 +192,35 @@ def pcx_runs_across_lines():
     return bytes(header) + bytes(coded) + b"\x0C" + palette
 
 
+def png_chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data +
+            struct.pack(">I", zlib.crc32(kind + data)))
+
+
+def png_rgb(compressed):
+    # A 7 x 5 RGB PNG of 8-bit samples around the given image data.
+    header = struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
+            png_chunk(b"IDAT", compressed) + png_chunk(b"IEND", b""))
+
+
+def png_rows(extra_rows=0):
+    # Filter type 0 and the colours of each row, plus rows of black.
+    rows = [b"".join(bytes(COLOURS[i]) for i in row) for row in INDICES]
+    rows += [bytes(3 * WIDTH)] * extra_rows
+    return b"".join(b"\0" + row for row in rows)
+
+
+def png_extra_row():
+    # The compressed stream holds a sixth row.
+    return png_rgb(zlib.compress(png_rows(1)))
+
+
+def png_after_stream():
+    # Bytes follow the end of the compressed stream inside IDAT.
+    return png_rgb(zlib.compress(png_rows()) + b"\0\0\0\0")
+
+
 PICTURES = {
     "bmp2_7x5.bmp": two_bit,
     "bmp24_os2v2_7x5.bmp": os2_v2,
@@ -201,6 +231,8 @@ PICTURES = {
     "bmp32_alpha_header_7x5.bmp": bit_fields_alpha_header,
     "bmp16_v2header_565_7x5.bmp": v2_header_565,
     "pcx256_runs_across_lines_7x5.pcx": pcx_runs_across_lines,
+    "png_extra_row_7x5.png": png_extra_row,
+    "png_after_stream_7x5.png": png_after_stream,
 }
 
 if __name__ == "__main__":

@@ -94,7 +94,8 @@ TEST_F(DialogModelTest, FindStartsWithTheProfileValueOrStarDotPcx) {
   EXPECT_EQ(view.chooserInitialNames, (std::vector<std::string>{"*.PCX", "/home/art/logo.pcx"}));
   EXPECT_EQ(view.chooserFilters,
             (std::vector<std::string_view>{"PCX File   (*.PCX)", "XSP File   (*.XSP)",
-                                           "BMP File   (*.BMP)", "All Files   (*)"}));
+                                           "BMP File   (*.BMP)", "PNG File   (*.PNG)",
+                                           "All Files   (*)"}));
 }
 
 TEST_F(DialogModelTest, TheFieldsMakeTheRequest) {

@@ -396,15 +396,28 @@ TEST(ReadPicturePalette, SixBitEntriesWidenToEightBits) {
   EXPECT_EQ(palette[5], 0);
 }
 
-TEST(WriteFilesTogether, AFailureRemovesTheFilesAlreadyWritten) {
+// All or none: a failure at the last file leaves the files already there
+// as they were and adds none; once it is gone, every file is replaced.
+TEST(WriteFilesTogether, AllOrNone) {
   test::TempDir dir;
-  fs::create_directory(dir.path() / "b.png");  // a folder cannot be replaced
+  test::WriteBytes(dir.path() / "a.png", Bytes{9});
+  test::WriteBytes(dir.path() / "b.png", Bytes{8});
+  fs::create_directory(dir.path() / "d.png");  // a folder cannot be replaced
+  const std::vector<NamedFile> files = {
+      {"a.png", {1, 2}}, {"b.png", {3}}, {"c.png", {4}}, {"d.png", {5}}};
   std::vector<fs::path> written;
-  const Status status = WriteFilesTogether(
-      dir.path(), {{"a.png", {1, 2}}, {"b.png", {3}}, {"c.png", {4}}}, written);
-  EXPECT_FALSE(status.ok());
+  const Status status = WriteFilesTogether(dir.path(), files, written);
+  EXPECT_NE(status.message().find("d.png"), std::string::npos) << status.message();
   EXPECT_TRUE(written.empty());
-  EXPECT_EQ(test::FolderEntries(dir.path()), std::vector<std::string>{"b.png"});
+  EXPECT_EQ(test::FolderEntries(dir.path()), (std::vector<std::string>{"a.png", "b.png", "d.png"}));
+  EXPECT_EQ(test::FileText(dir.path() / "a.png"), "\x09");
+  EXPECT_EQ(test::FileText(dir.path() / "b.png"), "\x08");
+
+  fs::remove(dir.path() / "d.png");
+  ASSERT_TRUE(WriteFilesTogether(dir.path(), files, written).ok());
+  EXPECT_EQ(test::FolderEntries(dir.path()),
+            (std::vector<std::string>{"a.png", "b.png", "c.png", "d.png"}));
+  EXPECT_EQ(test::FileText(dir.path() / "a.png"), std::string("\x01\x02"));
 }
 
 TEST_F(ExtractRoundTrip, DamagedArraysLeaveNoPicture) {

@@ -302,7 +302,8 @@ struct RleCase {
 };
 
 // Runs, literal groups with their padding, end of line, deltas, an early
-// end of picture (the rest stays index 0) and pixels past a row's end.
+// end of picture (the rest stays index 0), pixels in a stored row's padding
+// (dropped) and ends of line after the last row.
 TEST(BmpVariantsTest, RunLengthCodes) {
   const RleCase cases[] = {
       {"RLE8 runs and ends of line", 8,
@@ -314,9 +315,12 @@ TEST(BmpVariantsTest, RunLengthCodes) {
       {"RLE8 delta and early end", 8,
        {1, 7, 0, 2, 2, 1, 1, 6, 0, 1},
        {0, 0, 0, 0, 0, 0, 0, 6, 7, 0, 0, 0}},
-      {"RLE8 run past the row end is cut", 8,
-       {9, 3, 0, 0, 0, 0, 2, 1, 0, 1},
-       {1, 1, 0, 0, 0, 0, 0, 0, 3, 3, 3, 3}},
+      {"RLE4 run into the row padding is cut", 4,
+       {6, 0x12, 0, 0, 0, 0, 2, 0x33, 0, 1},
+       {3, 3, 0, 0, 0, 0, 0, 0, 1, 2, 1, 2}},
+      {"RLE8 ends of line after the last row", 8,
+       {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 0, 0, 0, 0, 1},
+       {3, 3, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1}},
       {"RLE4 alternating run and literal nibbles", 4,
        {4, 0x12, 0, 0, 0, 3, 0x45, 0x60, 0, 0, 3, 0x77, 0, 1},
        {7, 7, 7, 0, 4, 5, 6, 0, 1, 2, 1, 2}},
@@ -429,6 +433,14 @@ Bytes With(std::uint16_t bits, std::uint32_t compression, Bytes data = {0, 0, 0,
   return Build(raw);
 }
 
+// A run-length coded picture 5 wide: stored rows of 8 pixels with padding.
+Bytes Rle(std::uint16_t bits, Bytes data, std::int32_t rows = 3) {
+  return With(bits, bits == 8 ? 1 : 2, std::move(data), [rows](RawBmp& raw) {
+    raw.width = 5;
+    raw.height = rows;
+  });
+}
+
 Bytes Damaged(const BmpSpec& layout, const std::function<void(Bytes&)>& damage) {
   Bytes file = MakeBmp(layout);
   damage(file);
@@ -491,6 +503,23 @@ TEST(BmpVariantsTest, RefusalsNameWhatWasFound) {
        "the run-length data end before the end-of-picture code", kDamaged},
       {"RLE literal cut off", With(8, 1, {0, 5, 1, 2}),
        "the run-length data end before the end-of-picture code", kDamaged},
+      {"RLE8 run past the stored row", Rle(8, {9, 1, 0, 1}),
+       "the run-length data write past the end of row 2 (pixel 8)", kDamaged},
+      {"RLE8 literal past the stored row",
+       Rle(8, {0, 0, 0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1}),
+       "the run-length data write past the end of row 1 (pixel 8)", kDamaged},
+      {"RLE4 run past the stored row", Rle(4, {4, 0x11, 5, 0x22, 0, 1}),
+       "the run-length data write past the end of row 2 (pixel 8)", kDamaged},
+      {"RLE delta past the row", Rle(8, {2, 1, 0, 2, 7, 0, 0, 1}),
+       "a run-length delta of 7 right and 0 up moves past the picture from row 2 (pixel 2)",
+       kDamaged},
+      {"RLE delta above the top", Rle(8, {0, 2, 0, 4, 0, 1}),
+       "a run-length delta of 0 right and 4 up moves past the picture from row 2 (pixel 0)",
+       kDamaged},
+      {"RLE rows beyond the height", Rle(8, {5, 1, 0, 0, 2, 1, 0, 1}, 1),
+       "the run-length data write above the top row", kDamaged},
+      {"RLE delta beyond the height", Rle(8, {5, 1, 0, 0, 0, 2, 9, 0, 0, 1}, 1),
+       "the run-length data write above the top row", kDamaged},
       {"bit fields on 24 bits",
        Damaged(RgbSpec(2, 2), [](Bytes& f) { PutLe32(f, kInfo + 16, 3); }),
        "compression 3 (bit fields) needs 16 or 32 bits per pixel, not 24", kDamaged},
@@ -548,7 +577,7 @@ test::PlainPpm DumpOf(const std::string& name) {
 // Palette pictures are read twice: indices through our 6-bit palette, and
 // with "1555" red, green, blue through the colour table. ImageMagick pads
 // each run-length coded row to a multiple of four pixels; the padding
-// pixels lie past the row's end and are dropped.
+// pixels lie in the stored row's padding and are dropped.
 TEST(BmpVariantsTest, ReadsEveryVariantOfOtherTools) {
   for (const char* name :
        {"bmp1_13x6", "bmp2_7x5", "bmp4_13x6", "bmp4_7x5", "bmp4_rle_7x5", "bmp8_7x5",

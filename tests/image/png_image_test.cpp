@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,32 +100,71 @@ TEST_F(PngImageTest, SixteenBitPixelsFollowTheAlpha) {
 
 struct PngRefusal {
   const char* name;
-  std::size_t offset;  // byte changed, or the length kept when cutting
-  bool cut;
+  Bytes file;
+  // The whole message, or the start of the decoder's when it ends in ": ".
   std::string message;
 };
 
+// A tEXt chunk of keyword "k" and text "v".
+Bytes TextChunk() { return Bytes{0, 0, 0, 3, 't', 'E', 'X', 't', 'k', 0, 'v', 0xCB, 0x04, 0xF3, 0x90}; }
+
+// A copy of file changed by damage.
+Bytes Changed(Bytes file, const std::function<void(Bytes&)>& damage) {
+  damage(file);
+  return file;
+}
+
+// Damage the decoder finds, and damage it never reads: chunk CRCs after
+// the image data, the end of the file and the end of the compressed data.
 TEST_F(PngImageTest, RefusesDamagedFiles) {
   const Bytes good = PngFile("png_rgb8_13x6");
+  const std::size_t iend = good.size() - 12;
+  const std::string damaged = "the PNG data are damaged: ";
+  const Bytes text = TextChunk();
   const PngRefusal cases[] = {
-      {"header CRC", 29, false, "the PNG data are damaged: "},
-      {"pixel data CRC", good.size() - 20, false, "the PNG data are damaged: "},
-      {"cut short", good.size() / 2, true, "the PNG data are damaged: "},
-      {"signature only", 8, true, "the PNG data are damaged: "},
+      {"header CRC", Changed(good, [](Bytes& f) { f[29] ^= 0x40; }), damaged},
+      {"pixel data", Changed(good, [&](Bytes& f) { f[good.size() - 30] ^= 0x40; }), damaged},
+      {"cut short", Changed(good, [&](Bytes& f) { f.resize(good.size() / 2); }), damaged},
+      {"signature only", Changed(good, [](Bytes& f) { f.resize(8); }), damaged},
+      {"CRC of the last IDAT", Changed(good, [&](Bytes& f) { f[iend - 1] ^= 0x01; }),
+       damaged + "chunk IDAT at byte 33 has a wrong CRC"},
+      {"CRC of IEND", Changed(good, [](Bytes& f) { f.back() ^= 0x01; }),
+       damaged + "chunk IEND at byte 91 has a wrong CRC"},
+      {"no IEND", Changed(good, [&](Bytes& f) { f.resize(iend); }),
+       damaged + "the file ends before its IEND chunk"},
+      {"chunk cut after IDAT",
+       Changed(good, [&](Bytes& f) { f.resize(iend); f.insert(f.end(), text.begin(), text.end() - 2); }),
+       damaged + "chunk tEXt at byte 91 runs past the end of the file"},
+      {"a byte after IEND", Changed(good, [](Bytes& f) { f.push_back(0); }),
+       damaged + "1 byte follows the IEND chunk"},
+      {"a chunk after IEND",
+       Changed(good, [&](Bytes& f) { f.insert(f.end(), text.begin(), text.end()); }), damaged + "15 bytes follow the IEND chunk"},
+      {"a sixth row", PngFile("png_extra_row_7x5"),
+       damaged + "the image data go on past the last row"},
+      {"bytes after the stream", PngFile("png_after_stream_7x5"),
+       damaged + "the image data go on past the last row"},
   };
   for (const PngRefusal& c : cases) {
     SCOPED_TRACE(c.name);
-    Bytes file = good;
-    if (c.cut) {
-      file.resize(c.offset);
-    } else {
-      file[c.offset] ^= 0x40;
-    }
     Picture picture;
-    const Status status = ReadPng(file, ReadOptions{}, picture);
+    const Status status = ReadPng(c.file, ReadOptions{}, picture);
     EXPECT_EQ(status.kind(), ErrorKind::kDamaged);
-    EXPECT_EQ(status.message().rfind(c.message, 0), 0u) << status.message();
+    if (c.message.ends_with(": ")) {
+      EXPECT_EQ(status.message().rfind(c.message, 0), 0u) << status.message();
+    } else {
+      EXPECT_EQ(status.message(), c.message);
+    }
   }
+}
+
+// A chunk the decoder does not know, between the image data and IEND, is
+// read over and its CRC checked.
+TEST_F(PngImageTest, AcceptsChunksAfterTheImageData) {
+  Bytes file = PngFile("png_rgb8_13x6");
+  const Bytes text = TextChunk();
+  file.insert(file.end() - 12, text.begin(), text.end());
+  EXPECT_EQ(test::ReadAccepted(ReadPng, file).pixels,
+            test::ReadAccepted(ReadPng, PngFile("png_rgb8_13x6")).pixels);
 }
 
 TEST_F(PngImageTest, SizeLimitsAsForEveryReader) {
