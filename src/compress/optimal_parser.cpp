@@ -162,19 +162,25 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
   candidateStart_[length] = static_cast<std::uint32_t>(candidates_.size());
 }
 
-// Lengths priced below the dearest length price, ascending. The lengths
-// at the dearest price, mostly the great many the code lacks, are offered
-// as one range per match instead.
+// Lengths priced below the dearest length price, ascending, and for each
+// length the index of the first such length above it. The lengths at the
+// dearest price, mostly the great many the code lacks, are offered as one
+// range per match instead.
 void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
   dearestLength_ = 0;
   for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
-    dearestLength_ = std::max(dearestLength_, prices.Match(length, 0) - prices.distance[0]);
+    dearestLength_ = std::max(dearestLength_, prices.Length(length));
   }
   cheapLengths_.clear();
-  for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
-    if (prices.Match(length, 0) - prices.distance[0] < dearestLength_) {
+  for (int length = kLh5MaxMatch; length >= 0; --length) {
+    firstCheapAbove_[static_cast<std::size_t>(length)] = static_cast<std::uint16_t>(cheapLengths_.size());
+    if (length >= kLh5MinMatch && prices.Length(length) < dearestLength_) {
       cheapLengths_.push_back(static_cast<std::uint16_t>(length));
     }
+  }
+  std::reverse(cheapLengths_.begin(), cheapLengths_.end());
+  for (std::uint16_t& first : firstCheapAbove_) {
+    first = static_cast<std::uint16_t>(cheapLengths_.size() - first);
   }
 }
 
@@ -205,10 +211,9 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
     const int top = std::min<int>(candidate.length, limit);
     if (top <= covered) continue;
     const std::uint32_t base = here + priceOf(candidate);
-    for (auto length = std::upper_bound(cheapLengths_.begin(), cheapLengths_.end(), covered);
+    for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(covered)];
          length != cheapLengths_.end() && *length <= top; ++length) {
-      Relax(position + *length, base + prices.symbol[*length + std::size_t{kLh5MatchSymbolOffset}],
-            Lh5Token::Match(*length, candidate.distance));
+      Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
     }
     waitingOffers_.push_back({base + dearestLength_, position,
                               position + static_cast<std::uint32_t>(top), candidate.distance});
@@ -222,11 +227,11 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
 // queue's last one but ending before it, goes to the heap instead. An offer
 // both dearer and ending sooner than another is dropped.
 void OptimalParser::AddOffer(const RangeOffer& offer) {
-  while (!offerQueue_.empty() && offerQueue_.back().cost >= offer.cost &&
+  while (offerQueue_.size() > queueFront_ && offerQueue_.back().cost >= offer.cost &&
          offerQueue_.back().last <= offer.last) {
     offerQueue_.pop_back();
   }
-  if (offerQueue_.empty() || offerQueue_.back().last < offer.last) {
+  if (offerQueue_.size() == queueFront_ || offerQueue_.back().last < offer.last) {
     offerQueue_.push_back(offer);
   } else if (offerQueue_.back().cost >= offer.cost) {
     offerHeap_.push_back(offer);
@@ -243,13 +248,13 @@ void OptimalParser::TakeOffer(std::uint32_t position) {
        ++firstWaiting_) {
     AddOffer(waitingOffers_[firstWaiting_]);
   }
-  while (!offerQueue_.empty() && offerQueue_.front().last < position) offerQueue_.pop_front();
+  while (queueFront_ < offerQueue_.size() && offerQueue_[queueFront_].last < position) ++queueFront_;
   while (!offerHeap_.empty() && offerHeap_.front().last < position) {
     std::pop_heap(offerHeap_.begin(), offerHeap_.end(), DearerFirst);
     offerHeap_.pop_back();
   }
   const RangeOffer* best = nullptr;
-  if (!offerQueue_.empty()) best = &offerQueue_.front();
+  if (queueFront_ < offerQueue_.size()) best = &offerQueue_[queueFront_];
   if (!offerHeap_.empty() && (best == nullptr || offerHeap_.front().cost < best->cost)) {
     best = &offerHeap_.front();
   }
@@ -267,6 +272,7 @@ void OptimalParser::Parse(std::uint32_t begin, std::uint32_t end, const Lh5Price
   std::fill(pathCost_.begin() + begin, pathCost_.begin() + end + 1, kUnreached);
   pathCost_[begin] = 0;
   offerQueue_.clear();
+  queueFront_ = 0;
   offerHeap_.clear();
   waitingOffers_.clear();
   firstWaiting_ = 0;

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "compress/lh5_block_code.h"
@@ -20,9 +19,11 @@ struct Lh5Prices {
 
   explicit Lh5Prices(const Lh5BlockCode& code);
 
+  std::uint32_t Length(int length) const {
+    return symbol[static_cast<std::size_t>(length + kLh5MatchSymbolOffset)];
+  }
   std::uint32_t Match(int length, int distanceClass) const {
-    return symbol[static_cast<std::size_t>(length + kLh5MatchSymbolOffset)] +
-           distance[static_cast<std::size_t>(distanceClass)];
+    return Length(length) + distance[static_cast<std::size_t>(distanceClass)];
   }
   std::uint32_t Of(Lh5Token token) const {
     return token.IsMatch() ? symbol[token.symbol] + distance[static_cast<std::size_t>(token.DistanceClass())]
@@ -85,14 +86,17 @@ class OptimalParser {
   std::vector<Candidate> candidates_;
   std::vector<std::int32_t> hashHead_;
   std::vector<std::int32_t> children_;  // per position: smaller, greater
-  // Lengths cheaper than the dearest one, ascending, and that price.
+  // Lengths cheaper than the dearest one, ascending; per length, the index
+  // of the first of them above it; the dearest price.
   std::vector<std::uint16_t> cheapLengths_;
+  std::array<std::uint16_t, kLh5MaxMatch + 1> firstCheapAbove_{};
   std::uint32_t dearestLength_ = 0;
   // Range offers made, in the order of their source, and those that can
   // be taken (see AddOffer).
   std::vector<RangeOffer> waitingOffers_;
   std::size_t firstWaiting_ = 0;
-  std::deque<RangeOffer> offerQueue_;
+  std::vector<RangeOffer> offerQueue_;  // from queueFront_ on
+  std::size_t queueFront_ = 0;
   std::vector<RangeOffer> offerHeap_;
   std::vector<std::uint32_t> pathCost_;
   std::vector<Lh5Token> pathStep_;
