@@ -221,19 +221,23 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
   }
 }
 
-// Adds an offer to those that can be taken. The queue holds offers of
-// rising cost and rising last position, so its front is the cheapest one
-// still reaching; an offer that does not fit that order, cheaper than the
-// queue's last one but ending before it, goes to the heap instead. An offer
-// both dearer and ending sooner than another is dropped.
+// Adds an offer to those that can be taken. Each distance class has a
+// queue of offers of rising cost and rising last position, so its front is
+// its cheapest offer still reaching; an offer that does not fit that order,
+// cheaper than the queue's last one but ending before it, goes to the heap
+// instead. An offer both dearer and ending sooner than another is dropped.
 void OptimalParser::AddOffer(const RangeOffer& offer) {
-  while (offerQueue_.size() > queueFront_ && offerQueue_.back().cost >= offer.cost &&
-         offerQueue_.back().last <= offer.last) {
-    offerQueue_.pop_back();
+  const int distanceClass = Lh5DistanceClass(offer.distance - 1u);
+  OfferQueue& queue = offerQueues_[static_cast<std::size_t>(distanceClass)];
+  std::vector<RangeOffer>& offers = queue.offers;
+  while (offers.size() > queue.front && offers.back().cost >= offer.cost &&
+         offers.back().last <= offer.last) {
+    offers.pop_back();
   }
-  if (offerQueue_.size() == queueFront_ || offerQueue_.back().last < offer.last) {
-    offerQueue_.push_back(offer);
-  } else if (offerQueue_.back().cost >= offer.cost) {
+  if (offers.size() == queue.front || offers.back().last < offer.last) {
+    offers.push_back(offer);
+    liveQueues_ |= 1u << distanceClass;
+  } else if (offers.back().cost >= offer.cost) {
     offerHeap_.push_back(offer);
     std::push_heap(offerHeap_.begin(), offerHeap_.end(), DearerFirst);
   }
@@ -248,13 +252,25 @@ void OptimalParser::TakeOffer(std::uint32_t position) {
        ++firstWaiting_) {
     AddOffer(waitingOffers_[firstWaiting_]);
   }
-  while (queueFront_ < offerQueue_.size() && offerQueue_[queueFront_].last < position) ++queueFront_;
+  const RangeOffer* best = nullptr;
+  for (std::uint32_t live = liveQueues_; live != 0; live &= live - 1) {
+    const int distanceClass = std::countr_zero(live);
+    OfferQueue& queue = offerQueues_[static_cast<std::size_t>(distanceClass)];
+    while (queue.front < queue.offers.size() && queue.offers[queue.front].last < position) {
+      ++queue.front;
+    }
+    if (queue.front == queue.offers.size()) {
+      queue.offers.clear();
+      queue.front = 0;
+      liveQueues_ &= ~(1u << distanceClass);
+    } else if (best == nullptr || queue.offers[queue.front].cost < best->cost) {
+      best = &queue.offers[queue.front];
+    }
+  }
   while (!offerHeap_.empty() && offerHeap_.front().last < position) {
     std::pop_heap(offerHeap_.begin(), offerHeap_.end(), DearerFirst);
     offerHeap_.pop_back();
   }
-  const RangeOffer* best = nullptr;
-  if (queueFront_ < offerQueue_.size()) best = &offerQueue_[queueFront_];
   if (!offerHeap_.empty() && (best == nullptr || offerHeap_.front().cost < best->cost)) {
     best = &offerHeap_.front();
   }
@@ -271,8 +287,11 @@ void OptimalParser::Parse(std::uint32_t begin, std::uint32_t end, const Lh5Price
   pathStep_.resize(length_ + 1);
   std::fill(pathCost_.begin() + begin, pathCost_.begin() + end + 1, kUnreached);
   pathCost_[begin] = 0;
-  offerQueue_.clear();
-  queueFront_ = 0;
+  for (OfferQueue& queue : offerQueues_) {
+    queue.offers.clear();
+    queue.front = 0;
+  }
+  liveQueues_ = 0;
   offerHeap_.clear();
   waitingOffers_.clear();
   firstWaiting_ = 0;

@@ -95,8 +95,12 @@ class OptimalParser {
   // be taken (see AddOffer).
   std::vector<RangeOffer> waitingOffers_;
   std::size_t firstWaiting_ = 0;
-  std::vector<RangeOffer> offerQueue_;  // from queueFront_ on
-  std::size_t queueFront_ = 0;
+  struct OfferQueue {
+    std::vector<RangeOffer> offers;  // from front on
+    std::size_t front = 0;
+  };
+  std::array<OfferQueue, kLh5DistanceClassCount> offerQueues_;
+  std::uint32_t liveQueues_ = 0;  // bit per class whose queue holds offers
   std::vector<RangeOffer> offerHeap_;
   std::vector<std::uint32_t> pathCost_;
   std::vector<Lh5Token> pathStep_;
