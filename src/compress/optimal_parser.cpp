@@ -163,19 +163,26 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
 }
 
 // Lengths priced below the dearest length price, ascending, and for each
-// length the index of the first such length above it. The lengths at the
-// dearest price, mostly the great many the code lacks, are offered as one
-// range per match instead.
+// length the index of the first such length above it and the first length
+// above it at the dearest price. The lengths at the dearest price, mostly
+// the great many the code lacks, are offered as one range per match
+// instead.
 void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
   dearestLength_ = 0;
   for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
     dearestLength_ = std::max(dearestLength_, prices.Length(length));
   }
   cheapLengths_.clear();
+  int nextDear = kLh5MaxMatch + 1;
   for (int length = kLh5MaxMatch; length >= 0; --length) {
-    firstCheapAbove_[static_cast<std::size_t>(length)] = static_cast<std::uint16_t>(cheapLengths_.size());
-    if (length >= kLh5MinMatch && prices.Length(length) < dearestLength_) {
+    const auto at = static_cast<std::size_t>(length);
+    firstCheapAbove_[at] = static_cast<std::uint16_t>(cheapLengths_.size());
+    firstDearAbove_[at] = static_cast<std::uint16_t>(nextDear);
+    if (length < kLh5MinMatch) continue;
+    if (prices.Length(length) < dearestLength_) {
       cheapLengths_.push_back(static_cast<std::uint16_t>(length));
+    } else {
+      nextDear = length;
     }
   }
   std::reverse(cheapLengths_.begin(), cheapLengths_.end());
@@ -186,7 +193,7 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
 
 // Relaxes the matches from position: each cheap length with the cheapest
 // distance class that reaches it, so a class is priced only for the lengths
-// beyond what cheaper classes reach. Every length at the dearest price is
+// beyond what cheaper classes reach. The lengths at the dearest price are
 // covered by one range offer per class: a match of that length costs the
 // same wherever it ends, and offering it for the shorter, cheaper lengths
 // too does no harm, as they are relaxed at their own price.
@@ -215,8 +222,10 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
          length != cheapLengths_.end() && *length <= top; ++length) {
       Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
     }
-    waitingOffers_.push_back({base + dearestLength_, position,
-                              position + static_cast<std::uint32_t>(top), candidate.distance});
+    if (firstDearAbove_[static_cast<std::size_t>(covered)] <= top) {
+      waitingOffers_.push_back({base + dearestLength_, position,
+                                position + static_cast<std::uint32_t>(top), candidate.distance});
+    }
     covered = top;
   }
 }

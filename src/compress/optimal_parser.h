@@ -87,9 +87,11 @@ class OptimalParser {
   std::vector<std::int32_t> hashHead_;
   std::vector<std::int32_t> children_;  // per position: smaller, greater
   // Lengths cheaper than the dearest one, ascending; per length, the index
-  // of the first of them above it; the dearest price.
+  // of the first of them above it and the first dearest length above it;
+  // the dearest price.
   std::vector<std::uint16_t> cheapLengths_;
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstCheapAbove_{};
+  std::array<std::uint16_t, kLh5MaxMatch + 1> firstDearAbove_{};
   std::uint32_t dearestLength_ = 0;
   // Range offers made, in the order of their source, and those that can
   // be taken (see AddOffer).
