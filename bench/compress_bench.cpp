@@ -78,6 +78,21 @@ Rgb NoisyPixel(int x, int y, int width, int height, Noise& noise, int grain) {
 // 24-bit pixels are red, green, blue bytes; 16-bit pixels are 5-5-5 with
 // bit 15 set, high byte first, as the conversion driver stores them; 8-bit
 // pixels are indices of a 3-3-2 palette.
+void AppendPixel(Bytes& pixels, Rgb c, int bytesPerPixel) {
+  if (bytesPerPixel == 1) {
+    pixels.push_back(static_cast<std::uint8_t>((c.red >> 5) << 5 | (c.green >> 5) << 2 | c.blue >> 6));
+  } else if (bytesPerPixel == 3) {
+    pixels.push_back(static_cast<std::uint8_t>(c.red));
+    pixels.push_back(static_cast<std::uint8_t>(c.green));
+    pixels.push_back(static_cast<std::uint8_t>(c.blue));
+  } else {
+    const unsigned value = 0x8000u | unsigned(c.red >> 3) << 10 |
+                           unsigned(c.green >> 3) << 5 | unsigned(c.blue >> 3);
+    pixels.push_back(static_cast<std::uint8_t>(value >> 8));
+    pixels.push_back(static_cast<std::uint8_t>(value));
+  }
+}
+
 Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 12345,
                 int grain = 0) {
   Noise noise(seed);
@@ -86,19 +101,88 @@ Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 1
                  static_cast<std::size_t>(bytesPerPixel));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const Rgb c = NoisyPixel(x, y, width, height, noise, grain);
-      if (bytesPerPixel == 1) {
-        pixels.push_back(static_cast<std::uint8_t>((c.red >> 5) << 5 | (c.green >> 5) << 2 | c.blue >> 6));
-      } else if (bytesPerPixel == 3) {
-        pixels.push_back(static_cast<std::uint8_t>(c.red));
-        pixels.push_back(static_cast<std::uint8_t>(c.green));
-        pixels.push_back(static_cast<std::uint8_t>(c.blue));
-      } else {
-        const unsigned value = 0x8000u | unsigned(c.red >> 3) << 10 |
-                               unsigned(c.green >> 3) << 5 | unsigned(c.blue >> 3);
-        pixels.push_back(static_cast<std::uint8_t>(value >> 8));
-        pixels.push_back(static_cast<std::uint8_t>(value));
+      AppendPixel(pixels, NoisyPixel(x, y, width, height, noise, grain), bytesPerPixel);
+    }
+  }
+  return pixels;
+}
+
+// An on-screen menu as drawn at 640x480 and scaled to the size asked for: a
+// dark blue background, twelve bars of slightly different colours carrying
+// rows of small white rectangles that stand for glyphs (about 400), and a
+// panel shaded row by row from one colour to another.
+class OsdMenu {
+ public:
+  OsdMenu(int width, int height) : width_(width), height_(height), covered_(Area(), kBackground) {
+    constexpr int kBars = 12;
+    for (int bar = 0; bar < kBars; ++bar) {
+      const Rgb colour{40 + bar * 3, 60 + bar * 2, 150 - bar * 4};
+      const int top = 48 + bar * 34;
+      Fill(24, top, 400, top + 26, colour);
+    }
+    Noise noise(2024);
+    for (int bar = 0; bar < kBars; ++bar) {
+      const int top = 48 + bar * 34;
+      int x = 32 + static_cast<int>(noise.Next() % 8);
+      while (true) {
+        const int glyphWidth = 3 + static_cast<int>(noise.Next() % 10);
+        const int glyphHeight = 8 + static_cast<int>(noise.Next() % 16);
+        if (x + glyphWidth > 392) break;
+        const int glyphTop = top + 22 - std::min(glyphHeight, 20);
+        Fill(x, glyphTop, x + glyphWidth, glyphTop + std::min(glyphHeight, 20), kGlyph);
+        x += glyphWidth + 2 + static_cast<int>(noise.Next() % 4) * (noise.Next() % 6 == 0 ? 3 : 1);
       }
+    }
+    for (int y = Y(40); y < Y(440); ++y) {
+      const int t = (y - Y(40)) * 255 / std::max(1, Y(440) - Y(40));
+      const Rgb shade{30 + t * 150 / 255, 80 + t * 60 / 255, 160 - t * 100 / 255};
+      for (int x = X(440); x < X(616); ++x) covered_[Index(x, y)] = shade;
+    }
+  }
+
+  Bytes Pixels(int bytesPerPixel) const {
+    Bytes pixels;
+    pixels.reserve(Area() * static_cast<std::size_t>(bytesPerPixel));
+    for (const Rgb& c : covered_) AppendPixel(pixels, c, bytesPerPixel);
+    return pixels;
+  }
+
+ private:
+  static constexpr Rgb kBackground{12, 20, 70};
+  static constexpr Rgb kGlyph{240, 240, 240};
+
+  std::size_t Area() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
+  std::size_t Index(int x, int y) const {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
+  }
+  // Coordinates of the 640x480 layout on this picture.
+  int X(int x) const { return x * width_ / 640; }
+  int Y(int y) const { return y * height_ / 480; }
+  void Fill(int left, int top, int right, int bottom, Rgb colour) {
+    for (int y = Y(top); y < Y(bottom); ++y) {
+      for (int x = X(left); x < X(right); ++x) covered_[Index(x, y)] = colour;
+    }
+  }
+
+  int width_;
+  int height_;
+  std::vector<Rgb> covered_;
+};
+
+// A photo-like picture: smooth colour fields with grain of +-5 on every
+// channel of every pixel.
+Bytes MakeNoisyPhoto(int width, int height) {
+  Noise noise(99);
+  Bytes pixels;
+  pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const auto grain = [&](int value) {
+        return std::clamp(value + static_cast<int>(noise.Next() % 11) - 5, 0, 255);
+      };
+      const int sky = 120 + (x / 16 + y / 12) % 64;
+      const int ground = y > height * 2 / 3 ? 60 + (x * x / 4096 + y) % 48 : sky;
+      AppendPixel(pixels, Rgb{grain(ground / 2 + 30), grain(ground - 20), grain(sky + 40 - y * 40 / height)}, 3);
     }
   }
   return pixels;
@@ -178,6 +262,13 @@ const std::vector<Input>& Inputs() {
       {"image_1920x1080x24", [] { return MakeImage(1920, 1080, 3); }},
       {"noisy_1920x1080x24", [] { return MakeImage(1920, 1080, 3, 12345, 6); }},
       {"osd_3840x2160x24", [] { return MakeOsd(3840, 2160); }},
+      {"osd_640x480x8", [] { return OsdMenu(640, 480).Pixels(1); }},
+      {"osd_640x480x16", [] { return OsdMenu(640, 480).Pixels(2); }},
+      {"osd_640x480x24", [] { return OsdMenu(640, 480).Pixels(3); }},
+      {"osd_1920x1080x8", [] { return OsdMenu(1920, 1080).Pixels(1); }},
+      {"osd_1920x1080x16", [] { return OsdMenu(1920, 1080).Pixels(2); }},
+      {"osd_1920x1080x24", [] { return OsdMenu(1920, 1080).Pixels(3); }},
+      {"photo_1920x1080x24", [] { return MakeNoisyPhoto(1920, 1080); }},
   };
   return inputs;
 }

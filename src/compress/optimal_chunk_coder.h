@@ -7,6 +7,7 @@
 
 #include "compress/chunk_coder.h"
 #include "compress/lh5_block_code.h"
+#include "compress/optimal_parser.h"
 #include "compress/tfp_format.h"
 
 namespace krelt {
@@ -25,18 +26,8 @@ class OptimalChunkCoder {
                                            std::uint32_t chunkLength);
 
  private:
-  // A match candidate: the nearest distance at which `length` bytes match.
-  struct Candidate {
-    std::uint16_t length;
-    std::uint16_t distance;
-  };
   using Tokens = std::vector<Lh5Token>;
 
-  void FindCandidates();
-  void ExtendLongest(std::uint32_t position, int matchLimit, Candidate previousLongest);
-  // Shortest path over bytes [begin, end) priced by the code of `prices`.
-  void Parse(std::uint32_t begin, std::uint32_t end, const Lh5BlockCode& prices,
-             Tokens& tokens);
   // Parses [begin, end) again, priced by the code of the best tokens so
   // far, while that makes the block smaller (a few rounds at most); starts
   // from `tokens` and their `code`, replaces `tokens` and returns their code.
@@ -48,12 +39,7 @@ class OptimalChunkCoder {
   const std::uint8_t* chunk_ = nullptr;
   std::uint32_t length_ = 0;
   ChunkCoder defaultCoder_;
-  std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
-  std::vector<Candidate> candidates_;
-  std::vector<std::int32_t> hashHead_;
-  std::vector<std::int32_t> children_;  // per position: smaller, greater
-  std::vector<std::uint32_t> pathCost_;
-  std::vector<Lh5Token> pathStep_;
+  OptimalParser parser_;
   std::vector<Tokens> blocks_;
   std::array<std::uint8_t, kTfpMaxChunkLength> scratch_{};
 };

@@ -1,0 +1,323 @@
+#include "compress/optimal_parser.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace krelt {
+namespace {
+
+constexpr int kHashBits = 15;
+constexpr std::int32_t kNone = -1;
+// Tree nodes looked at per position at most; walks on picture data stay far
+// below this, it only bounds pathological inputs.
+constexpr int kMaxTreeSteps = 4096;
+constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
+
+std::uint32_t Hash3(const std::uint8_t* bytes) {
+  const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16);
+  return (value * 2654435761u) >> (32 - kHashBits);
+}
+
+// Bytes [0, limit) that a and b share, knowing the first `length` are equal.
+int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int length, int limit) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (length + 8 <= limit) {
+      std::uint64_t x;
+      std::uint64_t y;
+      std::memcpy(&x, a + length, 8);
+      std::memcpy(&y, b + length, 8);
+      if (x != y) return length + std::countr_zero(x ^ y) / 8;
+      length += 8;
+    }
+  }
+  while (length < limit && a[length] == b[length]) ++length;
+  return length;
+}
+
+}  // namespace
+
+Lh5Prices::Lh5Prices(const Lh5BlockCode& code) {
+  int longest = 1;
+  for (int s = 0; s < kLh5SymbolCount; ++s) longest = std::max(longest, code.SymbolLength(s));
+  for (int s = 0; s < kLh5SymbolCount; ++s) {
+    symbol[static_cast<std::size_t>(s)] = static_cast<std::uint32_t>(
+        code.UsesSymbol(s) ? std::max(code.SymbolLength(s), 1) : longest + 2);
+  }
+  for (int c = 0; c < kLh5DistanceClassCount; ++c) {
+    distance[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(
+        code.UsesDistanceClass(c) ? std::max(code.DistanceBits(c), 1)
+                                  : Lh5DistanceExtraBits(c) + 6);
+  }
+}
+
+// Binary trees over the data, one per hash of the first three bytes:
+// positions ordered by the bytes that follow them, the most recent at the
+// root. Entering a position walks down from the root, meeting earlier
+// positions that share ever more bytes with it, among them the nearest one
+// for every match length, and re-roots the tree at it. Of the positions
+// met, the longest match of each distance class is kept in longest.
+void OptimalParser::WalkTree(std::uint32_t position, int limit, ClassMatches& longest) {
+  const std::uint8_t* here = data_ + position;
+  std::int32_t& head = hashHead_[Hash3(here)];
+  std::int32_t source = head;
+  head = static_cast<std::int32_t>(position);
+  // Where the next smaller and the next greater subtree hang.
+  std::int32_t* smallerLink = &children_[2 * std::size_t{position}];
+  std::int32_t* greaterLink = &children_[2 * std::size_t{position} + 1];
+  int smallerLength = 0;  // bytes the smaller side surely shares
+  int greaterLength = 0;
+  for (int step = 0;; ++step) {
+    if (source == kNone || static_cast<int>(position) - source > kLh5WindowSize ||
+        step == kMaxTreeSteps) {
+      *smallerLink = kNone;
+      *greaterLink = kNone;
+      return;
+    }
+    const std::uint8_t* there = data_ + source;
+    std::int32_t* pair = &children_[2 * static_cast<std::size_t>(source)];
+    const int shared = MatchLength(there, here, std::min(smallerLength, greaterLength), limit);
+    const auto distance = static_cast<std::uint16_t>(position - static_cast<std::uint32_t>(source));
+    Candidate& best = longest[static_cast<std::size_t>(Lh5DistanceClass(distance - 1u))];
+    if (shared > best.length) best = {static_cast<std::uint16_t>(shared), distance};
+    if (shared == limit) {
+      // Equal as far as a match reaches: the source's subtrees become ours.
+      *smallerLink = pair[0];
+      *greaterLink = pair[1];
+      return;
+    }
+    if (there[shared] < here[shared]) {
+      *smallerLink = source;
+      smallerLink = &pair[1];
+      source = pair[1];
+      smallerLength = shared;
+    } else {
+      *greaterLink = source;
+      greaterLink = &pair[0];
+      source = pair[0];
+      greaterLength = shared;
+    }
+  }
+}
+
+// A match of the previous position goes on at the same distance, one byte
+// shorter or, where it was cut at the longest length, further. The tree
+// keeps only the nearest of equal strings, so in runs and repeated rows
+// this is how the farther classes stay known.
+void OptimalParser::ContinueMatches(std::uint32_t position, int limit,
+                                    const ClassMatches& previous, ClassMatches& longest) const {
+  const std::uint8_t* here = data_ + position;
+  for (std::size_t c = 0; c < previous.size(); ++c) {
+    const Candidate before = previous[c];
+    if (before.length <= kLh5MinMatch || before.length - 1 <= longest[c].length) continue;
+    const int length = MatchLength(here - before.distance, here, before.length - 1, limit);
+    longest[c] = {static_cast<std::uint16_t>(length), before.distance};
+  }
+}
+
+// A match that reaches as far as a match can is the nearest of a run or a
+// repeat; the tree keeps no farther copy of it. Where the data repeats
+// with its distance, multiples of that distance match as well: each class
+// still without a match tries the first multiple in it.
+void OptimalParser::TryMultiples(std::uint32_t position, int limit, ClassMatches& longest) const {
+  const auto full = std::find_if(longest.begin(), longest.end(),
+                                 [limit](const Candidate& c) { return c.length == limit; });
+  if (full == longest.end()) return;
+  const std::uint32_t period = full->distance;
+  const std::uint32_t reach = std::min<std::uint32_t>(position, kLh5WindowSize);
+  const std::uint8_t* here = data_ + position;
+  for (int c = full->DistanceClass() + 1; c < kLh5DistanceClassCount; ++c) {
+    Candidate& best = longest[static_cast<std::size_t>(c)];
+    const std::uint32_t nearest = (1u << (c - 1)) + 1;  // distance code 2^(c-1)
+    const std::uint32_t distance = (nearest + period - 1) / period * period;
+    if (distance > reach) return;
+    if (best.length != 0 || Lh5DistanceClass(distance - 1) != c) continue;
+    const int length = MatchLength(here - distance, here, 0, limit);
+    if (length >= kLh5MinMatch) best = {static_cast<std::uint16_t>(length), static_cast<std::uint16_t>(distance)};
+  }
+}
+
+void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
+  data_ = data;
+  length_ = length;
+  hashHead_.assign(std::size_t{1} << kHashBits, kNone);
+  children_.assign(2 * std::size_t{length}, kNone);
+  candidateStart_.resize(length + 1);
+  candidates_.clear();
+  ClassMatches previous{};
+  for (std::uint32_t position = 0; position < length; ++position) {
+    candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
+    if (position + kLh5MinMatch > length) continue;
+    const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length - position));
+    ClassMatches longest{};
+    WalkTree(position, limit, longest);
+    ContinueMatches(position, limit, previous, longest);
+    TryMultiples(position, limit, longest);
+    for (const Candidate& best : longest) {
+      if (best.length >= kLh5MinMatch) candidates_.push_back(best);
+    }
+    previous = longest;
+  }
+  candidateStart_[length] = static_cast<std::uint32_t>(candidates_.size());
+}
+
+// Lengths priced below the dearest length price, ascending, and for each
+// length the index of the first such length above it and the first length
+// above it at the dearest price. The lengths at the dearest price, mostly
+// the great many the code lacks, are offered as one range per match
+// instead.
+void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
+  dearestLength_ = 0;
+  for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
+    dearestLength_ = std::max(dearestLength_, prices.Length(length));
+  }
+  cheapLengths_.clear();
+  int nextDear = kLh5MaxMatch + 1;
+  for (int length = kLh5MaxMatch; length >= 0; --length) {
+    const auto at = static_cast<std::size_t>(length);
+    firstCheapAbove_[at] = static_cast<std::uint16_t>(cheapLengths_.size());
+    firstDearAbove_[at] = static_cast<std::uint16_t>(nextDear);
+    if (length < kLh5MinMatch) continue;
+    if (prices.Length(length) < dearestLength_) {
+      cheapLengths_.push_back(static_cast<std::uint16_t>(length));
+    } else {
+      nextDear = length;
+    }
+  }
+  std::reverse(cheapLengths_.begin(), cheapLengths_.end());
+  for (std::uint16_t& first : firstCheapAbove_) {
+    first = static_cast<std::uint16_t>(cheapLengths_.size() - first);
+  }
+}
+
+// Relaxes the matches from position: each cheap length with the cheapest
+// distance class that reaches it, so a class is priced only for the lengths
+// beyond what cheaper classes reach. The lengths at the dearest price are
+// covered by one range offer per class: a match of that length costs the
+// same wherever it ends, and offering it for the shorter, cheaper lengths
+// too does no harm, as they are relaxed at their own price.
+void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
+                                 const Lh5Prices& prices) {
+  std::array<Candidate, kLh5DistanceClassCount> byPrice;
+  std::size_t count = 0;
+  const auto priceOf = [&](const Candidate& c) {
+    return prices.distance[static_cast<std::size_t>(c.DistanceClass())];
+  };
+  for (std::uint32_t i = candidateStart_[position]; i < candidateStart_[position + 1]; ++i) {
+    const Candidate candidate = candidates_[i];
+    std::size_t at = count++;
+    for (; at > 0 && priceOf(byPrice[at - 1]) > priceOf(candidate); --at) byPrice[at] = byPrice[at - 1];
+    byPrice[at] = candidate;
+  }
+  const std::uint32_t here = pathCost_[position];
+  const int limit = static_cast<int>(end - position);
+  int covered = kLh5MinMatch - 1;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Candidate candidate = byPrice[i];
+    const int top = std::min<int>(candidate.length, limit);
+    if (top <= covered) continue;
+    const std::uint32_t base = here + priceOf(candidate);
+    for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(covered)];
+         length != cheapLengths_.end() && *length <= top; ++length) {
+      Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
+    }
+    if (firstDearAbove_[static_cast<std::size_t>(covered)] <= top) {
+      waitingOffers_.push_back({base + dearestLength_, position,
+                                position + static_cast<std::uint32_t>(top), candidate.distance});
+    }
+    covered = top;
+  }
+}
+
+// Adds an offer to those that can be taken. Each distance class has a
+// queue of offers of rising cost and rising last position, so its front is
+// its cheapest offer still reaching; an offer that does not fit that order,
+// cheaper than the queue's last one but ending before it, goes to the heap
+// instead. An offer both dearer and ending sooner than another is dropped.
+void OptimalParser::AddOffer(const RangeOffer& offer) {
+  const int distanceClass = Lh5DistanceClass(offer.distance - 1u);
+  OfferQueue& queue = offerQueues_[static_cast<std::size_t>(distanceClass)];
+  std::vector<RangeOffer>& offers = queue.offers;
+  while (offers.size() > queue.front && offers.back().cost >= offer.cost &&
+         offers.back().last <= offer.last) {
+    offers.pop_back();
+  }
+  if (offers.size() == queue.front || offers.back().last < offer.last) {
+    offers.push_back(offer);
+    liveQueues_ |= 1u << distanceClass;
+  } else if (offers.back().cost >= offer.cost) {
+    offerHeap_.push_back(offer);
+    std::push_heap(offerHeap_.begin(), offerHeap_.end(), DearerFirst);
+  }
+}
+
+// Takes the cheapest range offer that reaches position, if cheaper than
+// what is there. An offer can be taken once its shortest match reaches
+// position; offers that end before position are dropped.
+void OptimalParser::TakeOffer(std::uint32_t position) {
+  for (; firstWaiting_ < waitingOffers_.size() &&
+         waitingOffers_[firstWaiting_].source + kLh5MinMatch <= position;
+       ++firstWaiting_) {
+    AddOffer(waitingOffers_[firstWaiting_]);
+  }
+  const RangeOffer* best = nullptr;
+  for (std::uint32_t live = liveQueues_; live != 0; live &= live - 1) {
+    const int distanceClass = std::countr_zero(live);
+    OfferQueue& queue = offerQueues_[static_cast<std::size_t>(distanceClass)];
+    while (queue.front < queue.offers.size() && queue.offers[queue.front].last < position) {
+      ++queue.front;
+    }
+    if (queue.front == queue.offers.size()) {
+      queue.offers.clear();
+      queue.front = 0;
+      liveQueues_ &= ~(1u << distanceClass);
+    } else if (best == nullptr || queue.offers[queue.front].cost < best->cost) {
+      best = &queue.offers[queue.front];
+    }
+  }
+  while (!offerHeap_.empty() && offerHeap_.front().last < position) {
+    std::pop_heap(offerHeap_.begin(), offerHeap_.end(), DearerFirst);
+    offerHeap_.pop_back();
+  }
+  if (!offerHeap_.empty() && (best == nullptr || offerHeap_.front().cost < best->cost)) {
+    best = &offerHeap_.front();
+  }
+  if (best != nullptr) {
+    Relax(position, best->cost,
+          Lh5Token::Match(static_cast<int>(position - best->source), best->distance));
+  }
+}
+
+void OptimalParser::Parse(std::uint32_t begin, std::uint32_t end, const Lh5Prices& prices,
+                          std::vector<Lh5Token>& tokens) {
+  ChooseLengths(prices);
+  pathCost_.resize(length_ + 1);
+  pathStep_.resize(length_ + 1);
+  std::fill(pathCost_.begin() + begin, pathCost_.begin() + end + 1, kUnreached);
+  pathCost_[begin] = 0;
+  for (OfferQueue& queue : offerQueues_) {
+    queue.offers.clear();
+    queue.front = 0;
+  }
+  liveQueues_ = 0;
+  offerHeap_.clear();
+  waitingOffers_.clear();
+  firstWaiting_ = 0;
+  for (std::uint32_t position = begin; position < end; ++position) {
+    TakeOffer(position);
+    const std::uint8_t byte = data_[position];
+    Relax(position + 1, pathCost_[position] + prices.symbol[byte], Lh5Token::Literal(byte));
+    PriceMatches(position, end, prices);
+  }
+  TakeOffer(end);
+  tokens.clear();
+  for (std::uint32_t position = end; position > begin;) {
+    const Lh5Token step = pathStep_[position];
+    tokens.push_back(step);
+    position -= static_cast<std::uint32_t>(step.Length());
+  }
+  std::reverse(tokens.begin(), tokens.end());
+}
+
+}  // namespace krelt
