@@ -60,7 +60,7 @@ inline constexpr std::string_view kRejectedFileMessage = "Please select a correc
 
 inline constexpr std::string_view kHelpCaption = "Krelt help";
 inline constexpr std::string_view kHelpText =
-    "Krelt turns a picture (BMP, PCX or an XSP sprite file) into a GD source "
+    "Krelt turns a picture (BMP, PCX, PNG or an XSP sprite file) into a GD source "
     "file: C source holding each picture or frame compressed with the "
     "COMPRESS_Tfp method and a TYPE_GrData record for it.\n\n"
     "1. Choose the picture with \"Find..\" or drop it on this window. The "
