@@ -19,8 +19,8 @@ std::optional<std::int32_t> ColourCountFromText(std::string_view text) {
   std::int32_t count = 0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, count);
-  if (text.empty() || error != std::errc() || stop != end || text.front() == '-' ||
-      count < kMinReducedColours || count > static_cast<std::int32_t>(kMaxTableColours)) {
+  if (error != std::errc() || stop != end || count < kMinReducedColours ||
+      count > static_cast<std::int32_t>(kMaxTableColours)) {
     return std::nullopt;
   }
   return count;
@@ -35,17 +35,13 @@ ColourControls::ColourControls(HWND parent, DialogModel& model)
                                  WS_TABSTOP | BS_PUSHBUTTON)),
       countLabel_(
           CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT, Wide(kColourCountLabel).c_str())),
-      countEdit_(CreateControl(parent, WC_EDITW, kColourCountEdit,
-                               WS_TABSTOP | ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL, L"",
-                               WS_EX_CLIENTEDGE)),
-      countSpin_(CreateControl(parent, UPDOWN_CLASSW, kColourCountSpin,
-                               UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS)),
+      countEdit_(CreateNumberEdit(parent, kColourCountEdit)),
+      countSpin_(CreateArrows(parent, kColourCountSpin, countEdit_)),
       ditheringBox_(CreateControl(parent, WC_BUTTONW, kDitheringBox, WS_TABSTOP | BS_AUTOCHECKBOX,
                                   Wide(kDitheringText).c_str())) {
   for (const std::string_view text : kColourModeTexts) {
     SendMessageW(modeCombo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
   }
-  SendMessageW(countSpin_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(countEdit_), 0);
   SendMessageW(countSpin_, UDM_SETRANGE32, kMinReducedColours,
                static_cast<LPARAM>(kMaxTableColours));
 }

@@ -53,6 +53,19 @@ HWND CreateControl(HWND parent, const wchar_t* windowClass, int id, DWORD style,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
+HWND CreateNumberEdit(HWND parent, int id) {
+  return CreateControl(parent, WC_EDITW, id, WS_TABSTOP | ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL,
+                       L"", WS_EX_CLIENTEDGE);
+}
+
+HWND CreateArrows(HWND parent, int id, HWND edit) {
+  const HWND arrows = CreateControl(parent, UPDOWN_CLASSW, id,
+                                    UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS |
+                                        UDS_NOTHOUSANDS);
+  SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  return arrows;
+}
+
 void GuiQueue::SetTarget(HWND target) {
   const std::lock_guard lock(mutex_);
   target_ = target;
