@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Converts and compresses the bundled samples and PNG pictures of the tests
-# with the Linux krelt-cli and with the Windows krelt-cli.exe under wine,
-# writes PNG pictures of GD files with both, then compares every file the
-# two wrote byte for byte.
+# (also onto colour tables) with the Linux krelt-cli and with the Windows
+# krelt-cli.exe under wine, writes PNG pictures of GD files with both, then
+# compares every file the two wrote byte for byte.
 # Usage: scripts/compare-windows-samples.sh LINUX_CLI WINDOWS_CLI OUT_DIR
 # WINE names the wine program (default: scripts/wine-run.sh).
 set -euo pipefail
@@ -57,6 +57,14 @@ for picture in png_palette_trns_7x5 png_grey4_13x6 png_rgb8_interlaced_13x6 \
   convert "@PICTURES@/$picture.png"
   convert --1555 "@PICTURES@/$picture.png"
 done
+# Colour tables: pictures mapped onto a palette picture's table, and one
+# table of at most N colours reduced over two pictures, dithered and
+# written out.
+convert --map-palette "@PICTURES@/png_palette8_13x6.png" "@PICTURES@/png_rgb8_13x6.png" \
+  "@PICTURES@/bmp24_13x6.bmp" "@PICTURES@/pcx256_13x6.pcx"
+convert --colors 64 --dither diffusion --palette-out "@OUT@/shared.pal" \
+  "@PICTURES@/plasma_640x480.png" "@SAMPLES@/photo24.pcx"
+convert --colors 4 "@SAMPLES@/badge.pcx"
 # PNG pictures written: the previews of a conversion, and the records of a
 # GD file in the palette of a PNG picture.
 mkdir -p "$out/linux/preview" "$out/windows/preview"
@@ -65,7 +73,7 @@ both extract --output-dir "@OUT@/preview" --palette "@PICTURES@/png_palette8_13x
   "@OUT@/1/logo.GD"
 
 files=$(find "$out/linux" -type f | wc -l)
-if [ "$files" -ne 35 ] || ! diff -r "$out/linux" "$out/windows"; then
+if [ "$files" -ne 42 ] || ! diff -r "$out/linux" "$out/windows"; then
   echo "krelt-cli.exe wrote different files than krelt-cli ($files files on Linux)" >&2
   exit 1
 fi

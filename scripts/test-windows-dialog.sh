@@ -4,8 +4,9 @@
 # that each GD file it writes is byte for byte the Linux krelt-cli's and
 # saves a screenshot of the dialog after the first conversion. Then
 # converts the first picture named at start (`krelt PICTURE`) in a folder
-# with a non-ASCII name, which xdotool can't type reliably, and checks that
-# GD file too.
+# with a non-ASCII name, which xdotool can't type reliably, and once more
+# mapped onto a colour table chosen with the colours control, and checks
+# those GD files too.
 # Usage: scripts/test-windows-dialog.sh KRELT_EXE LINUX_KRELT_CLI SCRATCH_DIR SCREENSHOT PICTURE...
 # Runs on the X display in DISPLAY (test-windows.sh starts Xvfb) and in the
 # wine prefix in WINEPREFIX. Every wait is for a window to come or go, by
@@ -72,14 +73,17 @@ close_dialog() {
   wait "$krelt_pid" || fail "krelt.exe exited with status $?"
 }
 # Copies the picture into the folder, where krelt.exe is to convert it,
-# and converts it with krelt-cli elsewhere, for the bytes to expect.
+# and converts it with krelt-cli elsewhere, with the options after the
+# folder, for the bytes to expect.
 expect_conversion() {
   local picture="$1" folder="$2" name
+  shift 2
   name="$(basename "$picture")"
-  mkdir -p "$folder" "$scratch/linux/$name"
+  local expected="$scratch/linux/$(basename "$folder")/$name"
+  mkdir -p "$folder" "$expected"
   cp "$picture" "$folder/"
-  cp "$picture" "$scratch/linux/$name/"
-  "$linux_cli" convert --quiet "$scratch/linux/$name/$name" >/dev/null
+  cp "$picture" "$expected/"
+  "$linux_cli" convert --quiet "$@" "$expected/$name" >/dev/null
 }
 # Waits for the GD file of the picture in the folder and compares it.
 check_conversion() {
@@ -87,20 +91,24 @@ check_conversion() {
   name="$(basename "$1")"
   local written="$folder/${name%.*}.GD"
   wait_until "$written" test -f "$written"
-  cmp "$scratch/linux/$name/${name%.*}.GD" "$written" ||
+  cmp "$scratch/linux/$(basename "$folder")/$name/${name%.*}.GD" "$written" ||
     fail "krelt.exe wrote other bytes than krelt-cli to $written"
+}
+# Types the path into the file dialog that opens and closes it.
+choose_in_file_dialog() {
+  wait_until "the file dialog" window_shown '^Open$'
+  focus_window '^Open$' >/dev/null
+  xdotool type --delay 10 "$(windows_path "$1")"
+  xdotool key Return
+  wait_until "the file dialog to close" window_gone '^Open$'
+  xdotool windowfocus --sync "$main_window"
 }
 # Find.., the path, Conversion in a dialog just started.
 convert_by_keyboard() {
   local picture="$1"
   expect_conversion "$picture" "$scratch/windows"
   xdotool key space  # Find.. has the focus at start
-  wait_until "the file dialog" window_shown '^Open$'
-  focus_window '^Open$' >/dev/null
-  xdotool type --delay 10 "$(windows_path "$scratch/windows/$(basename "$picture")")"
-  xdotool key Return
-  wait_until "the file dialog to close" window_gone '^Open$'
-  xdotool windowfocus --sync "$main_window"
+  choose_in_file_dialog "$scratch/windows/$(basename "$picture")"
   xdotool key Tab Tab space  # Find.. -> the path field -> Conversion
   check_conversion "$picture" "$scratch/windows"
 }
@@ -139,5 +147,21 @@ start_dialog "$(windows_path "$unicode_folder/$(basename "$1")")"
 xdotool key Tab Tab space
 check_conversion "$1" "$unicode_folder"
 close_dialog
+
+# The colours control: from Find.., nine Tabs reach the mode list (Open.. is
+# disabled and skipped); Down picks "map to a table..", which asks for the
+# table first; seven Shift+Tabs go back to Conversion. The table, which
+# krelt-cli builds from the picture's colours, holds every one of them, so
+# that no warning comes up; its order is not the picture's palette's.
+table="$scratch/table.pal"
+"$linux_cli" convert --quiet --colors 256 --palette-out "$table" --output-dir "$scratch" "$1" \
+  >/dev/null
+expect_conversion "$1" "$scratch/mapped" --map-palette "$table"
+start_dialog "$(windows_path "$scratch/mapped/$(basename "$1")")"
+xdotool key Tab Tab Tab Tab Tab Tab Tab Tab Tab Down
+choose_in_file_dialog "$table"
+xdotool key shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space
+check_conversion "$1" "$scratch/mapped"
+close_dialog
 trap - EXIT
-echo "krelt.exe wrote the GD files of $* as krelt-cli does; screenshot in $screenshot"
+echo "krelt.exe wrote the GD files of $* (and of $1 mapped onto a table) as krelt-cli does; screenshot in $screenshot"

@@ -47,6 +47,9 @@ inline constexpr std::string_view kColoursLabel = "colours";
 inline constexpr std::string_view kColourModeTexts[] = {"as in the picture", "map to a table..",
                                                         "reduce to N"};
 inline constexpr std::string_view kColourCountLabel = "N";
+// A front end whose mode list can't be chosen again offers a button for
+// another table; it reads this until a table is mapped onto.
+inline constexpr std::string_view kColourTableText = "table..";
 inline constexpr std::string_view kDitheringText = "Dither";
 inline constexpr std::string_view kColoursTip =
     "Palette indices of one colour table for OSD_256 records: a table file (.gpl, .pal or a "

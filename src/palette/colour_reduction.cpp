@@ -8,7 +8,7 @@
 #if KRELT_HAVE_IMAGEQUANT
 #include <libimagequant.h>
 #endif
-#if defined(_OPENMP)
+#if KRELT_IMAGEQUANT_USES_OPENMP
 #include <omp.h>
 #endif
 
@@ -76,7 +76,7 @@ Status Quantize(const ColourHistogram& histogram, std::int32_t colours,
       return QuantizerFailure(error);
     }
   }
-#if defined(_OPENMP)
+#if KRELT_IMAGEQUANT_USES_OPENMP
   // One thread: libimagequant's parallel sums would make the table depend
   // on the machine's core count.
   omp_set_num_threads(1);

@@ -14,6 +14,11 @@ enum ControlId : int {
   kReportList,
   k1555Box,
   kSmallestBox,
+  kColourModeCombo,
+  kColourTableButton,
+  kColourCountEdit,
+  kColourCountSpin,
+  kDitheringBox,
   kPreviewFrameEdit,
   kPreviewFrameSpin,
   kPreviewZoomCombo,
@@ -26,5 +31,9 @@ enum ControlId : int {
 // Creates a child control of the dialog window, in the dialog's font.
 HWND CreateControl(HWND parent, const wchar_t* windowClass, int id, DWORD style,
                    const wchar_t* text = L"", DWORD extendedStyle = 0);
+// An edit field for a whole number, and arrows (an up-down control) that
+// step the number in the edit field given.
+HWND CreateNumberEdit(HWND parent, int id);
+HWND CreateArrows(HWND parent, int id, HWND edit);
 
 }  // namespace krelt::win32

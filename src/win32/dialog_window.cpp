@@ -53,6 +53,19 @@ HWND CreateControl(HWND parent, const wchar_t* windowClass, int id, DWORD style,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
 }
 
+HWND CreateNumberEdit(HWND parent, int id) {
+  return CreateControl(parent, WC_EDITW, id, WS_TABSTOP | ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL,
+                       L"", WS_EX_CLIENTEDGE);
+}
+
+HWND CreateArrows(HWND parent, int id, HWND edit) {
+  const HWND arrows = CreateControl(parent, UPDOWN_CLASSW, id,
+                                    UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS |
+                                        UDS_NOTHOUSANDS);
+  SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  return arrows;
+}
+
 void GuiQueue::SetTarget(HWND target) {
   const std::lock_guard lock(mutex_);
   target_ = target;
@@ -152,6 +165,8 @@ void DialogWindow::CreateControls() {
                               Wide(k1555Text).c_str());
   smallestBox_ = CreateControl(window_, WC_BUTTONW, kSmallestBox, WS_TABSTOP | BS_AUTOCHECKBOX,
                                Wide(kSmallestText).c_str());
+  colours_ = std::make_unique<ColourControls>(window_, *model_);
+  colours_->Show(model_->colourChoice());
   preview_ = std::make_unique<PreviewPane>(
       window_, [this](int frame) { model_->preview().ShowFrame(frame); });
   preview_->Show(model_->preview().screen());
@@ -170,13 +185,19 @@ void DialogWindow::CreateControls() {
 
   tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
                              window_, nullptr, instance_, nullptr);
-  const std::wstring tip = Wide(kSmallestTip);
+  AddTip(smallestBox_, kSmallestTip);
+  AddTip(colours_->modeCombo(), kColoursTip);
+}
+
+// The tooltip control keeps a copy of the text.
+void DialogWindow::AddTip(HWND control, std::string_view text) {
+  std::wstring tip = Wide(text);
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = window_;
-  tool.uId = reinterpret_cast<UINT_PTR>(smallestBox_);
-  tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = tip.data();
   SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -296,8 +317,8 @@ void DialogWindow::Layout() {
   Place(outputNameEdit_, inner, rows.output, fieldRight - inner, m.Y(14));
   Place(openButton_, buttonLeft, rows.output, buttonWidth, m.Y(14));
 
-  // alpha, start frame, end frame, 1555 and Smallest in a row; the space
-  // after them is left for more options.
+  // alpha, start frame, end frame, 1555, Smallest and the colours control
+  // in a row, the last ending under the buttons.
   const int column = m.X(60);
   const int gap = m.X(6);
   int x = inner;
@@ -310,7 +331,10 @@ void DialogWindow::Layout() {
   }
   const int checkTop = rows.fields + m.Y(2);
   Place(use1555Box_, x, checkTop, m.X(34), m.Y(10));
-  Place(smallestBox_, x + m.X(34) + gap, checkTop, m.X(48), m.Y(10));
+  x += m.X(34) + gap;
+  Place(smallestBox_, x, checkTop, m.X(48), m.Y(10));
+  x += m.X(48) + 2 * gap;
+  colours_->Layout(x, buttonLeft + buttonWidth, rows.labels, rows.fields, m);
 
   Place(conversionButton_, left, rows.conversion, width, m.Y(21));
   Place(progressBar_, left, rows.progress, width, m.Y(10));
@@ -393,7 +417,7 @@ LRESULT DialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void DialogWindow::HandleCommand(int id, int code) {
-  if (preview_->HandleCommand(id, code)) return;
+  if (preview_->HandleCommand(id, code) || colours_->HandleCommand(id, code)) return;
   if (code == BN_CLICKED) {
     switch (id) {
       case kFindButton:
@@ -467,7 +491,7 @@ void DialogWindow::KeepFocus(bool activated) {
 }
 
 bool DialogWindow::IsDroppedDown(HWND focus) const {
-  for (HWND combo : {alphaCombo_, GetDlgItem(window_, kPreviewZoomCombo)}) {
+  for (HWND combo : {alphaCombo_, colours_->modeCombo(), GetDlgItem(window_, kPreviewZoomCombo)}) {
     if (focus == combo && SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0) return true;
   }
   return false;
@@ -546,9 +570,14 @@ void DialogWindow::ShowRunControls(const RunControls& controls) {
   for (HWND control : {findButton_, pathEdit_, alphaCombo_, startFrameEdit_, endFrameEdit_,
                        use1555Box_, smallestBox_}) {
     EnableWindow(control, controls.requestControlsEnabled);
-    if (control == focus && !controls.requestControlsEnabled) SetFocus(conversionButton_);
+  }
+  colours_->Enable(controls.requestControlsEnabled);
+  if (focus != nullptr && IsChild(window_, focus) && !IsWindowEnabled(focus)) {
+    SetFocus(conversionButton_);
   }
 }
+
+void DialogWindow::ShowColourChoice(const ColourChoice& choice) { colours_->Show(choice); }
 
 void DialogWindow::ShowProgress(const RunProgress& progress) {
   SendMessageW(progressBar_, PBM_SETRANGE32, 0, progress.maximum);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "front/dialog_model.h"
+#include "win32/colour_controls.h"
 #include "win32/preview_pane.h"
 #include "win32/window_metrics.h"
 
@@ -69,6 +70,7 @@ class DialogWindow final : private DialogView {
   void ShowOutputName(const std::string& outputName) override;
   void EnableOpen(bool enabled) override;
   void ShowRunControls(const RunControls& controls) override;
+  void ShowColourChoice(const ColourChoice& choice) override;
   void ShowProgress(const RunProgress& progress) override;
   void ShowReport(const std::vector<ShownRow>& rows) override;
   void CloseWindow() override;
@@ -82,6 +84,7 @@ class DialogWindow final : private DialogView {
   void HandleDrop(HDROP drop);
   void CreateControls();
   void CreateReportList();
+  void AddTip(HWND control, std::string_view text);
   void ApplyMetrics();
   void Layout();
   SIZE MinimumClientSize() const;
@@ -119,6 +122,7 @@ class DialogWindow final : private DialogView {
   bool fillingReport_ = false;
   bool ready_ = false;  // every control exists: messages go to the handlers
 
+  std::unique_ptr<ColourControls> colours_;
   std::unique_ptr<PreviewPane> preview_;
   std::unique_ptr<DialogModel> model_;  // last: it stops its threads first
 };

@@ -1,5 +1,7 @@
 #include "win32/file_filters.h"
 
+#include <algorithm>
+
 #include "win32/wide_text.h"
 
 namespace krelt::win32 {
@@ -13,7 +15,9 @@ std::wstring FilterPairs(std::span<const std::string_view> filters) {
         open != std::string_view::npos && close != std::string_view::npos && close > open;
     const std::string_view pattern =
         enclosed ? filter.substr(open + 1, close - open - 1) : std::string_view("*");
-    pairs += Wide(filter) + L'\0' + Wide(pattern) + L'\0';
+    std::wstring patterns = Wide(pattern);
+    std::replace(patterns.begin(), patterns.end(), L' ', L';');
+    pairs += Wide(filter) + L'\0' + patterns + L'\0';
   }
   return pairs + L'\0';
 }

@@ -24,16 +24,12 @@ PreviewPane::PreviewPane(HWND parent, std::function<void(int frame)> frameChosen
       picture_(parent, kPreviewPicture),
       frameLabel_(
           CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT, Wide(kFrameLabel).c_str())),
-      frameEdit_(CreateControl(parent, WC_EDITW, kPreviewFrameEdit,
-                               WS_TABSTOP | ES_NUMBER | ES_RIGHT | ES_AUTOHSCROLL, L"",
-                               WS_EX_CLIENTEDGE)),
-      frameSpin_(CreateControl(parent, UPDOWN_CLASSW, kPreviewFrameSpin,
-                               UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS)),
+      frameEdit_(CreateNumberEdit(parent, kPreviewFrameEdit)),
+      frameSpin_(CreateArrows(parent, kPreviewFrameSpin, frameEdit_)),
       zoomLabel_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT, Wide(kZoomLabel).c_str())),
       zoomCombo_(CreateControl(parent, WC_COMBOBOXW, kPreviewZoomCombo,
                                WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST)),
       figures_(CreateControl(parent, WC_STATICW, kStaticText, SS_LEFT | SS_NOPREFIX)) {
-  SendMessageW(frameSpin_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(frameEdit_), 0);
   for (const ZoomChoice& zoom : kZoomChoices) {
     SendMessageW(zoomCombo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(zoom.text).c_str()));
   }

@@ -21,6 +21,7 @@ TEST(FileFiltersTest, EachFilterListsThePatternsInItsParentheses) {
       {"PCX File   (*.PCX)", L"PCX File   (*.PCX)\0*.PCX\0"s},
       {"All Files   (*)", L"All Files   (*)\0*\0"s},
       {"Pictures (*.BMP;*.PCX)", L"Pictures (*.BMP;*.PCX)\0*.BMP;*.PCX\0"s},
+      {"Tables (*.gpl *.pal)", L"Tables (*.gpl *.pal)\0*.gpl;*.pal\0"s},
       {"No patterns", L"No patterns\0*\0"s},
       {"Unclosed (*.PCX", L"Unclosed (*.PCX\0*\0"s},
       {"Bilder \u00e4 (*.\u00c4)", L"Bilder \u00e4 (*.\u00c4)\0*.\u00c4\0"s},
