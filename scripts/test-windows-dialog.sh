@@ -56,7 +56,14 @@ focus_window() {
   xdotool windowfocus --sync "$window"
   echo "$window"
 }
-windows_path() { local path="${1//\//\\}"; echo "Z:$path"; }
+# The scratch folder is drive D: in wine, so the dialog and its screenshot
+# show a short path such as D:\art\spin.xsp rather than the build folder's.
+windows_path() {
+  local path="$1" drive="Z:"
+  case "$path" in "$scratch"/*) path="${path#"$scratch"}"; drive="D:" ;; esac
+  path="${path//\//\\}"
+  echo "$drive$path"
+}
 
 # Starts krelt.exe with the arguments given and focuses its window.
 start_dialog() {
@@ -106,11 +113,11 @@ choose_in_file_dialog() {
 # Find.., the path, Conversion in a dialog just started.
 convert_by_keyboard() {
   local picture="$1"
-  expect_conversion "$picture" "$scratch/windows"
+  expect_conversion "$picture" "$scratch/art"
   xdotool key space  # Find.. has the focus at start
-  choose_in_file_dialog "$scratch/windows/$(basename "$picture")"
+  choose_in_file_dialog "$scratch/art/$(basename "$picture")"
   xdotool key Tab Tab space  # Find.. -> the path field -> Conversion
-  check_conversion "$picture" "$scratch/windows"
+  check_conversion "$picture" "$scratch/art"
 }
 
 if [ -e "$scratch" ] && [ ! -d "$scratch" ]; then
@@ -119,6 +126,7 @@ if [ -e "$scratch" ] && [ ! -d "$scratch" ]; then
 fi
 rm -rf "$scratch"
 mkdir -p "$scratch"
+ln -sfn "$scratch" "${WINEPREFIX:-$HOME/.wine}/dosdevices/d:"
 trap 'kill "${krelt_pid:-}" 2>/dev/null || true' EXIT
 
 start_dialog
