@@ -255,7 +255,8 @@ Status DecodeRecords(WorkerPool* pool, std::span<const ChunkRecord> records,
       }
       const std::size_t i = item - 1;
       const ChunkRecord& record = group[i];
-      const auto destination = std::span(decoded.bytes).subspan(decoded.offsets[i], record.rawLength);
+      const auto destination =
+          std::span(decoded.bytes).subspan(decoded.offsets[i], record.rawLength);
       if (record.stored()) {
         std::copy(record.data.begin(), record.data.end(), destination.begin());
         return;

@@ -611,10 +611,16 @@ TEST(TfpDecoderTest, DecodesAcrossGroups) {
   std::vector<ChunkSpec> chunks;
   Bytes expected;
   for (std::uint32_t i = 0; i < 150; ++i) {
-    const bool coded = i % 3 == 0;
-    chunks.push_back(coded ? PeriodicChunk() : ChunkSpec{kTfpMaxChunkLength, Pattern(kTfpMaxChunkLength, i)});
-    for (std::size_t k = 0; coded && k < kTfpMaxChunkLength; ++k) expected.push_back(static_cast<std::uint8_t>(k % 3 + 1));
-    if (!coded) expected.insert(expected.end(), chunks.back().data.begin(), chunks.back().data.end());
+    if (i % 3 == 0) {
+      chunks.push_back(PeriodicChunk());
+      for (std::size_t k = 0; k < kTfpMaxChunkLength; ++k) {
+        expected.push_back(static_cast<std::uint8_t>(k % 3 + 1));
+      }
+    } else {
+      const Bytes raw = Pattern(kTfpMaxChunkLength, i);
+      chunks.push_back({raw.size(), raw});
+      expected.insert(expected.end(), raw.begin(), raw.end());
+    }
   }
   EXPECT_EQ(Decoded(Stream(chunks)), expected);
 
