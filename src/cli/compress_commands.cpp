@@ -20,19 +20,24 @@ namespace krelt::cli {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Transform = std::function<Status(std::span<const std::uint8_t> in, Bytes& out)>;
+using Transform = std::function<Status(std::span<const std::uint8_t> in, const OutputSink& out)>;
 
-Status CompressBytes(std::span<const std::uint8_t> in, Bytes& out, CompressionLevel level,
-                     unsigned threads) {
+Status CompressBytes(std::span<const std::uint8_t> in, const OutputSink& out,
+                     CompressionLevel level, unsigned threads) {
   WorkerPool pool(threads);
   TfpEncoder encoder(&pool, level);
-  const Status status = encoder.Compress(in, out);
-  if (status.ok()) return status;
+  Bytes stream;
+  const Status status = encoder.Compress(in, stream);
+  if (status.ok()) {
+    out(stream);
+    return status;
+  }
   return status.WithMessage("can't compress " + std::to_string(in.size()) + " bytes: " +
                             status.message());
 }
 
-Status DecompressBytes(std::span<const std::uint8_t> in, Bytes& out, unsigned threads) {
+Status DecompressBytes(std::span<const std::uint8_t> in, const OutputSink& out,
+                       unsigned threads) {
   WorkerPool pool(threads);
   const Status status = TfpDecoder::Decode(in, out, &pool);
   if (status.kind() == ErrorKind::kDamaged) {
@@ -49,8 +54,8 @@ std::string Quoted(std::string_view text) {
   return quoted;
 }
 
-// Reads IN, transforms its bytes and writes the result to OUT, which is
-// replaced only when everything succeeded.
+// Reads IN, transforms its bytes and writes the result to OUT as it comes;
+// OUT is replaced only when everything succeeded.
 int RunFileCommand(const Command& command, const std::string& inName,
                    const std::string& outName, const Transform& transform) {
   if (const Status status = CheckNotSameFile(inName, outName); !status.ok()) {
@@ -60,13 +65,13 @@ int RunFileCommand(const Command& command, const std::string& inName,
   if (const Status status = ReadInputFile(inName, input); !status.ok()) {
     return Failure(command, status.message());
   }
-  Bytes output;
-  if (const Status status = transform(input, output); !status.ok()) {
-    return Failure(command, Quoted(inName) + ": " + status.message());
-  }
-  if (const Status status = WriteOutputFile(outName, output); !status.ok()) {
-    return Failure(command, status.message());
-  }
+  Status transformed;
+  const Status written = WriteOutputFileFrom(outName, [&](const OutputSink& out) {
+    transformed = transform(input, out);
+    return transformed;
+  });
+  if (!transformed.ok()) return Failure(command, Quoted(inName) + ": " + transformed.message());
+  if (!written.ok()) return Failure(command, written.message());
   return kExitOk;
 }
 
@@ -91,7 +96,7 @@ std::function<int()> DefineCompress(CLI::App& command) {
   AddLevelOption(command, *level);
   AddJobsOption(command, *jobs);
   return DefineFileCommand(command, kCompressCommand,
-                           [level, jobs](std::span<const std::uint8_t> in, Bytes& out) {
+                           [level, jobs](std::span<const std::uint8_t> in, const OutputSink& out) {
                              return CompressBytes(in, out, *level, JobCount(*jobs));
                            });
 }
@@ -100,7 +105,7 @@ std::function<int()> DefineDecompress(CLI::App& command) {
   const auto jobs = std::make_shared<std::string>();
   AddJobsOption(command, *jobs);
   return DefineFileCommand(command, kDecompressCommand,
-                           [jobs](std::span<const std::uint8_t> in, Bytes& out) {
+                           [jobs](std::span<const std::uint8_t> in, const OutputSink& out) {
                              return DecompressBytes(in, out, JobCount(*jobs));
                            });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,16 @@ namespace krelt::cli {
 
 Status ReadInputFile(const std::string& name, std::vector<std::uint8_t>& bytes);
 Status WriteOutputFile(const std::string& name, std::span<const std::uint8_t> bytes);
+
+// Gives its bytes to the sink in order; a failure leaves OUT as it was.
+using OutputSink = std::function<void(std::span<const std::uint8_t>)>;
+using OutputProducer = std::function<Status(const OutputSink& sink)>;
+
+// Writes what produce gives to OUT as it comes, through a temporary file,
+// or gathered first where OUT is written in place (standard output, a
+// device, a FIFO), so that OUT is touched only when produce succeeds. A
+// failure of produce is reported before one of writing.
+Status WriteOutputFileFrom(const std::string& name, const OutputProducer& produce);
 
 // Refuses an OUT that is IN itself: the same path, a link to it or a hard
 // link of it. The message names both.

@@ -187,14 +187,18 @@ Status AtomicFileWriter::Open() {
 }
 
 Status AtomicFileWriter::FlushBuffer() {
+  const Status status = WriteThrough(state_->buffer);
+  state_->buffer.clear();
+  return status;
+}
+
+Status AtomicFileWriter::WriteThrough(std::span<const std::uint8_t> bytes) {
   State& state = *state_;
   std::error_code error;
-  if (state.fault) error = state.fault(state.buffer);
+  if (state.fault) error = state.fault(bytes);
   if (!error) {
-    error = state.replaced.special ? state.special.Write(state.buffer)
-                                   : state.file.Write(state.buffer);
+    error = state.replaced.special ? state.special.Write(bytes) : state.file.Write(bytes);
   }
-  state.buffer.clear();
   if (error) {
     state.failure = Fail("can't write", error);
     state.file.Discard();
@@ -207,6 +211,12 @@ Status AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   if (!state.failure.ok()) return state.failure;
   if (!state.open) return Status::Error(ErrorKind::kUsage, Quoted(target_) + " is not open");
   while (!bytes.empty()) {
+    // Whole pieces go out without a copy into the buffer.
+    if (state.buffer.empty() && bytes.size() >= kWriteBufferSize) {
+      if (Status status = WriteThrough(bytes.first(kWriteBufferSize)); !status.ok()) return status;
+      bytes = bytes.subspan(kWriteBufferSize);
+      continue;
+    }
     const std::size_t room = kWriteBufferSize - state.buffer.size();
     const std::size_t taken = std::min(room, bytes.size());
     state.buffer.insert(state.buffer.end(), bytes.begin(),
@@ -299,6 +309,13 @@ void Undo(const GroupMember& member) {
 }
 
 }  // namespace
+
+bool IsWrittenInPlace(const std::filesystem::path& target) {
+  std::filesystem::path destination;
+  native::TargetInfo info;
+  return !native::FollowLinks(target, destination) && !native::Inspect(destination, info) &&
+         info.special;
+}
 
 Status WriteFilesAtomically(std::span<const FileToWrite> files) {
   return CatchAllocationFailure([&]() -> Status {

@@ -74,6 +74,7 @@ class AtomicFileWriter {
 
   Status Fail(const std::string& what, const std::error_code& error);
   Status FlushBuffer();
+  Status WriteThrough(std::span<const std::uint8_t> bytes);
 
   std::filesystem::path target_;
   std::unique_ptr<State> state_;
@@ -86,6 +87,10 @@ Status WriteFileAtomically(const std::filesystem::path& target,
                            std::span<const std::uint8_t> bytes);
 Status WriteFileAtomically(const std::filesystem::path& target,
                            std::string_view text);
+
+// Whether an AtomicFileWriter for target would write into it in place (a
+// device, a FIFO, a socket) rather than through a temporary file.
+bool IsWrittenInPlace(const std::filesystem::path& target);
 
 // One file of a group written together: where it goes and its bytes.
 struct FileToWrite {

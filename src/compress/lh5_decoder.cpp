@@ -380,7 +380,11 @@ class BlockDecoder {
         status = TooLong();
         break;
       }
-      CopyMatch(out + written, static_cast<std::size_t>(distance), length);
+      if (static_cast<std::size_t>(distance) < length && size - written - length >= kCopyWord) {
+        CopyMatchInWords(out + written, static_cast<std::size_t>(distance), length);
+      } else {
+        CopyMatch(out + written, static_cast<std::size_t>(distance), length);
+      }
       written += length;
     }
     reader_ = reader;
@@ -408,6 +412,31 @@ class BlockDecoder {
       std::memcpy(destination, source, length);
     } else {
       for (std::size_t k = 0; k < length; ++k) destination[k] = source[k];
+    }
+  }
+
+  static constexpr std::size_t kCopyWord = 8;
+  // Loads at least this far behind the stores, so that a load never waits
+  // for a store it only partly overlaps.
+  static constexpr std::size_t kMinWordStep = 32;
+
+  // CopyMatch for an overlapping match followed by at least kCopyWord bytes
+  // of room: it copies whole words and may write up to kCopyWord - 1 bytes
+  // past the match, which later tokens overwrite. A distance below
+  // kMinWordStep repeats with the period of its smallest multiple of at
+  // least kMinWordStep; the bytes before that step are copied one by one.
+  static void CopyMatchInWords(std::uint8_t* destination, std::size_t distance,
+                               std::size_t length) {
+    const std::size_t step = distance >= kMinWordStep
+                                 ? distance
+                                 : (kMinWordStep + distance - 1) / distance * distance;
+    const std::size_t head = std::min(step - distance, length);
+    const std::uint8_t* source = destination - distance;
+    for (std::size_t k = 0; k < head; ++k) destination[k] = source[k];
+    for (std::size_t k = head; k < length; k += kCopyWord) {
+      std::uint64_t word;
+      std::memcpy(&word, destination + k - step, kCopyWord);
+      std::memcpy(destination + k, &word, kCopyWord);
     }
   }
 

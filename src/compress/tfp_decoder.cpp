@@ -1,6 +1,7 @@
 #include "compress/tfp_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -204,47 +205,72 @@ Status CheckRecords(WorkerPool* pool, const Container& container) {
   return container.fault;
 }
 
-// Chunks decoded side by side: the output grows by this many per thread at
-// a time (enough to keep the threads' waits for each other rare), at most
-// 4 MiB whatever the thread count.
+// Chunks decoded side by side: a group of this many per thread at a time
+// (enough to keep the threads' waits for each other rare), at most 4 MiB
+// whatever the thread count.
 constexpr std::size_t kChunksPerThreadAtOnce = 16;
 constexpr std::size_t kMaxChunksAtOnce = 128;
 
-// The output grows a few chunks at a time, so memory follows the bytes the
-// stream really decodes to, not the lengths its records claim: a stream of
-// empty records claiming full chunks fails within its first chunks. The
-// chunks of a group are decoded on the pool's threads, each into its own
-// place; the first fault in chunk order is reported.
-Status DecodeRecords(WorkerPool* pool, const std::vector<ChunkRecord>& records,
-                     std::vector<std::uint8_t>& output) {
-  const std::size_t threads = pool != nullptr ? pool->threadCount() : 1;
-  const std::size_t groupSize =
-      threads == 1 ? 1 : std::min(threads * kChunksPerThreadAtOnce, kMaxChunksAtOnce);
-  std::vector<std::unique_ptr<Lh5Decoder>> decoders(groupSize);
-  std::vector<Status> statuses(groupSize);
-  for (std::size_t first = 0; first < records.size(); first += groupSize) {
-    const std::size_t count = std::min(groupSize, records.size() - first);
-    std::vector<std::size_t> offsets(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      offsets[i] = output.size();
-      output.resize(output.size() + records[first + i].rawLength);
+// The bytes of one group of chunks: each chunk's place and the chunk's fault.
+struct DecodedGroup {
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::size_t> offsets;
+  std::vector<Status> statuses;
+
+  // Makes room for records, sized from their headers.
+  void Prepare(std::span<const ChunkRecord> records) {
+    offsets.resize(records.size());
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      offsets[i] = total;
+      total += records[i].rawLength;
     }
-    ForEachIndex(pool, count, [&](std::size_t i) {
-      const ChunkRecord& record = records[first + i];
-      const auto destination = std::span(output).subspan(offsets[i], record.rawLength);
+    bytes.resize(total);
+    statuses.assign(records.size(), Status());
+  }
+};
+
+// Memory follows the bytes the stream really decodes to, not the lengths
+// its records claim: a group's buffer is sized from its own records and
+// reused, so a stream of empty records claiming full chunks fails within
+// its first group. The chunks of a group are decoded on the pool's
+// threads, each into its own place, while one thread hands the group
+// before to the sink; the first fault in chunk order is reported.
+Status DecodeRecords(WorkerPool* pool, std::span<const ChunkRecord> records,
+                     const TfpDecoder::Sink& sink) {
+  const std::size_t threads = pool != nullptr ? pool->threadCount() : 1;
+  const std::size_t groupSize = std::min(threads * kChunksPerThreadAtOnce, kMaxChunksAtOnce);
+  std::vector<std::unique_ptr<Lh5Decoder>> decoders(groupSize);
+  std::array<DecodedGroup, 2> groups;
+  const DecodedGroup* waiting = nullptr;  // decoded, not yet given to the sink
+  for (std::size_t first = 0; first < records.size(); first += groupSize) {
+    const auto group = records.subspan(first, std::min(groupSize, records.size() - first));
+    DecodedGroup& decoded = groups[(first / groupSize) % 2];
+    decoded.Prepare(group);
+    // Item 0 hands on the group before; item i decodes chunk i - 1.
+    ForEachIndex(pool, group.size() + 1, [&](std::size_t item) {
+      if (item == 0) {
+        if (waiting != nullptr) sink(waiting->bytes);
+        return;
+      }
+      const std::size_t i = item - 1;
+      const ChunkRecord& record = group[i];
+      const auto destination =
+          std::span(decoded.bytes).subspan(decoded.offsets[i], record.rawLength);
       if (record.stored()) {
         std::copy(record.data.begin(), record.data.end(), destination.begin());
         return;
       }
       if (!decoders[i]) decoders[i] = std::make_unique<Lh5Decoder>();
-      statuses[i] = decoders[i]->DecodeChunk(record.data, destination);
+      decoded.statuses[i] = decoders[i]->DecodeChunk(record.data, destination);
     });
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!statuses[i].ok()) {
-        return statuses[i].WithMessage(ChunkName(first + i) + ": " + statuses[i].message());
-      }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+      const Status& status = decoded.statuses[i];
+      if (!status.ok()) return status.WithMessage(ChunkName(first + i) + ": " + status.message());
     }
+    waiting = &decoded;
   }
+  if (waiting != nullptr) sink(waiting->bytes);
   return {};
 }
 
@@ -253,16 +279,25 @@ Status DecodeRecords(WorkerPool* pool, const std::vector<ChunkRecord>& records,
 Status TfpDecoder::Decode(std::span<const std::uint8_t> stream,
                           std::vector<std::uint8_t>& output, WorkerPool* pool) {
   output.clear();
+  const Status status = Decode(
+      stream, [&output](std::span<const std::uint8_t> bytes) {
+        output.insert(output.end(), bytes.begin(), bytes.end());
+      },
+      pool);
+  if (!status.ok()) output = {};
+  return status;
+}
+
+Status TfpDecoder::Decode(std::span<const std::uint8_t> stream, const Sink& sink,
+                          WorkerPool* pool) {
   // An empty input compresses to an empty stream.
   if (stream.empty()) return {};
-  Status status = CatchAllocationFailure([&] {
+  return CatchAllocationFailure([&] {
     Container container;
     if (Status parsed = ParseContainer(stream, container); !parsed.ok()) return parsed;
     if (Status checked = CheckRecords(pool, container); !checked.ok()) return checked;
-    return DecodeRecords(pool, container.records, output);
+    return DecodeRecords(pool, container.records, sink);
   });
-  if (!status.ok()) output = {};
-  return status;
 }
 
 }  // namespace krelt

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -592,6 +593,50 @@ TEST(TfpDecoderTest, RejectsBadCodedData) {
     EXPECT_NE(DecodeError(c.stream).find(c.expected), std::string::npos)
         << c.name << ": " << DecodeError(c.stream);
   }
+}
+
+// A full chunk of the period-3 run 1, 2, 3, ... made of overlapping matches,
+// the last of them ending at the chunk's end.
+ChunkSpec PeriodicChunk() {
+  std::vector<Token> tokens = {Literal(1), Literal(2), Literal(3)};
+  for (int i = 0; i < 127; ++i) tokens.push_back(Match(256, 3));
+  tokens.push_back(Match(247, 3));
+  return Coded({{tokens}});
+}
+
+// More chunks than one group of a pool of three takes: the groups reach the
+// sink in order and never more than 128 chunks at once, and a fault in a
+// late group names its chunk.
+TEST(TfpDecoderTest, DecodesAcrossGroups) {
+  std::vector<ChunkSpec> chunks;
+  Bytes expected;
+  for (std::uint32_t i = 0; i < 150; ++i) {
+    if (i % 3 == 0) {
+      chunks.push_back(PeriodicChunk());
+      for (std::size_t k = 0; k < kTfpMaxChunkLength; ++k) {
+        expected.push_back(static_cast<std::uint8_t>(k % 3 + 1));
+      }
+    } else {
+      const Bytes raw = Pattern(kTfpMaxChunkLength, i);
+      chunks.push_back({raw.size(), raw});
+      expected.insert(expected.end(), raw.begin(), raw.end());
+    }
+  }
+  EXPECT_EQ(Decoded(Stream(chunks)), expected);
+
+  WorkerPool pool(3);
+  Bytes streamed;
+  std::size_t largestPiece = 0;
+  const auto sink = [&](std::span<const std::uint8_t> piece) {
+    streamed.insert(streamed.end(), piece.begin(), piece.end());
+    largestPiece = std::max(largestPiece, piece.size());
+  };
+  ASSERT_TRUE(TfpDecoder::Decode(Stream(chunks), sink, &pool).ok());
+  EXPECT_EQ(streamed, expected);
+  EXPECT_LE(largestPiece, 128 * kTfpMaxChunkLength);
+
+  chunks[140].data = {1, 2};
+  EXPECT_NE(DecodeError(Stream(chunks)).find("chunk 141: coded data ends"), std::string::npos);
 }
 
 TEST(TfpDecoderTest, ChunksDoNotShareHistory) {
