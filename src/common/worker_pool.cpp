@@ -99,4 +99,13 @@ unsigned WorkerPool::HardwareThreads() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+void ParallelFor(WorkerPool* pool, std::size_t count,
+                 const std::function<void(std::size_t)>& body) {
+  if (pool != nullptr) {
+    pool->ParallelFor(count, body);
+    return;
+  }
+  for (std::size_t index = 0; index < count; ++index) body(index);
+}
+
 }  // namespace krelt

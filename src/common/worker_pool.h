@@ -44,4 +44,9 @@ class WorkerPool {
   std::vector<std::thread> threads_;
 };
 
+// Runs body(0) .. body(count - 1) on the pool when there is one, else one
+// after the other on this thread.
+void ParallelFor(WorkerPool* pool, std::size_t count,
+                 const std::function<void(std::size_t)>& body);
+
 }  // namespace krelt

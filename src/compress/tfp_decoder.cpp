@@ -180,22 +180,12 @@ Status ParseContainer(std::span<const std::uint8_t> stream, Container& container
   return {};
 }
 
-// Runs body(index) for 0..count - 1, on the pool when there is one.
-void ForEachIndex(WorkerPool* pool, std::size_t count,
-                  const std::function<void(std::size_t)>& body) {
-  if (pool != nullptr) {
-    pool->ParallelFor(count, body);
-  } else {
-    for (std::size_t index = 0; index < count; ++index) body(index);
-  }
-}
-
 // The fault of the first record whose check word is wrong, else the
 // container's fault.
 Status CheckRecords(WorkerPool* pool, const Container& container) {
   const std::vector<ChunkRecord>& records = container.records;
   std::vector<Status> crcs(records.size());
-  ForEachIndex(pool, records.size(),
+  ParallelFor(pool, records.size(),
                [&](std::size_t index) { crcs[index] = CheckCrc(records[index].bytes); });
   for (std::size_t index = 0; index < records.size(); ++index) {
     if (!crcs[index].ok()) {
@@ -248,7 +238,7 @@ Status DecodeRecords(WorkerPool* pool, std::span<const ChunkRecord> records,
     DecodedGroup& decoded = groups[(first / groupSize) % 2];
     decoded.Prepare(group);
     // Item 0 hands on the group before; item i decodes chunk i - 1.
-    ForEachIndex(pool, group.size() + 1, [&](std::size_t item) {
+    ParallelFor(pool, group.size() + 1, [&](std::size_t item) {
       if (item == 0) {
         if (waiting != nullptr) sink(waiting->bytes);
         return;

@@ -155,11 +155,7 @@ bool CodeChunks(WorkerPool* pool, CompressionLevel level, std::span<const std::u
     shelf.Return(std::move(bench));
     if (watch.chunkCoded) watch.chunkCoded(chunkLength);
   };
-  if (pool != nullptr) {
-    pool->ParallelFor(chunkCount, codeChunk);
-  } else {
-    for (std::size_t index = 0; index < chunkCount; ++index) codeChunk(index);
-  }
+  ParallelFor(pool, chunkCount, codeChunk);
   return !cancelled();
 }
 

@@ -207,11 +207,7 @@ class PictureCompressor {
           loaded.picture, "the picture could not be compressed: " + status.message());
       faults_[item] = Status::Error(status.kind(), fault.message());
     };
-    if (pool_ != nullptr) {
-      pool_->ParallelFor(group_.size(), compress);
-    } else {
-      for (std::size_t item = 0; item < group_.size(); ++item) compress(item);
-    }
+    ParallelFor(pool_, group_.size(), compress);
   }
 
   // Counts the group's streams in order, stopping at the first fault, and
