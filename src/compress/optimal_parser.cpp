@@ -14,6 +14,12 @@ constexpr std::int32_t kNone = -1;
 // below this, it only bounds pathological inputs.
 constexpr int kMaxTreeSteps = 4096;
 constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
+// Runs: bytes repeating with a period of at most kMaxRunPeriod (a pixel of
+// up to four bytes), for at least the period and three bytes more.
+constexpr std::uint32_t kMaxRunPeriod = 4;
+constexpr int kRunHashBits = 12;
+// Earlier runs of the same content looked at from a run.
+constexpr std::size_t kMaxRunSources = 256;
 
 std::uint32_t Hash3(const std::uint8_t* bytes) {
   const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16);
@@ -49,6 +55,105 @@ Lh5Prices::Lh5Prices(const Lh5BlockCode& code) {
     distance[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(
         code.UsesDistanceClass(c) ? std::max(code.DistanceBits(c), 1)
                                   : Lh5DistanceExtraBits(c) + 6);
+  }
+}
+
+// For every position, the smallest period with which the bytes from it
+// repeat for at least the period and three bytes more (0: none), and how
+// many bytes from it keep repeating before the period breaks.
+void OptimalParser::MeasureRuns() {
+  runPeriod_.assign(length_, 0);
+  runLength_.assign(length_, 0);
+  // Per period, the bytes from position on equal to the byte a period on.
+  std::array<std::uint32_t, kMaxRunPeriod + 1> repeating{};
+  for (std::uint32_t position = length_; position-- > 0;) {
+    for (std::uint32_t period = kMaxRunPeriod; period > 0; --period) {
+      std::uint32_t& count = repeating[period];
+      count = position + period < length_ && data_[position] == data_[position + period] ? count + 1 : 0;
+      if (count >= kLh5MinMatch) {
+        runPeriod_[position] = static_cast<std::uint8_t>(period);
+        runLength_[position] = static_cast<std::uint16_t>(count + period);
+      }
+    }
+  }
+}
+
+// Two runs with the same period and the same last period of bytes hold the
+// same bytes, counted back from their ends.
+bool OptimalParser::SameRunKey(const Run& a, const Run& b) const {
+  return a.period == b.period &&
+         std::memcmp(data_ + a.end - a.period, data_ + b.end - b.period, a.period) == 0;
+}
+
+// Starts the run from position on and gathers the earlier runs of the same
+// content within reach, with how many bytes after their ends equal those
+// after this one's.
+void OptimalParser::StartRun(std::uint32_t position) {
+  const Run run{position, position + runLength_[position], runPeriod_[position], kNone};
+  std::uint32_t key = run.period;
+  for (std::uint32_t i = run.end - run.period; i < run.end; ++i) key = (key << 8 | key >> 24) ^ data_[i];
+  std::int32_t& head = runHead_[(key * 2654435761u) >> (32 - kRunHashBits)];
+  const int after = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - run.end));
+  runSources_.clear();
+  for (std::int32_t earlier = head; earlier != kNone && runSources_.size() < kMaxRunSources;
+       earlier = runs_[static_cast<std::size_t>(earlier)].previous) {
+    const Run& source = runs_[static_cast<std::size_t>(earlier)];
+    if (position - source.end > kLh5WindowSize) break;
+    if (!SameRunKey(source, run)) continue;
+    runSources_.push_back({run.end - source.end, source.end - source.start,
+                           static_cast<std::uint32_t>(MatchLength(data_ + source.end, data_ + run.end, 0, after))});
+  }
+  // Longest first: a position takes those at least as long as its
+  // distance to the end, and that set grows along the run.
+  std::stable_sort(runSources_.begin(), runSources_.end(),
+                   [](const RunSource& a, const RunSource& b) { return a.length > b.length; });
+  nextRunSource_ = 0;
+  bestRunSource_.fill({});
+  runs_.push_back(run);
+  runs_.back().previous = head;
+  head = static_cast<std::int32_t>(runs_.size() - 1);
+}
+
+// The matches of a position inside the current run, length bytes before its
+// end: multiples of the period inside the run, which match to the end, and
+// in each earlier run at least as long the position as many bytes before
+// its end, which matches on past it as far as the two ends agree. A string
+// that shares more than the period and two bytes with this one starts in
+// such a run. Where the match is cut at the longest length, the nearest
+// position of the earlier run that reaches it is taken instead.
+void OptimalParser::RunMatches(std::uint32_t position, int limit, ClassMatches& longest) {
+  const Run& run = runs_.back();
+  const std::uint32_t length = run.end - position;
+  const std::uint32_t period = run.period;
+  const auto offer = [&](std::uint32_t distance, std::uint32_t matchLength) {
+    if (distance > kLh5WindowSize) return;
+    Candidate& best = longest[static_cast<std::size_t>(Lh5DistanceClass(distance - 1))];
+    if (matchLength > best.length) {
+      best = {static_cast<std::uint16_t>(std::min<std::uint32_t>(matchLength, static_cast<std::uint32_t>(limit))),
+              static_cast<std::uint16_t>(distance)};
+    }
+  };
+  for (int c = Lh5DistanceClass(period - 1); c < kLh5DistanceClassCount; ++c) {
+    const std::uint32_t nearest = c == 0 ? 1 : (1u << (c - 1)) + 1;
+    const std::uint32_t distance = (nearest + period - 1) / period * period;
+    if (distance > position - run.start) break;
+    offer(distance, length);
+  }
+  if (length > static_cast<std::uint32_t>(limit)) {
+    const std::uint32_t full = length - (length - static_cast<std::uint32_t>(limit)) / period * period;
+    for (const RunSource& source : runSources_) {
+      if (source.length < full) break;
+      offer(source.endDistance - (length - full), full);
+    }
+    return;
+  }
+  for (; nextRunSource_ < runSources_.size() && runSources_[nextRunSource_].length >= length; ++nextRunSource_) {
+    const RunSource& source = runSources_[nextRunSource_];
+    RunSource& best = bestRunSource_[static_cast<std::size_t>(Lh5DistanceClass(source.endDistance - 1))];
+    if (best.length == 0 || source.sharedAfter > best.sharedAfter) best = source;
+  }
+  for (const RunSource& best : bestRunSource_) {
+    if (best.length != 0) offer(best.endDistance, length + best.sharedAfter);
   }
 }
 
@@ -141,9 +246,13 @@ void OptimalParser::TryMultiples(std::uint32_t position, int limit, ClassMatches
 void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
   data_ = data;
   length_ = length;
+  MeasureRuns();
+  runs_.clear();
+  runHead_.assign(std::size_t{1} << kRunHashBits, kNone);
   hashHead_.assign(std::size_t{1} << kHashBits, kNone);
   children_.assign(2 * std::size_t{length}, kNone);
   candidateStart_.resize(length + 1);
+  candidateClasses_.assign(length, 0);
   candidates_.clear();
   ClassMatches previous{};
   for (std::uint32_t position = 0; position < length; ++position) {
@@ -151,12 +260,28 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
     if (position + kLh5MinMatch > length) continue;
     const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length - position));
     ClassMatches longest{};
-    WalkTree(position, limit, longest);
-    ContinueMatches(position, limit, previous, longest);
-    TryMultiples(position, limit, longest);
-    for (const Candidate& best : longest) {
-      if (best.length >= kLh5MinMatch) candidates_.push_back(best);
+    const std::uint32_t period = runPeriod_[position];
+    const std::uint32_t runEnd = position + runLength_[position];
+    if (period != 0 && (runs_.empty() || runs_.back().end != runEnd || runs_.back().period != period)) {
+      StartRun(position);
     }
+    // Positions deep inside a run take their matches from the run; the
+    // last two periods and two bytes of it go into the trees, where other
+    // strings find what they share with it.
+    if (period != 0 && runLength_[position] >= 2 * period + kLh5MinMatch) {
+      RunMatches(position, limit, longest);
+    } else {
+      WalkTree(position, limit, longest);
+      ContinueMatches(position, limit, previous, longest);
+      TryMultiples(position, limit, longest);
+    }
+    std::uint16_t classes = 0;
+    for (std::size_t c = 0; c < longest.size(); ++c) {
+      if (longest[c].length < kLh5MinMatch) continue;
+      candidates_.push_back(longest[c]);
+      classes = static_cast<std::uint16_t>(classes | 1u << c);
+    }
+    candidateClasses_[position] = classes;
     previous = longest;
   }
   candidateStart_[length] = static_cast<std::uint32_t>(candidates_.size());
@@ -172,6 +297,9 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
   for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
     dearestLength_ = std::max(dearestLength_, prices.Length(length));
   }
+  for (std::size_t c = 0; c < classesByPrice_.size(); ++c) classesByPrice_[c] = static_cast<std::uint8_t>(c);
+  std::stable_sort(classesByPrice_.begin(), classesByPrice_.end(),
+                   [&](std::uint8_t a, std::uint8_t b) { return prices.distance[a] < prices.distance[b]; });
   cheapLengths_.clear();
   int nextDear = kLh5MaxMatch + 1;
   for (int length = kLh5MaxMatch; length >= 0; --length) {
@@ -199,25 +327,17 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
 // too does no harm, as they are relaxed at their own price.
 void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
                                  const Lh5Prices& prices) {
-  std::array<Candidate, kLh5DistanceClassCount> byPrice;
-  std::size_t count = 0;
-  const auto priceOf = [&](const Candidate& c) {
-    return prices.distance[static_cast<std::size_t>(c.DistanceClass())];
-  };
-  for (std::uint32_t i = candidateStart_[position]; i < candidateStart_[position + 1]; ++i) {
-    const Candidate candidate = candidates_[i];
-    std::size_t at = count++;
-    for (; at > 0 && priceOf(byPrice[at - 1]) > priceOf(candidate); --at) byPrice[at] = byPrice[at - 1];
-    byPrice[at] = candidate;
-  }
+  const std::uint32_t classes = candidateClasses_[position];
+  const Candidate* const candidates = &candidates_[candidateStart_[position]];
   const std::uint32_t here = pathCost_[position];
-  const int limit = static_cast<int>(end - position);
+  const int limit = std::min<int>(static_cast<int>(end - position), kLh5MaxMatch);
   int covered = kLh5MinMatch - 1;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Candidate candidate = byPrice[i];
+  for (const std::uint8_t distanceClass : classesByPrice_) {
+    if ((classes >> distanceClass & 1) == 0) continue;
+    const Candidate candidate = candidates[std::popcount(classes & ((1u << distanceClass) - 1))];
     const int top = std::min<int>(candidate.length, limit);
     if (top <= covered) continue;
-    const std::uint32_t base = here + priceOf(candidate);
+    const std::uint32_t base = here + prices.distance[distanceClass];
     for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(covered)];
          length != cheapLengths_.end() && *length <= top; ++length) {
       Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
@@ -227,6 +347,7 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
                                 position + static_cast<std::uint32_t>(top), candidate.distance});
     }
     covered = top;
+    if (covered == limit) return;
   }
 }
 

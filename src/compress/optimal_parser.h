@@ -64,6 +64,26 @@ class OptimalParser {
     std::uint16_t distance;
   };
 
+  // A stretch of bytes repeating with a short period, from its first
+  // position to the first byte that breaks the period.
+  struct Run {
+    std::uint32_t start;
+    std::uint32_t end;
+    std::uint32_t period;
+    std::int32_t previous;  // the run before it with the same key, or -1
+  };
+  // An earlier run with the same period and bytes at its end, as seen from
+  // the current run.
+  struct RunSource {
+    std::uint32_t endDistance;  // between the two ends
+    std::uint32_t length;       // of the earlier run
+    std::uint32_t sharedAfter;  // bytes the two share after their ends
+  };
+
+  void MeasureRuns();
+  bool SameRunKey(const Run& a, const Run& b) const;
+  void StartRun(std::uint32_t position);
+  void RunMatches(std::uint32_t position, int limit, ClassMatches& longest);
   void WalkTree(std::uint32_t position, int limit, ClassMatches& longest);
   void ContinueMatches(std::uint32_t position, int limit, const ClassMatches& previous,
                        ClassMatches& longest) const;
@@ -83,7 +103,20 @@ class OptimalParser {
   const std::uint8_t* data_ = nullptr;
   std::uint32_t length_ = 0;
   std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
-  std::vector<Candidate> candidates_;
+  std::vector<Candidate> candidates_;  // per position, in class order
+  std::vector<std::uint16_t> candidateClasses_;  // per position, bit per class with a match
+  // Per position, the period of the run it starts (0: none) and the bytes
+  // from it to the run's end.
+  std::vector<std::uint8_t> runPeriod_;
+  std::vector<std::uint16_t> runLength_;
+  std::vector<Run> runs_;
+  std::vector<std::int32_t> runHead_;  // per hash of a run's key, its latest run
+  std::vector<RunSource> runSources_;  // of the current run, longest first
+  // Of the sources at least as long as the current position's distance to
+  // the run's end: how many, and per distance class the one whose end
+  // matches on furthest.
+  std::size_t nextRunSource_ = 0;
+  std::array<RunSource, kLh5DistanceClassCount> bestRunSource_{};
   std::vector<std::int32_t> hashHead_;
   std::vector<std::int32_t> children_;  // per position: smaller, greater
   // Lengths cheaper than the dearest one, ascending; per length, the index
@@ -93,6 +126,7 @@ class OptimalParser {
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstCheapAbove_{};
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstDearAbove_{};
   std::uint32_t dearestLength_ = 0;
+  std::array<std::uint8_t, kLh5DistanceClassCount> classesByPrice_{};  // cheapest first
   // Range offers made, in the order of their source, and those that can
   // be taken (see AddOffer).
   std::vector<RangeOffer> waitingOffers_;
