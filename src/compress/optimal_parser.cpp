@@ -105,8 +105,9 @@ void OptimalParser::StartRun(std::uint32_t position) {
   }
   // Longest first: a position takes those at least as long as its
   // distance to the end, and that set grows along the run.
-  std::stable_sort(runSources_.begin(), runSources_.end(),
-                   [](const RunSource& a, const RunSource& b) { return a.length > b.length; });
+  std::sort(runSources_.begin(), runSources_.end(), [](const RunSource& a, const RunSource& b) {
+    return a.length != b.length ? a.length > b.length : a.endDistance < b.endDistance;
+  });
   nextRunSource_ = 0;
   bestRunSource_.fill({});
   runs_.push_back(run);
@@ -260,15 +261,13 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
     if (position + kLh5MinMatch > length) continue;
     const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length - position));
     ClassMatches longest{};
-    const std::uint32_t period = runPeriod_[position];
-    const std::uint32_t runEnd = position + runLength_[position];
-    if (period != 0 && (runs_.empty() || runs_.back().end != runEnd || runs_.back().period != period)) {
-      StartRun(position);
-    }
     // Positions deep inside a run take their matches from the run; the
     // last two periods and two bytes of it go into the trees, where other
     // strings find what they share with it.
+    const std::uint32_t period = runPeriod_[position];
     if (period != 0 && runLength_[position] >= 2 * period + kLh5MinMatch) {
+      const std::uint32_t runEnd = position + runLength_[position];
+      if (runs_.empty() || runs_.back().end != runEnd || runs_.back().period != period) StartRun(position);
       RunMatches(position, limit, longest);
     } else {
       WalkTree(position, limit, longest);
@@ -294,8 +293,10 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
 // instead.
 void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
   dearestLength_ = 0;
+  cheapestLength_ = kUnreached;
   for (int length = kLh5MinMatch; length <= kLh5MaxMatch; ++length) {
     dearestLength_ = std::max(dearestLength_, prices.Length(length));
+    cheapestLength_ = std::min(cheapestLength_, prices.Length(length));
   }
   for (std::size_t c = 0; c < classesByPrice_.size(); ++c) classesByPrice_[c] = static_cast<std::uint8_t>(c);
   std::stable_sort(classesByPrice_.begin(), classesByPrice_.end(),
@@ -328,21 +329,30 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
 void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
                                  const Lh5Prices& prices) {
   const std::uint32_t classes = candidateClasses_[position];
-  const Candidate* const candidates = &candidates_[candidateStart_[position]];
+  if (classes == 0) return;
+  ClassMatches byClass;
+  const Candidate* candidate = &candidates_[candidateStart_[position]];
+  for (std::uint32_t left = classes; left != 0; left &= left - 1) {
+    byClass[static_cast<std::size_t>(std::countr_zero(left))] = *candidate++;
+  }
   const std::uint32_t here = pathCost_[position];
   const int limit = std::min<int>(static_cast<int>(end - position), kLh5MaxMatch);
   int covered = kLh5MinMatch - 1;
   for (const std::uint8_t distanceClass : classesByPrice_) {
     if ((classes >> distanceClass & 1) == 0) continue;
-    const Candidate candidate = candidates[std::popcount(classes & ((1u << distanceClass) - 1))];
+    const Candidate candidate = byClass[distanceClass];
     const int top = std::min<int>(candidate.length, limit);
     if (top <= covered) continue;
     const std::uint32_t base = here + prices.distance[distanceClass];
-    for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(covered)];
+    // Where the cheapest offer taken here reaches, no match from here can
+    // be cheaper than it when its cheapest length is not.
+    const bool behindOffer = base + cheapestLength_ >= takenOffer_.cost;
+    const int from = behindOffer ? std::clamp(static_cast<int>(takenOffer_.last - position), covered, top) : covered;
+    for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(from)];
          length != cheapLengths_.end() && *length <= top; ++length) {
       Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
     }
-    if (firstDearAbove_[static_cast<std::size_t>(covered)] <= top) {
+    if (firstDearAbove_[static_cast<std::size_t>(from)] <= top) {
       waitingOffers_.push_back({base + dearestLength_, position,
                                 position + static_cast<std::uint32_t>(top), candidate.distance});
     }
@@ -404,7 +414,9 @@ void OptimalParser::TakeOffer(std::uint32_t position) {
   if (!offerHeap_.empty() && (best == nullptr || offerHeap_.front().cost < best->cost)) {
     best = &offerHeap_.front();
   }
+  takenOffer_ = {kUnreached, position, position, 0};
   if (best != nullptr) {
+    takenOffer_ = *best;
     Relax(position, best->cost,
           Lh5Token::Match(static_cast<int>(position - best->source), best->distance));
   }

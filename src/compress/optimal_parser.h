@@ -126,6 +126,7 @@ class OptimalParser {
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstCheapAbove_{};
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstDearAbove_{};
   std::uint32_t dearestLength_ = 0;
+  std::uint32_t cheapestLength_ = 0;
   std::array<std::uint8_t, kLh5DistanceClassCount> classesByPrice_{};  // cheapest first
   // Range offers made, in the order of their source, and those that can
   // be taken (see AddOffer).
@@ -138,6 +139,7 @@ class OptimalParser {
   std::array<OfferQueue, kLh5DistanceClassCount> offerQueues_;
   std::uint32_t liveQueues_ = 0;  // bit per class whose queue holds offers
   std::vector<RangeOffer> offerHeap_;
+  RangeOffer takenOffer_{};  // the cheapest offer reaching the current position
   std::vector<std::uint32_t> pathCost_;
   std::vector<Lh5Token> pathStep_;
 };
