@@ -85,6 +85,20 @@ bool OptimalParser::SameRunKey(const Run& a, const Run& b) const {
          std::memcmp(data_ + a.end - a.period, data_ + b.end - b.period, a.period) == 0;
 }
 
+// Adds an earlier run to its distance class's sources, which are kept
+// longest first with ever more bytes matching after the end; a source that
+// another in its class beats on both is dropped.
+void OptimalParser::AddRunSource(const RunSource& source) {
+  std::vector<RunSource>& sources =
+      runSources_[static_cast<std::size_t>(Lh5DistanceClass(source.endDistance - 1))];
+  const auto at = std::find_if(sources.begin(), sources.end(),
+                               [&](const RunSource& s) { return s.length < source.length; });
+  if (at != sources.begin() && std::prev(at)->sharedAfter >= source.sharedAfter) return;
+  const auto beaten = std::find_if(at, sources.end(),
+                                   [&](const RunSource& s) { return s.sharedAfter > source.sharedAfter; });
+  *sources.insert(sources.erase(at, beaten), source);
+}
+
 // Starts the run from position on and gathers the earlier runs of the same
 // content within reach, with how many bytes after their ends equal those
 // after this one's.
@@ -94,22 +108,18 @@ void OptimalParser::StartRun(std::uint32_t position) {
   for (std::uint32_t i = run.end - run.period; i < run.end; ++i) key = (key << 8 | key >> 24) ^ data_[i];
   std::int32_t& head = runHead_[(key * 2654435761u) >> (32 - kRunHashBits)];
   const int after = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - run.end));
-  runSources_.clear();
-  for (std::int32_t earlier = head; earlier != kNone && runSources_.size() < kMaxRunSources;
+  for (std::vector<RunSource>& sources : runSources_) sources.clear();
+  usableRunSources_.fill(0);
+  std::size_t looked = 0;
+  for (std::int32_t earlier = head; earlier != kNone && looked < kMaxRunSources;
        earlier = runs_[static_cast<std::size_t>(earlier)].previous) {
     const Run& source = runs_[static_cast<std::size_t>(earlier)];
     if (position - source.end > kLh5WindowSize) break;
-    if (!SameRunKey(source, run)) continue;
-    runSources_.push_back({run.end - source.end, source.end - source.start,
-                           static_cast<std::uint32_t>(MatchLength(data_ + source.end, data_ + run.end, 0, after))});
+    if (run.end - source.end > kLh5WindowSize || !SameRunKey(source, run)) continue;
+    ++looked;
+    AddRunSource({run.end - source.end, source.end - source.start,
+                  static_cast<std::uint32_t>(MatchLength(data_ + source.end, data_ + run.end, 0, after))});
   }
-  // Longest first: a position takes those at least as long as its
-  // distance to the end, and that set grows along the run.
-  std::sort(runSources_.begin(), runSources_.end(), [](const RunSource& a, const RunSource& b) {
-    return a.length != b.length ? a.length > b.length : a.endDistance < b.endDistance;
-  });
-  nextRunSource_ = 0;
-  bestRunSource_.fill({});
   runs_.push_back(run);
   runs_.back().previous = head;
   head = static_cast<std::int32_t>(runs_.size() - 1);
@@ -140,21 +150,19 @@ void OptimalParser::RunMatches(std::uint32_t position, int limit, ClassMatches& 
     if (distance > position - run.start) break;
     offer(distance, length);
   }
-  if (length > static_cast<std::uint32_t>(limit)) {
-    const std::uint32_t full = length - (length - static_cast<std::uint32_t>(limit)) / period * period;
-    for (const RunSource& source : runSources_) {
-      if (source.length < full) break;
-      offer(source.endDistance - (length - full), full);
+  const bool cut = length > static_cast<std::uint32_t>(limit);
+  const std::uint32_t full = cut ? length - (length - static_cast<std::uint32_t>(limit)) / period * period : length;
+  for (std::size_t c = 0; c < runSources_.size(); ++c) {
+    const std::vector<RunSource>& sources = runSources_[c];
+    std::size_t& usable = usableRunSources_[c];
+    while (usable < sources.size() && sources[usable].length >= full) ++usable;
+    if (cut) {
+      if (!sources.empty() && sources.front().length >= full) {
+        offer(sources.front().endDistance - (length - full), full);
+      }
+    } else if (usable != 0) {
+      offer(sources[usable - 1].endDistance, length + sources[usable - 1].sharedAfter);
     }
-    return;
-  }
-  for (; nextRunSource_ < runSources_.size() && runSources_[nextRunSource_].length >= length; ++nextRunSource_) {
-    const RunSource& source = runSources_[nextRunSource_];
-    RunSource& best = bestRunSource_[static_cast<std::size_t>(Lh5DistanceClass(source.endDistance - 1))];
-    if (best.length == 0 || source.sharedAfter > best.sharedAfter) best = source;
-  }
-  for (const RunSource& best : bestRunSource_) {
-    if (best.length != 0) offer(best.endDistance, length + best.sharedAfter);
   }
 }
 

@@ -82,6 +82,7 @@ class OptimalParser {
 
   void MeasureRuns();
   bool SameRunKey(const Run& a, const Run& b) const;
+  void AddRunSource(const RunSource& source);
   void StartRun(std::uint32_t position);
   void RunMatches(std::uint32_t position, int limit, ClassMatches& longest);
   void WalkTree(std::uint32_t position, int limit, ClassMatches& longest);
@@ -111,12 +112,11 @@ class OptimalParser {
   std::vector<std::uint16_t> runLength_;
   std::vector<Run> runs_;
   std::vector<std::int32_t> runHead_;  // per hash of a run's key, its latest run
-  std::vector<RunSource> runSources_;  // of the current run, longest first
-  // Of the sources at least as long as the current position's distance to
-  // the run's end: how many, and per distance class the one whose end
-  // matches on furthest.
-  std::size_t nextRunSource_ = 0;
-  std::array<RunSource, kLh5DistanceClassCount> bestRunSource_{};
+  // Per distance class, the earlier runs of the current run's content that
+  // no other in the class beats, longest first, and how many of them are at
+  // least as long as the current position's distance to the run's end.
+  std::array<std::vector<RunSource>, kLh5DistanceClassCount> runSources_;
+  std::array<std::size_t, kLh5DistanceClassCount> usableRunSources_{};
   std::vector<std::int32_t> hashHead_;
   std::vector<std::int32_t> children_;  // per position: smaller, greater
   // Lengths cheaper than the dearest one, ascending; per length, the index
