@@ -26,6 +26,17 @@ std::uint32_t Hash3(const std::uint8_t* bytes) {
   return (value * 2654435761u) >> (32 - kHashBits);
 }
 
+// Bits set in a value below 2^16, by table: std::popcount is a library
+// call on processors without the instruction.
+int BitsSet(std::uint32_t value) {
+  static constexpr auto kBitsSet = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 1; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(table[i / 2] + (i & 1));
+    return table;
+  }();
+  return kBitsSet[value & 0xFF] + kBitsSet[value >> 8];
+}
+
 // Bytes [0, limit) that a and b share, knowing the first `length` are equal.
 int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int length, int limit) {
   if constexpr (std::endian::native == std::endian::little) {
@@ -338,17 +349,13 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
                                  const Lh5Prices& prices) {
   const std::uint32_t classes = candidateClasses_[position];
   if (classes == 0) return;
-  ClassMatches byClass;
-  const Candidate* candidate = &candidates_[candidateStart_[position]];
-  for (std::uint32_t left = classes; left != 0; left &= left - 1) {
-    byClass[static_cast<std::size_t>(std::countr_zero(left))] = *candidate++;
-  }
+  const Candidate* const candidates = &candidates_[candidateStart_[position]];
   const std::uint32_t here = pathCost_[position];
   const int limit = std::min<int>(static_cast<int>(end - position), kLh5MaxMatch);
   int covered = kLh5MinMatch - 1;
   for (const std::uint8_t distanceClass : classesByPrice_) {
     if ((classes >> distanceClass & 1) == 0) continue;
-    const Candidate candidate = byClass[distanceClass];
+    const Candidate candidate = candidates[BitsSet(classes & ((1u << distanceClass) - 1))];
     const int top = std::min<int>(candidate.length, limit);
     if (top <= covered) continue;
     const std::uint32_t base = here + prices.distance[distanceClass];
