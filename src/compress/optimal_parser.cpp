@@ -131,6 +131,13 @@ void OptimalParser::StartRun(std::uint32_t position) {
     AddRunSource({run.end - source.end, source.end - source.start,
                   static_cast<std::uint32_t>(MatchLength(data_ + source.end, data_ + run.end, 0, after))});
   }
+  // The nearest multiple of the period in each distance class from the
+  // period's own on, nearest first.
+  runMultiples_.clear();
+  for (int c = Lh5DistanceClass(run.period - 1); c < kLh5DistanceClassCount; ++c) {
+    const std::uint32_t nearest = c == 0 ? 1 : (1u << (c - 1)) + 1;
+    runMultiples_.push_back((nearest + run.period - 1) / run.period * run.period);
+  }
   runs_.push_back(run);
   runs_.back().previous = head;
   head = static_cast<std::int32_t>(runs_.size() - 1);
@@ -155,9 +162,7 @@ void OptimalParser::RunMatches(std::uint32_t position, int limit, ClassMatches& 
               static_cast<std::uint16_t>(distance)};
     }
   };
-  for (int c = Lh5DistanceClass(period - 1); c < kLh5DistanceClassCount; ++c) {
-    const std::uint32_t nearest = c == 0 ? 1 : (1u << (c - 1)) + 1;
-    const std::uint32_t distance = (nearest + period - 1) / period * period;
+  for (const std::uint32_t distance : runMultiples_) {
     if (distance > position - run.start) break;
     offer(distance, length);
   }
