@@ -333,7 +333,7 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
     firstDearAbove_[at] = static_cast<std::uint16_t>(nextDear);
     if (length < kLh5MinMatch) continue;
     if (prices.Length(length) < dearestLength_) {
-      cheapLengths_.push_back(static_cast<std::uint16_t>(length));
+      cheapLengths_.push_back({static_cast<std::uint16_t>(length), prices.Length(length)});
     } else {
       nextDear = length;
     }
@@ -341,6 +341,22 @@ void OptimalParser::ChooseLengths(const Lh5Prices& prices) {
   std::reverse(cheapLengths_.begin(), cheapLengths_.end());
   for (std::uint16_t& first : firstCheapAbove_) {
     first = static_cast<std::uint16_t>(cheapLengths_.size() - first);
+  }
+}
+
+// Relaxes the matches of cheap lengths [first, last) from position.
+void OptimalParser::RelaxCheapLengths(std::uint32_t position, std::uint32_t base, std::size_t first,
+                                      std::size_t last, std::uint16_t distance) {
+  const CheapLength* const lengths = cheapLengths_.data();
+  std::uint32_t* const cost = pathCost_.data() + position;
+  Lh5Token* const step = pathStep_.data() + position;
+  for (std::size_t i = first; i < last; ++i) {
+    const std::uint16_t length = lengths[i].length;
+    const std::uint32_t matchCost = base + lengths[i].price;
+    if (matchCost < cost[length]) {
+      cost[length] = matchCost;
+      step[length] = Lh5Token::Match(length, distance);
+    }
   }
 }
 
@@ -368,10 +384,8 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
     // be cheaper than it when its cheapest length is not.
     const bool behindOffer = base + cheapestLength_ >= takenOffer_.cost;
     const int from = behindOffer ? std::clamp(static_cast<int>(takenOffer_.last - position), covered, top) : covered;
-    for (auto length = cheapLengths_.begin() + firstCheapAbove_[static_cast<std::size_t>(from)];
-         length != cheapLengths_.end() && *length <= top; ++length) {
-      Relax(position + *length, base + prices.Length(*length), Lh5Token::Match(*length, candidate.distance));
-    }
+    RelaxCheapLengths(position, base, firstCheapAbove_[static_cast<std::size_t>(from)],
+                      firstCheapAbove_[static_cast<std::size_t>(top)], candidate.distance);
     if (firstDearAbove_[static_cast<std::size_t>(from)] <= top) {
       waitingOffers_.push_back({base + dearestLength_, position,
                                 position + static_cast<std::uint32_t>(top), candidate.distance});

@@ -90,6 +90,8 @@ class OptimalParser {
                        ClassMatches& longest) const;
   void TryMultiples(std::uint32_t position, int limit, ClassMatches& longest) const;
   void ChooseLengths(const Lh5Prices& prices);
+  void RelaxCheapLengths(std::uint32_t position, std::uint32_t base, std::size_t first, std::size_t last,
+                         std::uint16_t distance);
   void PriceMatches(std::uint32_t position, std::uint32_t end, const Lh5Prices& prices);
   static bool DearerFirst(const RangeOffer& a, const RangeOffer& b) { return a.cost > b.cost; }
   void AddOffer(const RangeOffer& offer);
@@ -123,7 +125,11 @@ class OptimalParser {
   // Lengths cheaper than the dearest one, ascending; per length, the index
   // of the first of them above it and the first dearest length above it;
   // the dearest price.
-  std::vector<std::uint16_t> cheapLengths_;
+  struct CheapLength {
+    std::uint16_t length;
+    std::uint32_t price;
+  };
+  std::vector<CheapLength> cheapLengths_;
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstCheapAbove_{};
   std::array<std::uint16_t, kLh5MaxMatch + 1> firstDearAbove_{};
   std::uint32_t dearestLength_ = 0;
