@@ -20,6 +20,7 @@ constexpr std::uint32_t kMaxRunPeriod = 4;
 constexpr int kRunHashBits = 12;
 // Earlier runs of the same content looked at from a run.
 constexpr std::size_t kMaxRunSources = 256;
+constexpr std::uint16_t kAllLongest = 1u << 15;
 
 std::uint32_t Hash3(const std::uint8_t* bytes) {
   const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16);
@@ -55,12 +56,16 @@ int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int length, int li
 
 }  // namespace
 
+// A match length at the longest code length is priced as one the code
+// lacks: the parse then leaves the rarest lengths for common ones, which
+// shortens the code and its table more than it costs.
 Lh5Prices::Lh5Prices(const Lh5BlockCode& code) {
   int longest = 1;
   for (int s = 0; s < kLh5SymbolCount; ++s) longest = std::max(longest, code.SymbolLength(s));
   for (int s = 0; s < kLh5SymbolCount; ++s) {
+    const bool rareLength = s >= kLh5FirstMatchSymbol && code.SymbolLength(s) == longest;
     symbol[static_cast<std::size_t>(s)] = static_cast<std::uint32_t>(
-        code.UsesSymbol(s) ? std::max(code.SymbolLength(s), 1) : longest + 2);
+        code.UsesSymbol(s) && !rareLength ? std::max(code.SymbolLength(s), 1) : longest + 2);
   }
   for (int c = 0; c < kLh5DistanceClassCount; ++c) {
     distance[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(
@@ -276,12 +281,11 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
   runHead_.assign(std::size_t{1} << kRunHashBits, kNone);
   hashHead_.assign(std::size_t{1} << kHashBits, kNone);
   children_.assign(2 * std::size_t{length}, kNone);
-  candidateStart_.resize(length + 1);
+  candidateStart_.resize(length);
   candidateClasses_.assign(length, 0);
   candidates_.clear();
   ClassMatches previous{};
   for (std::uint32_t position = 0; position < length; ++position) {
-    candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
     if (position + kLh5MinMatch > length) continue;
     const int limit = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length - position));
     ClassMatches longest{};
@@ -298,16 +302,34 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
       ContinueMatches(position, limit, previous, longest);
       TryMultiples(position, limit, longest);
     }
-    std::uint16_t classes = 0;
-    for (std::size_t c = 0; c < longest.size(); ++c) {
-      if (longest[c].length < kLh5MinMatch) continue;
-      candidates_.push_back(longest[c]);
-      classes = static_cast<std::uint16_t>(classes | 1u << c);
-    }
-    candidateClasses_[position] = classes;
+    StoreCandidates(position, longest, previous);
     previous = longest;
   }
-  candidateStart_[length] = static_cast<std::uint32_t>(candidates_.size());
+}
+
+// Stores the matches of a position: which classes have one, whether all
+// reach the longest length, and the matches themselves, in class order,
+// unless they are the same as the position before's (inside long runs they
+// are), which are then shared.
+void OptimalParser::StoreCandidates(std::uint32_t position, const ClassMatches& longest,
+                                    const ClassMatches& previous) {
+  std::uint16_t classes = 0;
+  bool allLongest = true;
+  for (std::size_t c = 0; c < longest.size(); ++c) {
+    if (longest[c].length < kLh5MinMatch) continue;
+    classes = static_cast<std::uint16_t>(classes | 1u << c);
+    allLongest = allLongest && longest[c].length == kLh5MaxMatch;
+  }
+  candidateClasses_[position] = static_cast<std::uint16_t>(classes | (allLongest ? kAllLongest : 0));
+  if (classes == 0) return;
+  if (position > 0 && longest == previous) {
+    candidateStart_[position] = candidateStart_[position - 1];
+    return;
+  }
+  candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
+  for (const Candidate& candidate : longest) {
+    if (candidate.length >= kLh5MinMatch) candidates_.push_back(candidate);
+  }
 }
 
 // Lengths priced below the dearest length price, ascending, and for each
@@ -384,8 +406,12 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
     // be cheaper than it when its cheapest length is not.
     const bool behindOffer = base + cheapestLength_ >= takenOffer_.cost;
     const int from = behindOffer ? std::clamp(static_cast<int>(takenOffer_.last - position), covered, top) : covered;
-    RelaxCheapLengths(position, base, firstCheapAbove_[static_cast<std::size_t>(from)],
-                      firstCheapAbove_[static_cast<std::size_t>(top)], candidate.distance);
+    if ((classes & kAllLongest) != 0) {
+      Relax(position + static_cast<std::uint32_t>(top), base + prices.Length(top), Lh5Token::Match(top, candidate.distance));
+    } else {
+      RelaxCheapLengths(position, base, firstCheapAbove_[static_cast<std::size_t>(from)],
+                        firstCheapAbove_[static_cast<std::size_t>(top)], candidate.distance);
+    }
     if (firstDearAbove_[static_cast<std::size_t>(from)] <= top) {
       waitingOffers_.push_back({base + dearestLength_, position,
                                 position + static_cast<std::uint32_t>(top), candidate.distance});

@@ -12,7 +12,7 @@ namespace krelt {
 // Bits a token is expected to take: the code length of its symbol and, for
 // a match, the code length and extra bits of its distance class. A symbol
 // or class the code lacks costs a little more than the longest, so that it
-// stays possible but unlikely.
+// stays possible but unlikely; so does a match length at the longest code.
 struct Lh5Prices {
   std::array<std::uint32_t, kLh5SymbolCount> symbol{};
   std::array<std::uint32_t, kLh5DistanceClassCount> distance{};
@@ -51,6 +51,7 @@ class OptimalParser {
     std::uint16_t length;
     std::uint16_t distance;
     int DistanceClass() const { return Lh5DistanceClass(distance - 1u); }
+    bool operator==(const Candidate&) const = default;
   };
 
   using ClassMatches = std::array<Candidate, kLh5DistanceClassCount>;
@@ -85,6 +86,7 @@ class OptimalParser {
   void AddRunSource(const RunSource& source);
   void StartRun(std::uint32_t position);
   void RunMatches(std::uint32_t position, int limit, ClassMatches& longest);
+  void StoreCandidates(std::uint32_t position, const ClassMatches& longest, const ClassMatches& previous);
   void WalkTree(std::uint32_t position, int limit, ClassMatches& longest);
   void ContinueMatches(std::uint32_t position, int limit, const ClassMatches& previous,
                        ClassMatches& longest) const;
@@ -105,7 +107,7 @@ class OptimalParser {
 
   const std::uint8_t* data_ = nullptr;
   std::uint32_t length_ = 0;
-  std::vector<std::uint32_t> candidateStart_;  // per position, into candidates_
+  std::vector<std::uint32_t> candidateStart_;  // per position with matches, into candidates_
   std::vector<Candidate> candidates_;  // per position, in class order
   std::vector<std::uint16_t> candidateClasses_;  // per position, bit per class with a match
   // Per position, the period of the run it starts (0: none) and the bytes
