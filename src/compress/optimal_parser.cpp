@@ -105,8 +105,9 @@ bool OptimalParser::SameRunKey(const Run& a, const Run& b) const {
 // longest first with ever more bytes matching after the end; a source that
 // another in its class beats on both is dropped.
 void OptimalParser::AddRunSource(const RunSource& source) {
-  std::vector<RunSource>& sources =
-      runSources_[static_cast<std::size_t>(Lh5DistanceClass(source.endDistance - 1))];
+  const int distanceClass = Lh5DistanceClass(source.endDistance - 1);
+  runSourceClasses_ |= 1u << distanceClass;
+  std::vector<RunSource>& sources = runSources_[static_cast<std::size_t>(distanceClass)];
   const auto at = std::find_if(sources.begin(), sources.end(),
                                [&](const RunSource& s) { return s.length < source.length; });
   if (at != sources.begin() && std::prev(at)->sharedAfter >= source.sharedAfter) return;
@@ -124,7 +125,10 @@ void OptimalParser::StartRun(std::uint32_t position) {
   for (std::uint32_t i = run.end - run.period; i < run.end; ++i) key = (key << 8 | key >> 24) ^ data_[i];
   std::int32_t& head = runHead_[(key * 2654435761u) >> (32 - kRunHashBits)];
   const int after = static_cast<int>(std::min<std::uint32_t>(kLh5MaxMatch, length_ - run.end));
-  for (std::vector<RunSource>& sources : runSources_) sources.clear();
+  for (std::uint32_t left = runSourceClasses_; left != 0; left &= left - 1) {
+    runSources_[static_cast<std::size_t>(std::countr_zero(left))].clear();
+  }
+  runSourceClasses_ = 0;
   usableRunSources_.fill(0);
   std::size_t looked = 0;
   for (std::int32_t earlier = head; earlier != kNone && looked < kMaxRunSources;
@@ -173,7 +177,8 @@ void OptimalParser::RunMatches(std::uint32_t position, int limit, ClassMatches& 
   }
   const bool cut = length > static_cast<std::uint32_t>(limit);
   const std::uint32_t full = cut ? length - (length - static_cast<std::uint32_t>(limit)) / period * period : length;
-  for (std::size_t c = 0; c < runSources_.size(); ++c) {
+  for (std::uint32_t left = runSourceClasses_; left != 0; left &= left - 1) {
+    const auto c = static_cast<std::size_t>(std::countr_zero(left));
     const std::vector<RunSource>& sources = runSources_[c];
     std::size_t& usable = usableRunSources_[c];
     while (usable < sources.size() && sources[usable].length >= full) ++usable;

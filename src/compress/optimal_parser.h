@@ -121,6 +121,7 @@ class OptimalParser {
   // least as long as the current position's distance to the run's end.
   std::array<std::vector<RunSource>, kLh5DistanceClassCount> runSources_;
   std::array<std::size_t, kLh5DistanceClassCount> usableRunSources_{};
+  std::uint32_t runSourceClasses_ = 0;  // bit per class with sources
   std::vector<std::uint32_t> runMultiples_;  // of the current run's period, per class
   std::vector<std::int32_t> hashHead_;
   std::vector<std::int32_t> children_;  // per position: smaller, greater
