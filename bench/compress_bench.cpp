@@ -44,6 +44,7 @@ class Noise {
 
 struct Rgb {
   int red, green, blue;
+  bool operator==(const Rgb&) const = default;
 };
 
 // A screen-like picture: a vertical background gradient, flat panels, a
@@ -107,31 +108,26 @@ Bytes MakeImage(int width, int height, int bytesPerPixel, std::uint32_t seed = 1
   return pixels;
 }
 
+// How an OsdMenu's glyphs are placed: scattered over the bars' area, or
+// set in lines along the bars, bottom-aligned and at most 20 pixels high.
+enum class GlyphLayout { kScattered, kLines };
+
 // An on-screen menu as drawn at 640x480 and scaled to the size asked for: a
-// dark blue background, twelve bars of slightly different colours carrying
-// rows of small white rectangles that stand for glyphs (about 400), and a
-// panel shaded row by row from one colour to another.
+// dark blue background, twelve bars of slightly different colours, about
+// 400 small white rectangles of 3-12 x 8-30 pixels that stand for glyphs,
+// and a panel shaded row by row from one colour to another.
 class OsdMenu {
  public:
-  OsdMenu(int width, int height) : width_(width), height_(height), covered_(Area(), kBackground) {
-    constexpr int kBars = 12;
+  OsdMenu(int width, int height, GlyphLayout layout = GlyphLayout::kScattered)
+      : width_(width), height_(height), covered_(Area(), kBackground) {
     for (int bar = 0; bar < kBars; ++bar) {
       const Rgb colour{40 + bar * 3, 60 + bar * 2, 150 - bar * 4};
-      const int top = 48 + bar * 34;
-      Fill(24, top, 400, top + 26, colour);
+      Fill(24, BarTop(bar), 400, BarTop(bar) + 26, colour);
     }
-    Noise noise(2024);
-    for (int bar = 0; bar < kBars; ++bar) {
-      const int top = 48 + bar * 34;
-      int x = 32 + static_cast<int>(noise.Next() % 8);
-      while (true) {
-        const int glyphWidth = 3 + static_cast<int>(noise.Next() % 10);
-        const int glyphHeight = 8 + static_cast<int>(noise.Next() % 16);
-        if (x + glyphWidth > 392) break;
-        const int glyphTop = top + 22 - std::min(glyphHeight, 20);
-        Fill(x, glyphTop, x + glyphWidth, glyphTop + std::min(glyphHeight, 20), kGlyph);
-        x += glyphWidth + 2 + static_cast<int>(noise.Next() % 4) * (noise.Next() % 6 == 0 ? 3 : 1);
-      }
+    if (layout == GlyphLayout::kScattered) {
+      ScatterGlyphs();
+    } else {
+      SetGlyphsInLines();
     }
     for (int y = Y(40); y < Y(440); ++y) {
       const int t = (y - Y(40)) * 255 / std::max(1, Y(440) - Y(40));
@@ -140,16 +136,56 @@ class OsdMenu {
     }
   }
 
+  // 8-bit pixels are palette indices, numbered in the order the colours
+  // first appear.
   Bytes Pixels(int bytesPerPixel) const {
     Bytes pixels;
     pixels.reserve(Area() * static_cast<std::size_t>(bytesPerPixel));
-    for (const Rgb& c : covered_) AppendPixel(pixels, c, bytesPerPixel);
+    std::vector<Rgb> palette;
+    for (const Rgb& c : covered_) {
+      if (bytesPerPixel != 1) {
+        AppendPixel(pixels, c, bytesPerPixel);
+        continue;
+      }
+      auto entry = std::find(palette.begin(), palette.end(), c);
+      if (entry == palette.end()) entry = palette.insert(palette.end(), c);
+      pixels.push_back(static_cast<std::uint8_t>(entry - palette.begin()));
+    }
     return pixels;
   }
 
  private:
+  static constexpr int kBars = 12;
   static constexpr Rgb kBackground{12, 20, 70};
   static constexpr Rgb kGlyph{240, 240, 240};
+
+  static int BarTop(int bar) { return 48 + bar * 34; }
+
+  void ScatterGlyphs() {
+    Noise noise(2024);
+    for (int glyph = 0; glyph < 400; ++glyph) {
+      const int glyphWidth = 3 + static_cast<int>(noise.Next() % 10);
+      const int glyphHeight = 8 + static_cast<int>(noise.Next() % 23);
+      const int left = 24 + static_cast<int>(noise.Next() % unsigned(376 - glyphWidth));
+      const int top = 48 + static_cast<int>(noise.Next() % unsigned(408 - glyphHeight));
+      Fill(left, top, left + glyphWidth, top + glyphHeight, kGlyph);
+    }
+  }
+
+  void SetGlyphsInLines() {
+    Noise noise(2024);
+    for (int bar = 0; bar < kBars; ++bar) {
+      int x = 32 + static_cast<int>(noise.Next() % 8);
+      while (true) {
+        const int glyphWidth = 3 + static_cast<int>(noise.Next() % 10);
+        const int glyphHeight = std::min(8 + static_cast<int>(noise.Next() % 16), 20);
+        if (x + glyphWidth > 392) break;
+        const int glyphTop = BarTop(bar) + 22 - glyphHeight;
+        Fill(x, glyphTop, x + glyphWidth, glyphTop + glyphHeight, kGlyph);
+        x += glyphWidth + 2 + static_cast<int>(noise.Next() % 4) * (noise.Next() % 6 == 0 ? 3 : 1);
+      }
+    }
+  }
 
   std::size_t Area() const { return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_); }
   std::size_t Index(int x, int y) const {
@@ -268,6 +304,10 @@ const std::vector<Input>& Inputs() {
       {"osd_1920x1080x8", [] { return OsdMenu(1920, 1080).Pixels(1); }},
       {"osd_1920x1080x16", [] { return OsdMenu(1920, 1080).Pixels(2); }},
       {"osd_1920x1080x24", [] { return OsdMenu(1920, 1080).Pixels(3); }},
+      {"osd_lines_640x480x8", [] { return OsdMenu(640, 480, GlyphLayout::kLines).Pixels(1); }},
+      {"osd_lines_640x480x16", [] { return OsdMenu(640, 480, GlyphLayout::kLines).Pixels(2); }},
+      {"osd_lines_640x480x24", [] { return OsdMenu(640, 480, GlyphLayout::kLines).Pixels(3); }},
+      {"osd_lines_1920x1080x24", [] { return OsdMenu(1920, 1080, GlyphLayout::kLines).Pixels(3); }},
       {"photo_1920x1080x24", [] { return MakeNoisyPhoto(1920, 1080); }},
   };
   return inputs;

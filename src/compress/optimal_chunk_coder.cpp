@@ -10,6 +10,9 @@ namespace {
 
 constexpr int kChunkParseRounds = 4;
 constexpr int kBlockParseRounds = 3;
+// A round that saves less than this share of the bits is the last: the
+// next would save still less.
+constexpr std::uint64_t kWorthAnotherRound = 128;
 
 }  // namespace
 
@@ -21,8 +24,10 @@ Lh5BlockCode OptimalChunkCoder::ImproveParse(std::uint32_t begin, std::uint32_t 
     parser_.Parse(begin, end, Lh5Prices(code), trial);
     Lh5BlockCode trialCode(trial);
     if (trialCode.BlockBits() >= code.BlockBits()) break;
+    const bool worthAnother = code.BlockBits() - trialCode.BlockBits() >= code.BlockBits() / kWorthAnotherRound;
     tokens.swap(trial);
     code = trialCode;
+    if (!worthAnother) break;
   }
   return code;
 }
