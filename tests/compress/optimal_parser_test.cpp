@@ -108,18 +108,20 @@ Bytes RowsAtStride(std::size_t width, std::size_t rows) {
   return bytes;
 }
 
-// 8-bit rows with white rectangles of 3 to 12 by 8 to 30 pixels on a
-// background, like glyphs on a menu bar.
-Bytes Glyphs(std::size_t width, std::size_t rows) {
+// Rows of `width` pixels with `count` rectangles of 3 to 12 by 8 to 30
+// pixels of one colour on a background of another, like glyphs on a menu.
+Bytes Glyphs(std::size_t width, std::size_t rows, const Bytes& background, const Bytes& glyph, int count) {
   std::mt19937 random(9);
-  Bytes bytes(width * rows, 17);
-  for (int glyph = 0; glyph < 40; ++glyph) {
+  std::vector<const Bytes*> pixels(width * rows, &background);
+  for (int i = 0; i < count; ++i) {
     const std::size_t w = 3 + random() % 10;
     const std::size_t h = 8 + random() % 23;
     const std::size_t left = random() % (width - w);
     const std::size_t top = random() % (rows - h);
-    for (std::size_t y = top; y < top + h; ++y) std::fill_n(&bytes[y * width + left], w, 255);
+    for (std::size_t y = top; y < top + h; ++y) std::fill_n(&pixels[y * width + left], w, &glyph);
   }
+  Bytes bytes;
+  for (const Bytes* pixel : pixels) bytes.insert(bytes.end(), pixel->begin(), pixel->end());
   return bytes;
 }
 
@@ -191,7 +193,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"Period2", [] { return Periodic(2500, {0x80, 0x1F}); }},
                       ParseCase{"Period3", [] { return Periodic(2600, {12, 20, 70}); }},
                       ParseCase{"RowsAtStride", [] { return RowsAtStride(97, 12); }},
-                      ParseCase{"Glyphs", [] { return Glyphs(64, 60); }},
+                      ParseCase{"Glyphs", [] { return Glyphs(64, 60, {17}, {255}, 40); }},
+                      ParseCase{"GlyphsOnWideRows", [] { return Glyphs(300, 32, {12, 20, 70}, {240, 240, 240}, 6); }},
                       ParseCase{"Random", [] { return Random(2000, 1); }},
                       ParseCase{"WindowEdge", WindowEdge}),
     [](const auto& info) { return std::string(info.param.name); });
