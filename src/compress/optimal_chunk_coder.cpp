@@ -12,7 +12,7 @@ constexpr int kChunkParseRounds = 4;
 constexpr int kBlockParseRounds = 3;
 // A round that saves less than this share of the bits is the last: the
 // next would save still less.
-constexpr std::uint64_t kWorthAnotherRound = 128;
+constexpr std::uint64_t kWorthAnotherRound = 64;
 
 }  // namespace
 

@@ -20,6 +20,9 @@ constexpr std::uint32_t kMaxRunPeriod = 4;
 constexpr int kRunHashBits = 12;
 // Earlier runs of the same content looked at from a run.
 constexpr std::size_t kMaxRunSources = 256;
+// Runs shorter than this are entered into the trees as well: their chains
+// stay short, and the trees find matches beside those of the run.
+constexpr std::uint32_t kShortRun = 32;
 constexpr std::uint16_t kAllLongest = 1u << 15;
 
 std::uint32_t Hash3(const std::uint8_t* bytes) {
@@ -278,6 +281,15 @@ void OptimalParser::TryMultiples(std::uint32_t position, int limit, ClassMatches
   }
 }
 
+// The matches of a position found through the trees, carried on from the
+// position before and at multiples of a repeat's distance.
+void OptimalParser::FindMatches(std::uint32_t position, int limit, const ClassMatches& previous,
+                                ClassMatches& longest) {
+  WalkTree(position, limit, longest);
+  ContinueMatches(position, limit, previous, longest);
+  TryMultiples(position, limit, longest);
+}
+
 void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
   data_ = data;
   length_ = length;
@@ -296,16 +308,15 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
     ClassMatches longest{};
     // Positions deep inside a run take their matches from the run; the
     // last two periods and two bytes of it go into the trees, where other
-    // strings find what they share with it.
+    // strings find what they share with it (all of a short run does).
     const std::uint32_t period = runPeriod_[position];
     if (period != 0 && runLength_[position] >= 2 * period + kLh5MinMatch) {
       const std::uint32_t runEnd = position + runLength_[position];
       if (runs_.empty() || runs_.back().end != runEnd || runs_.back().period != period) StartRun(position);
       RunMatches(position, limit, longest);
+      if (runs_.back().end - runs_.back().start < kShortRun) FindMatches(position, limit, previous, longest);
     } else {
-      WalkTree(position, limit, longest);
-      ContinueMatches(position, limit, previous, longest);
-      TryMultiples(position, limit, longest);
+      FindMatches(position, limit, previous, longest);
     }
     StoreCandidates(position, longest, previous);
     previous = longest;
@@ -318,22 +329,21 @@ void OptimalParser::Index(const std::uint8_t* data, std::uint32_t length) {
 // are), which are then shared.
 void OptimalParser::StoreCandidates(std::uint32_t position, const ClassMatches& longest,
                                     const ClassMatches& previous) {
-  std::uint16_t classes = 0;
-  bool allLongest = true;
+  std::uint32_t classes = 0;
+  std::uint32_t shorter = 0;  // classes whose match is below the longest length
   for (std::size_t c = 0; c < longest.size(); ++c) {
-    if (longest[c].length < kLh5MinMatch) continue;
-    classes = static_cast<std::uint16_t>(classes | 1u << c);
-    allLongest = allLongest && longest[c].length == kLh5MaxMatch;
+    classes |= std::uint32_t{longest[c].length >= kLh5MinMatch} << c;
+    shorter |= std::uint32_t{longest[c].length < kLh5MaxMatch} << c;
   }
-  candidateClasses_[position] = static_cast<std::uint16_t>(classes | (allLongest ? kAllLongest : 0));
+  candidateClasses_[position] = static_cast<std::uint16_t>(classes | ((classes & shorter) == 0 ? kAllLongest : 0));
   if (classes == 0) return;
-  if (position > 0 && longest == previous) {
+  if (position > 0 && std::memcmp(longest.data(), previous.data(), sizeof longest) == 0) {
     candidateStart_[position] = candidateStart_[position - 1];
     return;
   }
   candidateStart_[position] = static_cast<std::uint32_t>(candidates_.size());
-  for (const Candidate& candidate : longest) {
-    if (candidate.length >= kLh5MinMatch) candidates_.push_back(candidate);
+  for (std::uint32_t left = classes; left != 0; left &= left - 1) {
+    candidates_.push_back(longest[static_cast<std::size_t>(std::countr_zero(left))]);
   }
 }
 

@@ -87,6 +87,7 @@ class OptimalParser {
   void StartRun(std::uint32_t position);
   void RunMatches(std::uint32_t position, int limit, ClassMatches& longest);
   void StoreCandidates(std::uint32_t position, const ClassMatches& longest, const ClassMatches& previous);
+  void FindMatches(std::uint32_t position, int limit, const ClassMatches& previous, ClassMatches& longest);
   void WalkTree(std::uint32_t position, int limit, ClassMatches& longest);
   void ContinueMatches(std::uint32_t position, int limit, const ClassMatches& previous,
                        ClassMatches& longest) const;
