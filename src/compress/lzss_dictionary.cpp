@@ -69,7 +69,7 @@ void LzssDictionary::InitDictionary() {
 // Returns the child of node whose edge starts with byte, 0 when there is
 // none. Entry 0 of parent_ is a sentinel that ends the chain walk.
 int LzssDictionary::FindChild(int node, int byte) {
-  int child = next_[HashHead(node, byte)];
+  int child = next_[ChildHead(node, byte)];
   parent_[0] = static_cast<std::uint16_t>(node);
   while (parent_[child] != node) child = next_[child];
   return child;
@@ -77,12 +77,12 @@ int LzssDictionary::FindChild(int node, int byte) {
 
 // Puts child at the front of the chain of node's children for byte.
 void LzssDictionary::AddChild(int node, int byte, int child) {
-  const int head = HashHead(node, byte);
+  const int head = ChildHead(node, byte);
   const int first = next_[head];
   next_[head] = static_cast<std::uint16_t>(child);
   next_[child] = static_cast<std::uint16_t>(first);
-  previous_[first] = static_cast<std::uint16_t>(child);
-  previous_[child] = static_cast<std::uint16_t>(head);
+  previous_[first] = static_cast<std::uint32_t>(child);
+  previous_[child] = static_cast<std::uint32_t>(head);
   parent_[child] = static_cast<std::uint16_t>(node);
   ++nodes_[node].childCount;
 }
@@ -95,11 +95,11 @@ void LzssDictionary::SplitNode(int old) {
   freeListHead_ = next_[node];
   nodes_[node].childCount = 0;
   const int before = previous_[old];
-  previous_[node] = static_cast<std::uint16_t>(before);
+  previous_[node] = static_cast<std::uint32_t>(before);
   next_[before] = static_cast<std::uint16_t>(node);
   const int after = next_[old];
   next_[node] = static_cast<std::uint16_t>(after);
-  previous_[after] = static_cast<std::uint16_t>(node);
+  previous_[after] = static_cast<std::uint32_t>(node);
   parent_[node] = parent_[old];
   nodes_[node].level = static_cast<std::uint8_t>(matchLength_);
   nodes_[node].position = static_cast<std::uint16_t>(position_);
@@ -111,11 +111,11 @@ void LzssDictionary::SplitNode(int old) {
 // and oldLeaf's next_ points at its replacement.
 void LzssDictionary::ReplaceLeaf(int oldLeaf, int parentNode) {
   const int before = previous_[oldLeaf];
-  previous_[position_] = static_cast<std::uint16_t>(before);
+  previous_[position_] = static_cast<std::uint32_t>(before);
   next_[before] = static_cast<std::uint16_t>(position_);
   const int after = next_[oldLeaf];
   next_[position_] = static_cast<std::uint16_t>(after);
-  previous_[after] = static_cast<std::uint16_t>(position_);
+  previous_[after] = static_cast<std::uint32_t>(position_);
   parent_[position_] = static_cast<std::uint16_t>(parentNode);
   parent_[oldLeaf] = 0;
   next_[oldLeaf] = static_cast<std::uint16_t>(position_);
@@ -153,7 +153,8 @@ void LzssDictionary::InsertNode() {
   } else {
     node = kRootBase + text_[position_];
     const int byte = text_[position_ + 1];
-    child = FindChild(node, byte);
+    // A root's chain holds its child for byte alone, if there is one.
+    child = next_[ChildHead(node, byte)];
     if (child == 0) {
       AddChild(node, byte, position_);
       matchLength_ = 1;
@@ -202,7 +203,7 @@ void LzssDictionary::DeleteNode() {
   int before = previous_[position_];
   int after = next_[position_];
   next_[before] = static_cast<std::uint16_t>(after);
-  previous_[after] = static_cast<std::uint16_t>(before);
+  previous_[after] = static_cast<std::uint32_t>(before);
   const int node = parent_[position_];
   parent_[position_] = 0;
   if (node >= kWindowSize || --nodes_[node].childCount > 1) return;
@@ -226,12 +227,12 @@ void LzssDictionary::DeleteNode() {
   before = previous_[onlyChild];
   after = next_[onlyChild];
   next_[before] = static_cast<std::uint16_t>(after);
-  previous_[after] = static_cast<std::uint16_t>(before);
+  previous_[after] = static_cast<std::uint32_t>(before);
   before = previous_[node];
   next_[before] = static_cast<std::uint16_t>(onlyChild);
-  previous_[onlyChild] = static_cast<std::uint16_t>(before);
+  previous_[onlyChild] = static_cast<std::uint32_t>(before);
   after = next_[node];
-  previous_[after] = static_cast<std::uint16_t>(onlyChild);
+  previous_[after] = static_cast<std::uint32_t>(onlyChild);
   next_[onlyChild] = static_cast<std::uint16_t>(after);
   parent_[onlyChild] = parent_[node];
   parent_[node] = 0;
