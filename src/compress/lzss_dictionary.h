@@ -34,9 +34,9 @@ class LzssDictionary {
  private:
   // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings
   // starting with byte c; 8192..16383 leaves, numbered by the window
-  // position their string starts at; from 16384 on the chain heads in next_:
-  // 32768 hashed heads of the internal nodes' children, then one head for
-  // each root and byte.
+  // position their string starts at; from 16384 on the chain heads in
+  // next_: 32768 hashed heads of the internal nodes' children, then one
+  // head for each root and byte.
   static constexpr int kRootBase = kWindowSize;
   static constexpr int kNodeArraySize = kWindowSize + 256;
   static constexpr int kLinkArraySize = 2 * kWindowSize;
@@ -76,8 +76,10 @@ class LzssDictionary {
   void InitDictionary();
   int FindChild(int node, int byte);
   void AddChild(int node, int byte, int child);
+  void Unlink(int node);
+  void TakePlace(int node, int old);
   void SplitNode(int old);
-  void ReplaceLeaf(int oldLeaf, int parentNode);
+  void ReplaceLeaf(int oldLeaf);
   void InsertNode();
   void DeleteNode();
   void AdvancePosition();
