@@ -35,14 +35,14 @@ class LzssDictionary {
   // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings
   // starting with byte c; 8192..16383 leaves, numbered by the window
   // position their string starts at; from 16384 on the chain heads in
-  // next_: 32768 hashed heads of the internal nodes' children, then one
+  // next_: 65536 hashed heads of the internal nodes' children, then one
   // head for each root and byte.
   static constexpr int kRootBase = kWindowSize;
   static constexpr int kNodeArraySize = kWindowSize + 256;
   static constexpr int kLinkArraySize = 2 * kWindowSize;
   static constexpr int kHashBase = 2 * kWindowSize;
-  static constexpr int kHashBits = 15;
-  static constexpr int kHashByteShift = 7;
+  static constexpr int kHashBits = 16;
+  static constexpr int kHashByteShift = 8;
   static constexpr int kRootHeadBase = kHashBase + (1 << kHashBits);
   static constexpr int kNextArraySize = kRootHeadBase + 256 * 256;
   static_assert(kWindowSize <= (1 << kHashBits) && 256 << kHashByteShift == 1 << kHashBits);
