@@ -42,10 +42,14 @@ class LzssDictionary {
   static constexpr int kLinkArraySize = 2 * kWindowSize;
   static constexpr int kHashBase = 2 * kWindowSize;
   static constexpr int kHashBits = 16;
-  static constexpr int kHashByteShift = 8;
+  static constexpr int kHashMask = (1 << kHashBits) - 1;
+  // Odd, so that byte * kHashMultiplier differs for every byte modulo the
+  // head count.
+  static constexpr int kHashMultiplier = 0x9E37;
   static constexpr int kRootHeadBase = kHashBase + (1 << kHashBits);
   static constexpr int kNextArraySize = kRootHeadBase + 256 * 256;
-  static_assert(kWindowSize <= (1 << kHashBits) && 256 << kHashByteShift == 1 << kHashBits);
+  static_assert(kWindowSize <= (1 << kHashBits) && 256 <= (1 << kHashBits));
+  static_assert(kHashMultiplier % 2 == 1);
   static_assert(kLinkArraySize <= 0x10000, "nodes are stored in 16-bit links");
   static constexpr int kTextSize = 2 * kWindowSize + kMaxMatch;
   // Set on a node position not yet carried into the node's ancestors.
@@ -63,13 +67,15 @@ class LzssDictionary {
 
   // The chain of node's child for byte. A root has a head of its own for
   // each byte, so its chains hold one child at most: the strings' first
-  // two bytes are the busiest lookups. For an internal node the byte is
-  // xor-ed above the low bits of the node number, so two children of one
-  // node never share a chain (a chain walk compares parents only) and
-  // nodes numbered close together keep their heads close together.
+  // two bytes are the busiest lookups. For an internal node the node number
+  // is xor-ed with the byte times an odd number: two children of one node
+  // never share a chain (a chain walk compares parents only), nodes
+  // numbered close together keep their heads close together, and bytes
+  // close in value (the grain of a photo) spread over all heads instead of
+  // crowding the heads of a few high bits.
   static constexpr int ChildHead(int node, int byte) {
     if (node >= kRootBase) return kRootHeadBase + ((node - kRootBase) << 8 | byte);
-    return kHashBase + (node ^ (byte << kHashByteShift));
+    return kHashBase + (node ^ ((byte * kHashMultiplier) & kHashMask));
   }
 
   std::uint32_t ReadInput(std::uint8_t* destination, std::uint32_t count);
