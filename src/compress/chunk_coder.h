@@ -11,7 +11,7 @@
 namespace krelt {
 
 // The work state of one Compress call: match finder and block coder, reused
-// for every chunk. About 200 KB; allocate it on the heap.
+// for every chunk. About 520 KB; allocate it on the heap.
 class ChunkCoder {
  public:
   // Codes the chunk (1 to 32762 bytes) into codedOut, which has room for

@@ -88,11 +88,17 @@ bool WriteLh5Block(BitWriter& bits, const Lh5BlockCodes& codes,
                    std::span<const Lh5Token> tokens) {
   if (!WriteLh5Tables(bits, codes, static_cast<unsigned>(tokens.size()))) return false;
   const Lh5Code<kLh5SymbolCount>& symbols = codes.symbols;
+  // A local copy stays in registers: the compiler cannot know that the
+  // output bytes do not overlap the caller's writer.
+  BitWriter local = bits;
+  bool written = true;
   for (const Lh5Token& token : tokens) {
-    if (!bits.PutBits(symbols.lengths[token.symbol], symbols.codes[token.symbol])) return false;
-    if (token.IsMatch() && !WriteDistance(bits, codes.distanceClasses, token)) return false;
+    written = local.PutBits(symbols.lengths[token.symbol], symbols.codes[token.symbol]) &&
+              (!token.IsMatch() || WriteDistance(local, codes.distanceClasses, token));
+    if (!written) break;
   }
-  return true;
+  bits = local;
+  return written;
 }
 
 void AssignCanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {

@@ -34,16 +34,23 @@ class LzssDictionary {
  private:
   // Node numbers: 1..8191 internal nodes; 8192 + c the root of the strings
   // starting with byte c; 8192..16383 leaves, numbered by the window
-  // position their string starts at; from 16384 on the hash heads in next_.
+  // position their string starts at; from 16384 on the chain heads in
+  // next_: 65536 hashed heads of the internal nodes' children, then one
+  // head for each root and byte.
   static constexpr int kRootBase = kWindowSize;
   static constexpr int kNodeArraySize = kWindowSize + 256;
   static constexpr int kLinkArraySize = 2 * kWindowSize;
   static constexpr int kHashBase = 2 * kWindowSize;
-  static constexpr int kHashBits = 15;
-  static constexpr int kHashByteShift = 7;
-  static constexpr int kNextArraySize = kHashBase + (1 << kHashBits);
-  static_assert(kNodeArraySize <= (1 << kHashBits) && 256 << kHashByteShift == 1 << kHashBits);
-  static_assert(kNextArraySize <= 0x10000, "heads are stored in 16-bit links");
+  static constexpr int kHashBits = 16;
+  static constexpr int kHashMask = (1 << kHashBits) - 1;
+  // Odd, so that byte * kHashMultiplier differs for every byte modulo the
+  // head count.
+  static constexpr int kHashMultiplier = 0x9E37;
+  static constexpr int kRootHeadBase = kHashBase + (1 << kHashBits);
+  static constexpr int kNextArraySize = kRootHeadBase + 256 * 256;
+  static_assert(kWindowSize <= (1 << kHashBits) && 256 <= (1 << kHashBits));
+  static_assert(kHashMultiplier % 2 == 1);
+  static_assert(kLinkArraySize <= 0x10000, "nodes are stored in 16-bit links");
   static constexpr int kTextSize = 2 * kWindowSize + kMaxMatch;
   // Set on a node position not yet carried into the node's ancestors.
   static constexpr unsigned kDeferredMark = 0x8000;
@@ -58,21 +65,27 @@ class LzssDictionary {
     std::uint8_t childCount;
   };
 
-  // The chain of node's child for byte. The byte is xor-ed above the low
-  // bits of the node number, so two children of one node never share a
-  // chain (a chain walk compares parents only), nodes numbered close
-  // together keep their heads close together, and the children of the
-  // roots spread over all 32768 heads, which keeps chains short.
-  static constexpr int HashHead(int node, int byte) {
-    return kHashBase + (node ^ (byte << kHashByteShift));
+  // The chain of node's child for byte. A root has a head of its own for
+  // each byte, so its chains hold one child at most: the strings' first
+  // two bytes are the busiest lookups. For an internal node the node number
+  // is xor-ed with the byte times an odd number: two children of one node
+  // never share a chain (a chain walk compares parents only), nodes
+  // numbered close together keep their heads close together, and bytes
+  // close in value (the grain of a photo) spread over all heads instead of
+  // crowding the heads of a few high bits.
+  static constexpr int ChildHead(int node, int byte) {
+    if (node >= kRootBase) return kRootHeadBase + ((node - kRootBase) << 8 | byte);
+    return kHashBase + (node ^ ((byte * kHashMultiplier) & kHashMask));
   }
 
   std::uint32_t ReadInput(std::uint8_t* destination, std::uint32_t count);
   void InitDictionary();
   int FindChild(int node, int byte);
   void AddChild(int node, int byte, int child);
+  void Unlink(int node);
+  void TakePlace(int node, int old);
   void SplitNode(int old);
-  void ReplaceLeaf(int oldLeaf, int parentNode);
+  void ReplaceLeaf(int oldLeaf);
   void InsertNode();
   void DeleteNode();
   void AdvancePosition();
@@ -93,7 +106,8 @@ class LzssDictionary {
   std::array<std::uint8_t, kTextSize> text_{};
   std::array<Node, kNodeArraySize> nodes_{};
   std::array<std::uint16_t, kLinkArraySize> parent_{};
-  std::array<std::uint16_t, kLinkArraySize> previous_{};
+  // A node's predecessor in its chain: a node or a head.
+  std::array<std::uint32_t, kLinkArraySize> previous_{};
   std::array<std::uint16_t, kNextArraySize> next_{};
 };
 
