@@ -335,8 +335,8 @@ void OptimalParser::StoreCandidates(std::uint32_t position, const ClassMatches& 
     classes |= std::uint32_t{longest[c].length >= kLh5MinMatch} << c;
     shorter |= std::uint32_t{longest[c].length < kLh5MaxMatch} << c;
   }
-  candidateClasses_[position] = static_cast<std::uint16_t>(classes | ((classes & shorter) == 0 ? kAllLongest : 0));
   if (classes == 0) return;
+  candidateClasses_[position] = static_cast<std::uint16_t>(classes | ((classes & shorter) == 0 ? kAllLongest : 0));
   if (position > 0 && std::memcmp(longest.data(), previous.data(), sizeof longest) == 0) {
     candidateStart_[position] = candidateStart_[position - 1];
     return;
@@ -407,7 +407,7 @@ void OptimalParser::PriceMatches(std::uint32_t position, std::uint32_t end,
                                  const Lh5Prices& prices) {
   const std::uint32_t classes = candidateClasses_[position];
   if (classes == 0) return;
-  const Candidate* const candidates = &candidates_[candidateStart_[position]];
+  const Candidate* const candidates = candidates_.data() + candidateStart_[position];
   const std::uint32_t here = pathCost_[position];
   const int limit = std::min<int>(static_cast<int>(end - position), kLh5MaxMatch);
   int covered = kLh5MinMatch - 1;
