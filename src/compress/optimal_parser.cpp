@@ -30,6 +30,13 @@ std::uint32_t Hash3(const std::uint8_t* bytes) {
   return (value * 2654435761u) >> (32 - kHashBits);
 }
 
+// The smallest multiple of period at or above the nearest distance of a
+// distance class.
+std::uint32_t FirstMultipleInClass(std::uint32_t period, int distanceClass) {
+  const std::uint32_t nearest = distanceClass == 0 ? 1 : (1u << (distanceClass - 1)) + 1;
+  return (nearest + period - 1) / period * period;
+}
+
 // Bits set in a value below 2^16, by table: std::popcount is a library
 // call on processors without the instruction.
 int BitsSet(std::uint32_t value) {
@@ -147,8 +154,7 @@ void OptimalParser::StartRun(std::uint32_t position) {
   // period's own on, nearest first.
   runMultiples_.clear();
   for (int c = Lh5DistanceClass(run.period - 1); c < kLh5DistanceClassCount; ++c) {
-    const std::uint32_t nearest = c == 0 ? 1 : (1u << (c - 1)) + 1;
-    runMultiples_.push_back((nearest + run.period - 1) / run.period * run.period);
+    runMultiples_.push_back(FirstMultipleInClass(run.period, c));
   }
   runs_.push_back(run);
   runs_.back().previous = head;
@@ -183,15 +189,13 @@ void OptimalParser::RunMatches(std::uint32_t position, int limit, ClassMatches& 
   for (std::uint32_t left = runSourceClasses_; left != 0; left &= left - 1) {
     const auto c = static_cast<std::size_t>(std::countr_zero(left));
     const std::vector<RunSource>& sources = runSources_[c];
-    std::size_t& usable = usableRunSources_[c];
-    while (usable < sources.size() && sources[usable].length >= full) ++usable;
     if (cut) {
-      if (!sources.empty() && sources.front().length >= full) {
-        offer(sources.front().endDistance - (length - full), full);
-      }
-    } else if (usable != 0) {
-      offer(sources[usable - 1].endDistance, length + sources[usable - 1].sharedAfter);
+      if (sources.front().length >= full) offer(sources.front().endDistance - (length - full), full);
+      continue;
     }
+    std::size_t& usable = usableRunSources_[c];
+    while (usable < sources.size() && sources[usable].length >= length) ++usable;
+    if (usable != 0) offer(sources[usable - 1].endDistance, length + sources[usable - 1].sharedAfter);
   }
 }
 
@@ -272,8 +276,7 @@ void OptimalParser::TryMultiples(std::uint32_t position, int limit, ClassMatches
   const std::uint8_t* here = data_ + position;
   for (int c = full->DistanceClass() + 1; c < kLh5DistanceClassCount; ++c) {
     Candidate& best = longest[static_cast<std::size_t>(c)];
-    const std::uint32_t nearest = (1u << (c - 1)) + 1;  // distance code 2^(c-1)
-    const std::uint32_t distance = (nearest + period - 1) / period * period;
+    const std::uint32_t distance = FirstMultipleInClass(period, c);
     if (distance > reach) return;
     if (best.length != 0 || Lh5DistanceClass(distance - 1) != c) continue;
     const int length = MatchLength(here - distance, here, 0, limit);
