@@ -51,7 +51,6 @@ class OptimalParser {
     std::uint16_t length;
     std::uint16_t distance;
     int DistanceClass() const { return Lh5DistanceClass(distance - 1u); }
-    bool operator==(const Candidate&) const = default;
   };
 
   using ClassMatches = std::array<Candidate, kLh5DistanceClassCount>;
